@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need and is missing; says what it installs.
+# Safe to run again: installed packages are left alone.
+set -euo pipefail
+
+packages=(mingw-w64 wine64 wine xvfb xauth x11-apps imagemagick fonts-wine cmake ninja-build googletest)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "setup: all packages present (${packages[*]})"
+    exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# No recommends: wine's recommends would pull in the 32-bit world.
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+echo "setup: done"

@@ -1,0 +1,54 @@
+# Sourced by the other scripts: a project-local Wine prefix inside the build tree.
+# Never the user's own prefix.
+
+OMBREL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+: "${OMBREL_BUILD:=$OMBREL_ROOT/build}"
+export OMBREL_BUILD
+# WINEPREFIX may be chosen by the caller (the screenshot prefix does so), but it always
+# lives in a build tree.
+: "${OMBREL_WINEPREFIX:=$OMBREL_BUILD/wineprefix}"
+export WINEPREFIX="$OMBREL_WINEPREFIX"
+export WINEARCH=win64
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Creates the prefix if needed. $1 = "null" (headless: Wine's null graphics driver)
+# or "x11" (windows on $DISPLAY).
+wine_prefix_init() {
+    local driver="${1:-null}"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "wine: creating prefix $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        # Without a display wineboot must not try to open one.
+        if [ "$driver" = null ]; then
+            env -u DISPLAY wineboot -i </dev/null >/dev/null 2>&1
+        else
+            wineboot -i </dev/null >/dev/null 2>&1
+        fi
+        wineserver -w
+    fi
+    local want=""
+    [ "$driver" = null ] && want="null"
+    local mark="$WINEPREFIX/.ombrel-driver"
+    if [ "$(cat "$mark" 2>/dev/null)" != "$driver" ]; then
+        if [ -n "$want" ]; then
+            env -u DISPLAY wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+        else
+            wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f </dev/null >/dev/null 2>&1 || true
+        fi
+        wineserver -w
+        echo "$driver" >"$mark"
+    fi
+}
+
+# One persistent wineserver for the length of a run, its output detached from ours
+# (Wine's helpers must not inherit ctest's pipes).
+wine_server_start() {
+    wineserver -p </dev/null >/dev/null 2>&1
+    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+}
+
+wine_server_stop() {
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    wineserver -w </dev/null >/dev/null 2>&1 || true
+}

@@ -1,0 +1,127 @@
+// Control of the tuner simulator: plug and unplug simulated Talvex boxes, change their
+// state, inject faults. Used by the command-line tool (tunersim.exe) and linked into
+// tests as a static library (tunersim_control).
+//
+// Every call works on the simulator's system-wide state (shared by every process of
+// the Wine prefix, kept when the calling process exits). Errors throw
+// tunersim::Error with a message meant for a person; a failed plug leaves nothing
+// registered.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace tunersim {
+
+struct Error : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Driver models in which a box presents itself (bit mask).
+enum : unsigned { kWdm = 1, kBda = 2, kBoth = 3 };
+
+struct DeviceSpec {
+    std::string id;          // 16 hex digits; empty: a fresh one is generated
+    int subunit = 0;         // 0..9, the digit before the id in the display names
+    unsigned models = kWdm;  // kWdm, kBda or kBoth
+
+    // Identification and versions (the firmware version record, property 11).
+    uint8_t productLine = 1;
+    uint8_t modelCode = 0x34;
+    uint8_t hardwareRevision = 4;
+    uint8_t versionMajor = 1;
+    uint8_t versionMinor = 3;
+    uint8_t versionPatch = 0;
+    uint16_t build = 44650;
+
+    std::string driverVersion = "TVX 4.2.1.1810";  // at most 20 characters
+    std::array<uint8_t, 8> systemInfo{0x01, 0x34, 0x04, 0x00, 0x10, 0x20, 0x30, 0x40};
+    std::array<uint8_t, 4> boardTemperature{0x2A, 0x00, 0x00, 0x00};
+
+    // Friendly names per category; any text is allowed (the library must ignore
+    // names outside its tables).
+    std::string wdmFriendlyName = "Ombrel WDM";
+    std::string tunerFriendlyName = "Talvex BDA Tuner DVBS2";
+    std::string receiverFriendlyName = "Talvex BDA Receiver DVBS2";
+    bool withReceiver = true;  // BDA: register the receiver component too
+
+    // Raw instance names (the part after "...\" in the display name), to test names
+    // that break the usual pattern. Empty: the standard pattern
+    // "talvexsim#vid_1d19&pid_<model>#<subunit>#<id>#{category}".
+    std::string wdmInstanceName;
+    std::string tunerInstanceName;
+    std::string receiverInstanceName;
+};
+
+// A preset model by name (see PresetNames()); throws Error for an unknown name.
+DeviceSpec Preset(const std::string& name);
+std::vector<std::string> PresetNames();
+
+struct DeviceInfo {
+    DeviceSpec spec;        // current state (versions follow firmware updates)
+    bool plugged = false;
+    std::vector<std::string> displayNames;  // "@device:sw:{CAT}\<instance>" per category
+};
+
+// Makes sure the filter's COM class is registered (the filter DLL lies beside the
+// running program). Plug calls it too.
+void EnsureFilterRegistered();
+
+// Plugs a box: registers its filters and broadcasts WM_DEVICECHANGE
+// (DBT_DEVNODES_CHANGED) unless broadcast is false. Returns the device id. Plugging
+// an id that is known but unplugged plugs it again with its kept state and the
+// same display names; plugging an id that is already plugged throws.
+std::string Plug(const DeviceSpec& spec, bool broadcast = true);
+
+// Unplugs a box (its filters disappear, its state is kept); throws for an unknown id.
+void Unplug(const std::string& id, bool broadcast = true);
+
+// Forgets a box entirely (unplugged first if needed).
+void Remove(const std::string& id, bool broadcast = true);
+
+std::vector<DeviceInfo> List();
+std::optional<DeviceInfo> Find(const std::string& id);
+
+void SetFirmwareVersion(const std::string& id, uint8_t major, uint8_t minor, uint8_t patch,
+                        uint16_t build);
+void SetIdentification(const std::string& id, uint8_t productLine, uint8_t modelCode,
+                       uint8_t hardwareRevision);
+void SetDriverVersion(const std::string& id, const std::string& text);
+
+// Fault injection per device and property number (and direction).
+enum class FaultKind {
+    None,
+    Fail,      // answer E_FAIL
+    False,     // answer S_FALSE
+    Short,     // answer S_OK but report `bytes` returned, fill only that many
+    Delay,     // answer normally after `delayMs`
+};
+enum class Direction { Get, Set };
+struct Fault {
+    FaultKind kind = FaultKind::None;
+    uint32_t bytes = 0;
+    uint32_t delayMs = 0;
+};
+void InjectFault(const std::string& id, unsigned property, Direction direction, const Fault& fault);
+void ClearFaults(const std::string& id);
+
+// Counters of the requests that reached the simulated driver, for tests that must
+// show that a call did or did not reach it.
+struct RequestCount {
+    uint32_t gets = 0;
+    uint32_t sets = 0;
+};
+RequestCount Requests(const std::string& id, unsigned property);
+
+// Broadcasts WM_DEVICECHANGE (DBT_DEVNODES_CHANGED) to all top-level windows.
+void BroadcastDeviceChange();
+
+// Unplugs and forgets every simulated box, clears all state; broadcasts once if
+// anything was plugged (and broadcast is true).
+void Reset(bool broadcast = true);
+
+}  // namespace tunersim

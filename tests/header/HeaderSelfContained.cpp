@@ -1,0 +1,12 @@
+#include <windows.h>
+#include <OmbrelApi.h>
+
+// Record sizes are part of the contract with the driver and with callers.
+static_assert(sizeof(_OMBREL_GUID) == 8);
+static_assert(sizeof(_OMBREL_FIRMWARE_VERSION) == 8);
+static_assert(sizeof(_OMBREL_DRIVER_VERSION) == 21);
+static_assert(sizeof(_OMBREL_SYSTEM_INFO) == 8);
+static_assert(sizeof(_OMBREL_BOARD_TEMPERATURE) == 4);
+static_assert(sizeof(_OMBREL_FIRMWARE_UPDATE_STATUS) == 3);
+static_assert(sizeof(OMBREL_TUNER_TYPE) == 4);
+static_assert(sizeof(unsigned long) == 4, "handles and codes are 32-bit");
