@@ -1,0 +1,166 @@
+#include "FirmwareImage.h"
+
+#include "HexRecord.h"
+#include "ImageContent.h"
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+namespace firmware {
+namespace detail {
+namespace {
+
+std::uint64_t Fnv1a64(std::string_view text) {
+    std::uint64_t hash = 0xCBF29CE484222325ull;
+    for (char c : text) {
+        hash ^= static_cast<std::uint8_t>(c);
+        hash *= 0x100000001B3ull;
+    }
+    return hash;
+}
+
+// xorshift64*: cheap, deterministic across compilers, good enough for filler content.
+class ContentGenerator {
+public:
+    explicit ContentGenerator(std::uint64_t seed) : state_(seed ? seed : 0x9E3779B97F4A7C15ull) {}
+    std::uint8_t NextByte() {
+        state_ ^= state_ >> 12;
+        state_ ^= state_ << 25;
+        state_ ^= state_ >> 27;
+        return static_cast<std::uint8_t>((state_ * 0x2545F4914F6CDD1Dull) >> 56);
+    }
+
+private:
+    std::uint64_t state_;
+};
+
+constexpr std::size_t kVersionRecordIndex = 0x0800 / kDataBytesPerRecord;
+constexpr std::uint16_t kSegmentStep = 0x1000;
+
+}  // namespace
+
+ImageContent GenerateContent(const ImageSpec& spec) {
+    ImageContent content;
+    content.identification = {kIdentificationTag, spec.productLine, spec.modelCode, spec.hardwareRevision};
+    ContentGenerator generator(Fnv1a64(spec.seedKey));
+    content.sections.resize(2);
+    for (std::size_t s = 0; s < content.sections.size(); ++s) {
+        auto& records = content.sections[s];
+        records.resize(kRecordsPerSection);
+        for (std::size_t r = 0; r < kRecordsPerSection; ++r) {
+            for (std::size_t b = 0; b < kDataBytesPerRecord; ++b) {
+                const bool versionField = s == 0 && r == kVersionRecordIndex && b < 6;
+                records[r][b] = versionField ? spec.versionBytes[b] : generator.NextByte();
+            }
+        }
+    }
+    return content;
+}
+
+std::uint32_t IntegrityOf(const ImageContent& content) {
+    std::uint32_t crc = 0;
+    for (const auto& records : content.sections) {
+        for (const DataRecord& record : records) crc = Crc32(record, crc);
+    }
+    return crc;
+}
+
+std::string Render(const ImageContent& content, std::uint32_t integrity) {
+    std::string text;
+    text.reserve(kImageSize);
+    AppendRecord(text, kTypeIdentification, 0, content.identification);
+    for (std::size_t s = 0; s < content.sections.size(); ++s) {
+        const auto segment = static_cast<std::uint16_t>(kSegmentStep * (s + 1));
+        const std::array<std::uint8_t, 2> segmentBytes = {static_cast<std::uint8_t>(segment >> 8),
+                                                          static_cast<std::uint8_t>(segment & 0xFF)};
+        AppendRecord(text, kTypeSegment, 0, segmentBytes);
+        for (std::size_t r = 0; r < content.sections[s].size(); ++r) {
+            AppendRecord(text, kTypeData, static_cast<std::uint16_t>(r * kDataBytesPerRecord), content.sections[s][r]);
+        }
+        AppendRecord(text, kTypeEndOfFile, 0, {});
+    }
+    std::array<std::uint8_t, 10> trailer{};
+    for (int i = 0; i < 4; ++i) trailer[i] = static_cast<std::uint8_t>(integrity >> (8 * i));
+    std::copy(std::begin(kTrailerTail), std::end(kTrailerTail), trailer.begin() + 4);
+    AppendRecord(text, kTypeTrailer, 0, trailer);
+    if (text.size() < kImageSize) text.append(kImageSize - text.size(), '\0');
+    return text;
+}
+
+}  // namespace detail
+
+ImageSpec SpecFor(const CatalogueEntry& entry) {
+    ImageSpec spec;
+    spec.seedKey = entry.key;
+    spec.productLine = entry.productLine;
+    spec.modelCode = entry.modelCode;
+    spec.hardwareRevision = entry.hardwareRevision;
+    std::copy(std::begin(entry.versionBytes), std::end(entry.versionBytes), spec.versionBytes);
+    return spec;
+}
+
+std::string BuildImage(const ImageSpec& spec) {
+    const detail::ImageContent content = detail::GenerateContent(spec);
+    return detail::Render(content, detail::IntegrityOf(content));
+}
+
+std::string BuildImage(const CatalogueEntry& entry) { return BuildImage(SpecFor(entry)); }
+
+namespace {
+
+constexpr DamagedVariant kVariants[] = {
+    {Damage::BadChecksum, "damaged_bad_checksum.hex", kBadChecksumLine, kTunerBadCrc},
+    {Damage::MissingSection, "damaged_missing_section.hex", 4100, kTunerBadSectionCount},
+    {Damage::ShortSection, "damaged_short_section.hex", 8196, kTunerBadRecordCount},
+    {Damage::WrongIntegrity, "damaged_wrong_integrity.hex", kLineCount, kTunerBadCrc},
+    {Damage::ForeignIdentification, "damaged_foreign_identification.hex", 1, kTunerBadHardware},
+};
+
+// Offset of the first character of a line (1-based) in a complete image.
+std::size_t LineStart(std::size_t line) {
+    constexpr std::size_t kIdLine = 21, kSegmentLine = 17, kDataLine = 45, kEofLine = 13;
+    if (line <= 1) return 0;
+    std::size_t offset = kIdLine;
+    for (std::size_t l = 2; l < line; ++l) {
+        if (l == 2 || l == 4100) offset += kSegmentLine;
+        else if (l == 4099 || l == 8197) offset += kEofLine;
+        else offset += kDataLine;
+    }
+    return offset;
+}
+
+}  // namespace
+
+std::span<const DamagedVariant> DamagedVariants() { return kVariants; }
+
+const CatalogueEntry& DamageBase() { return *FindCatalogueEntry("FW_013401"); }
+
+std::string BuildDamagedImage(Damage damage, const CatalogueEntry& base) {
+    detail::ImageContent content = detail::GenerateContent(SpecFor(base));
+    switch (damage) {
+    case Damage::BadChecksum: {
+        std::string text = detail::Render(content, detail::IntegrityOf(content));
+        // The checksum is the last two digits before CR LF of the 45-character data line.
+        const std::size_t at = LineStart(kBadChecksumLine) + 41;
+        const auto stored = static_cast<std::uint8_t>(std::stoi(text.substr(at, 2), nullptr, 16));
+        const std::string wrong = detail::HexByte(static_cast<std::uint8_t>(stored + 1));
+        text.replace(at, 2, wrong);
+        return text;
+    }
+    case Damage::MissingSection:
+        content.sections.pop_back();
+        return detail::Render(content, detail::IntegrityOf(content));
+    case Damage::ShortSection:
+        content.sections.back().pop_back();
+        return detail::Render(content, detail::IntegrityOf(content));
+    case Damage::WrongIntegrity:
+        return detail::Render(content, detail::IntegrityOf(content) ^ 0x00010000u);
+    case Damage::ForeignIdentification:
+        content.identification[2] = kForeignModelCode;
+        return detail::Render(content, detail::IntegrityOf(content));
+    }
+    throw std::invalid_argument("unknown damage");
+}
+
+}  // namespace firmware
