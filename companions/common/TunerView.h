@@ -1,0 +1,43 @@
+// What the companions show of a tuner: the list rows and the status line. Plain text,
+// no window system; the window turns it into list box items.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace companion {
+
+enum class CiSlot { Present, Absent, Unknown };
+
+// One attached device as the library reports it.
+struct TunerInfo {
+    bool opened = false;  // false: the library lists it but could not open it
+    std::string model;    // device string
+    std::string guid;     // GUID string
+    bool bda = false;     // found through the BDA driver model (else WDM)
+    CiSlot ci = CiSlot::Unknown;
+};
+
+// Identification bytes 0..2 of the firmware version record.
+using Identification = std::array<uint8_t, 3>;
+
+// The slot from the identification when it could be read, else from the model name.
+// A readable record of no known product line is no tuner of the family: no slot.
+CiSlot CiSlotOf(const std::optional<Identification>& identification, std::string_view modelName);
+
+// List rows, fields separated by tabs (the list box has tab stops).
+std::string RemoteRow(const TunerInfo& tuner);
+std::string CiRow(const TunerInfo& tuner);
+
+// Status lines.
+std::string RemoteStatus(const std::vector<TunerInfo>& tuners);
+std::string CiStatus(const std::vector<TunerInfo>& tuners);
+
+// Shown in place of the list when the library did not start.
+inline constexpr std::string_view kLibraryFailedStatus = "The tuner library could not be started.";
+
+}  // namespace companion

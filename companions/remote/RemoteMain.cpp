@@ -1,0 +1,11 @@
+// TalvexRemote: the remote-control companion. Lists the attached tuners.
+#include <windows.h>
+
+#include "CompanionIds.h"
+#include "CompanionWindow.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    static const companion::CompanionKind kind{companion::kRemoteClassName, L"Talvex Remote Control",
+                                               &companion::RemoteRow, &companion::RemoteStatus};
+    return companion::RunCompanion(instance, showCommand, kind);
+}
