@@ -1,0 +1,285 @@
+#include "DeviceTable.h"
+
+#include "ModelTable.h"
+#include "PropertyChannel.h"
+#include "SharedSection.h"
+
+#include <algorithm>
+
+namespace ombrel {
+
+HandleRecord::~HandleRecord() {
+    // The property interface first, then the filters: tuner before receiver.
+    propertySet.Reset();
+    tunerFilter.Reset();
+    receiverFilter.Reset();
+}
+
+namespace {
+
+Category TunerCategory(OMBREL_TUNER_TYPE kind) {
+    return kind == OMBREL_TUNER_TYPE_BDA ? Category::BdaTuner : Category::WdmCapture;
+}
+
+bool SameGuidString(const DeviceId& a, const DeviceId& b) {
+    return std::string_view(a.guidString.data()) == std::string_view(b.guidString.data());
+}
+
+// The receiver of a BDA tuner: the last receiver whose GUID string equals the
+// tuner's (the walk does not stop at the first match).
+const FoundFilter* FindReceiver(const std::vector<FoundFilter>& receivers, const DeviceId& tunerId) {
+    const FoundFilter* match = nullptr;
+    for (const FoundFilter& receiver : receivers) {
+        const auto id = ParseDeviceId(receiver.displayName);
+        if (id && SameGuidString(*id, tunerId)) match = &receiver;
+    }
+    return match;
+}
+
+// A record holding the bound filters and the tuner's property interface, or null
+// when a part is missing (what was bound is released with the record).
+std::unique_ptr<HandleRecord> MakeRecord(OMBREL_TUNER_TYPE kind, ComPtr<IBaseFilter> tuner,
+                                         ComPtr<IBaseFilter> receiver) {
+    if (!tuner) return nullptr;
+    auto record = std::make_unique<HandleRecord>();
+    record->tunerFilter = std::move(tuner);
+    if (kind == OMBREL_TUNER_TYPE_BDA) {
+        if (!receiver) return nullptr;
+        record->receiverFilter = std::move(receiver);
+    }
+    if (FAILED(record->tunerFilter.As(&record->propertySet)) || !record->propertySet) return nullptr;
+    return record;
+}
+
+void ApplyModel(DeviceEntry& entry, IKsPropertySet* properties) {
+    _OMBREL_FIRMWARE_VERSION version{};
+    if (GetProperty(properties, OMBREL_PROP_FIRMWARE_VERSION, &version, sizeof version) != OB_SUCCESS) return;
+    const ModelInfo model = IdentifyModel(version.ProductLine, version.ModelCode, version.HardwareRevision);
+    entry.deviceString = model.deviceString;
+    entry.ciCapable = model.ciCapable;
+}
+
+// A new entry, identified through a handle opened on the moniker in hand (the same
+// filter a bind by display name would find, without enumerating the category again).
+std::unique_ptr<DeviceEntry> BuildEntry(FoundFilter& filter, OMBREL_TUNER_TYPE kind,
+                                        const std::vector<FoundFilter>& receivers) {
+    auto entry = std::make_unique<DeviceEntry>();
+    entry->displayName = filter.displayName;
+    entry->friendlyName = filter.friendlyName;
+    entry->kind = kind;
+    entry->id = *ParseDeviceId(entry->displayName);  // enumeration only keeps parsable names
+
+    ComPtr<IBaseFilter> receiver;
+    if (kind == OMBREL_TUNER_TYPE_BDA) {
+        if (const FoundFilter* match = FindReceiver(receivers, entry->id)) {
+            entry->receiverDisplayName = match->displayName;
+            receiver = BindMoniker(match->moniker.Get());
+        }
+    }
+    if (auto record = MakeRecord(kind, BindMoniker(filter.moniker.Get()), std::move(receiver)))
+        ApplyModel(*entry, record->propertySet.Get());
+
+    entry->subunitId = ParseSubunit(entry->displayName);
+    return entry;
+}
+
+}  // namespace
+
+EntryList ScanDevices() {
+    EntryList fresh;
+    std::vector<FoundFilter> wdm = EnumerateCategory(Category::WdmCapture);
+    std::vector<FoundFilter> tuners = EnumerateCategory(Category::BdaTuner);
+    std::vector<FoundFilter> receivers;
+    if (!tuners.empty()) receivers = EnumerateCategory(Category::BdaReceiver);
+
+    fresh.reserve(wdm.size() + tuners.size());
+    for (FoundFilter& f : wdm) fresh.push_back(BuildEntry(f, OMBREL_TUNER_TYPE_WDM, receivers));
+    for (FoundFilter& f : tuners) fresh.push_back(BuildEntry(f, OMBREL_TUNER_TYPE_BDA, receivers));
+    return fresh;
+}
+
+DeviceTable::~DeviceTable() = default;
+
+void DeviceTable::Abandon() {
+    std::lock_guard guard(lock_);
+    for (auto& entry : entries_) {
+        for (auto& record : entry->handles) {
+            // Deliberately leaked: releasing them would run code of filters that the
+            // ending process may have unloaded already.
+            (void)record->propertySet.Detach();
+            (void)record->tunerFilter.Detach();
+            (void)record->receiverFilter.Detach();
+        }
+    }
+}
+
+void DeviceTable::SetAttached(DeviceEntry& entry, int state) {
+    if (entry.attached == state) return;
+    entry.attached = state;
+    const UINT message = state ? OMBREL_MSG_ATTACHED : OMBREL_MSG_DETACHED;
+    for (const auto& record : entry.handles) {
+        if (record->notifyWindow) PostMessageW(record->notifyWindow, message, record->value, 0);
+    }
+}
+
+std::vector<HWND> DeviceTable::Merge(EntryList fresh) {
+    std::lock_guard guard(lock_);
+    bool changed = false;
+
+    std::unordered_map<std::string_view, bool> present;
+    for (const auto& f : fresh) present.emplace(f->displayName, true);
+    for (auto& entry : entries_) {
+        if (entry->attached && !present.count(entry->displayName)) {
+            SetAttached(*entry, 0);
+            changed = true;
+        }
+    }
+
+    for (auto& f : fresh) {
+        auto known = byName_.find(f->displayName);
+        if (known != byName_.end()) {
+            if (!known->second->attached) {
+                SetAttached(*known->second, 1);
+                changed = true;
+            }
+            continue;
+        }
+        if (shared_) shared_->Register(f->displayName);
+        DeviceEntry* added = f.get();
+        entries_.push_back(std::move(f));
+        byName_.emplace(added->displayName, added);
+        SetAttached(*added, 1);
+        changed = true;
+    }
+
+    if (!changed) return {};
+    return generalWindows_;
+}
+
+DeviceEntry* DeviceTable::NthLocked(KindFilter filter, unsigned long index) const {
+    unsigned long seen = 0;
+    for (const auto& entry : entries_) {
+        if (!entry->attached) continue;
+        if (filter == KindFilter::Wdm && entry->kind != OMBREL_TUNER_TYPE_WDM) continue;
+        if (filter == KindFilter::Bda && entry->kind != OMBREL_TUNER_TYPE_BDA) continue;
+        if (seen++ == index) return entry.get();
+    }
+    return nullptr;
+}
+
+unsigned long DeviceTable::Count(KindFilter filter) const {
+    std::lock_guard guard(lock_);
+    unsigned long count = 0;
+    for (const auto& entry : entries_) {
+        if (!entry->attached) continue;
+        if (filter == KindFilter::Wdm && entry->kind != OMBREL_TUNER_TYPE_WDM) continue;
+        if (filter == KindFilter::Bda && entry->kind != OMBREL_TUNER_TYPE_BDA) continue;
+        ++count;
+    }
+    return count;
+}
+
+std::uint32_t DeviceTable::NextHandleValueLocked() {
+    // Values count up from a start that differs between processes and loads, skip 0
+    // and are never given out twice while the library is loaded.
+    if (issued_ == UINT32_MAX - 1) return 0;
+    ++issued_;
+    std::uint32_t value = firstHandle_ + issued_;
+    if (value == 0) value = firstHandle_ + ++issued_;
+    return value;
+}
+
+unsigned long DeviceTable::OpenByIndex(KindFilter filter, unsigned long index, unsigned long* handle) {
+    DeviceEntry* entry;
+    std::string displayName;
+    OMBREL_TUNER_TYPE kind;
+    DeviceId id;
+    {
+        std::lock_guard guard(lock_);
+        entry = NthLocked(filter, index);
+        if (!entry) return OB_FAILED;
+        displayName = entry->displayName;  // entries never change these
+        kind = entry->kind;
+        id = entry->id;
+    }
+
+    // Binding enumerates categories: done without the lock. The entry stays valid,
+    // entries are never removed while the library is loaded.
+    ComPtr<IBaseFilter> tuner = BindFilter(displayName, TunerCategory(kind));
+    ComPtr<IBaseFilter> receiver;
+    std::string receiverName;
+    bool receiverFound = false;
+    if (tuner && kind == OMBREL_TUNER_TYPE_BDA) {
+        std::vector<FoundFilter> receivers = EnumerateCategory(Category::BdaReceiver);
+        if (const FoundFilter* match = FindReceiver(receivers, id)) {
+            receiverFound = true;
+            receiverName = match->displayName;
+            receiver = BindMoniker(match->moniker.Get());
+        }
+    }
+    std::unique_ptr<HandleRecord> record = MakeRecord(kind, std::move(tuner), std::move(receiver));
+
+    std::lock_guard guard(lock_);
+    if (receiverFound) entry->receiverDisplayName = receiverName;
+    const std::uint32_t value = record ? NextHandleValueLocked() : 0;
+    if (!record || value == 0) {
+        *handle = 0;
+        return OB_FAILED;
+    }
+    record->value = value;
+    byHandle_.emplace(value, HandleLocation{entry, record.get()});
+    entry->handles.push_back(std::move(record));
+    *handle = value;
+    return OB_SUCCESS;
+}
+
+unsigned long DeviceTable::Close(unsigned long handle) {
+    std::unique_ptr<HandleRecord> released;
+    {
+        std::lock_guard guard(lock_);
+        auto found = byHandle_.find(static_cast<std::uint32_t>(handle));
+        if (found == byHandle_.end()) return OB_INVALID_HANDLE;
+        auto& handles = found->second.entry->handles;
+        auto it = std::find_if(handles.begin(), handles.end(),
+                               [&](const auto& r) { return r.get() == found->second.record; });
+        released = std::move(*it);
+        handles.erase(it);
+        byHandle_.erase(found);
+    }
+    // The interfaces are released here, outside the lock; calls still running on
+    // this handle hold references of their own.
+    released.reset();
+    return OB_SUCCESS;
+}
+
+unsigned long DeviceTable::WithHandle(unsigned long handle,
+                                      const std::function<unsigned long(DeviceEntry&, HandleRecord&)>& f) {
+    std::lock_guard guard(lock_);
+    auto found = byHandle_.find(static_cast<std::uint32_t>(handle));
+    if (found == byHandle_.end()) return OB_INVALID_HANDLE;
+    return f(*found->second.entry, *found->second.record);
+}
+
+ComPtr<IKsPropertySet> DeviceTable::PropertySetOf(unsigned long handle) {
+    std::lock_guard guard(lock_);
+    auto found = byHandle_.find(static_cast<std::uint32_t>(handle));
+    if (found == byHandle_.end()) return nullptr;
+    return found->second.record->propertySet;
+}
+
+void DeviceTable::AddGeneralWindow(HWND window) {
+    std::lock_guard guard(lock_);
+    generalWindows_.push_back(window);
+}
+
+}  // namespace ombrel
+
+namespace ombrel {
+
+DeviceTable::DeviceTable(SharedSection* shared)
+    : shared_(shared),
+      // Where the numbers start says nothing; it only makes a number from another
+      // process or an earlier load unlikely to name a handle of this one.
+      firstHandle_((GetCurrentProcessId() << 20) ^ (GetTickCount() << 4)) {}
+
+}  // namespace ombrel

@@ -1,0 +1,110 @@
+// The process-wide table of discovered tuners and the handles opened on them.
+//
+// One lock serialises every rescan merge, open, close and lookup. Slow work
+// (enumerating categories, binding filters, driver requests) runs outside it:
+// enumeration and identification before a merge, binding before a new handle is
+// added, and driver requests on a COM reference taken under the lock so that a
+// concurrent close cannot free the interface a call is using.
+#pragma once
+
+#include "Discovery.h"
+#include "DisplayName.h"
+
+#include <OmbrelApi.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace ombrel {
+
+class SharedSection;
+
+struct HandleRecord {
+    std::uint32_t value = 0;
+    ComPtr<IBaseFilter> tunerFilter;
+    ComPtr<IBaseFilter> receiverFilter;
+    ComPtr<IKsPropertySet> propertySet;
+    HWND notifyWindow = nullptr;
+
+    HandleRecord() = default;
+    HandleRecord(const HandleRecord&) = delete;
+    HandleRecord& operator=(const HandleRecord&) = delete;
+    ~HandleRecord();
+};
+
+struct DeviceEntry {
+    std::string displayName;
+    std::string receiverDisplayName;  // BDA: found again at every open
+    std::string friendlyName;
+    DeviceId id;
+    std::string deviceString = "Error";
+    int attached = 0;
+    OMBREL_TUNER_TYPE kind = OMBREL_TUNER_TYPE_WDM;
+    int subunitId = kNoSubunit;
+    bool ciCapable = false;
+    std::vector<std::unique_ptr<HandleRecord>> handles;  // in opening order
+};
+
+using EntryList = std::vector<std::unique_ptr<DeviceEntry>>;
+
+enum class KindFilter { Any, Wdm, Bda };
+
+// Builds the entries that one scan finds right now: WDM filters, then BDA tuners,
+// each identified by one firmware-version request. Runs without any lock.
+EntryList ScanDevices();
+
+class DeviceTable {
+public:
+    explicit DeviceTable(SharedSection* shared);
+    DeviceTable(const DeviceTable&) = delete;
+    DeviceTable& operator=(const DeviceTable&) = delete;
+    ~DeviceTable();
+
+    // Merges a scan: detaches what is gone, re-attaches what is back, appends what
+    // is new. Returns the general windows to tell when anything changed (the caller
+    // sends to them after the lock is released).
+    std::vector<HWND> Merge(EntryList fresh);
+
+    unsigned long Count(KindFilter filter) const;
+    unsigned long OpenByIndex(KindFilter filter, unsigned long index, unsigned long* handle);
+    unsigned long Close(unsigned long handle);
+
+    // Runs f(entry, record) under the lock when the handle is known; else OB_INVALID_HANDLE.
+    unsigned long WithHandle(unsigned long handle,
+                             const std::function<unsigned long(DeviceEntry&, HandleRecord&)>& f);
+
+    // The handle's property interface with a reference of its own, or null when the
+    // handle is unknown.
+    ComPtr<IKsPropertySet> PropertySetOf(unsigned long handle);
+
+    void AddGeneralWindow(HWND window);
+
+    // Forgets every entry and record without releasing them: for process exit, when
+    // the filters' own code may be gone already.
+    void Abandon();
+
+private:
+    void SetAttached(DeviceEntry& entry, int state);
+    DeviceEntry* NthLocked(KindFilter filter, unsigned long index) const;
+    std::uint32_t NextHandleValueLocked();
+
+    mutable std::mutex lock_;
+    SharedSection* shared_;
+    EntryList entries_;
+    std::unordered_map<std::string, DeviceEntry*> byName_;
+    struct HandleLocation {
+        DeviceEntry* entry;
+        HandleRecord* record;
+    };
+    std::unordered_map<std::uint32_t, HandleLocation> byHandle_;
+    std::vector<HWND> generalWindows_;
+    std::uint32_t firstHandle_;
+    std::uint32_t issued_ = 0;
+};
+
+}  // namespace ombrel

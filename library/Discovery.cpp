@@ -1,0 +1,129 @@
+#include "Discovery.h"
+
+#include "DisplayName.h"
+
+#include <oleauto.h>
+
+namespace ombrel {
+namespace {
+
+// {62BE5D10-60EB-11D0-BD3B-00A0C911CE86}
+constexpr GUID kSystemDeviceEnum = {0x62BE5D10, 0x60EB, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
+// {860BB310-5D01-11D0-BD3B-00A0C911CE86}
+constexpr GUID kVideoCapture = {0x860BB310, 0x5D01, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
+// {71985F48-1CA1-11D3-9CC8-00C04F7971E0}
+constexpr GUID kBdaNetworkTuner = {0x71985F48, 0x1CA1, 0x11D3, {0x9C, 0xC8, 0x00, 0xC0, 0x4F, 0x79, 0x71, 0xE0}};
+// {FD0A5AF4-B41D-11D2-9C95-00C04F7971E0}
+constexpr GUID kBdaReceiver = {0xFD0A5AF4, 0xB41D, 0x11D2, {0x9C, 0x95, 0x00, 0xC0, 0x4F, 0x79, 0x71, 0xE0}};
+
+class Variant {
+public:
+    Variant() { VariantInit(&v_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    ~Variant() { VariantClear(&v_); }
+    VARIANT* get() { return &v_; }
+
+private:
+    VARIANT v_;
+};
+
+class CoTaskString {
+public:
+    CoTaskString() = default;
+    CoTaskString(const CoTaskString&) = delete;
+    CoTaskString& operator=(const CoTaskString&) = delete;
+    ~CoTaskString() { CoTaskMemFree(p_); }
+    LPOLESTR* put() { return &p_; }
+    const wchar_t* get() const { return p_; }
+
+private:
+    LPOLESTR p_ = nullptr;
+};
+
+ComPtr<IEnumMoniker> CreateClassEnumerator(Category category) {
+    ComPtr<ICreateDevEnum> devEnum;
+    if (FAILED(CoCreateInstance(kSystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&devEnum))))
+        return nullptr;
+    ComPtr<IEnumMoniker> monikers;
+    // S_FALSE: the category is empty or absent.
+    if (devEnum->CreateClassEnumerator(CategoryGuid(category), &monikers, 0) != S_OK) return nullptr;
+    return monikers;
+}
+
+bool DisplayNameOf(IMoniker* moniker, std::string& out) {
+    ComPtr<IBindCtx> context;
+    if (FAILED(CreateBindCtx(0, &context))) return false;
+    CoTaskString name;
+    if (FAILED(moniker->GetDisplayName(context.Get(), nullptr, name.put())) || !name.get()) return false;
+    return ToAnsi(name.get(), out);
+}
+
+}  // namespace
+
+const GUID& CategoryGuid(Category category) {
+    switch (category) {
+    case Category::WdmCapture: return kVideoCapture;
+    case Category::BdaTuner: return kBdaNetworkTuner;
+    case Category::BdaReceiver: return kBdaReceiver;
+    }
+    return kVideoCapture;
+}
+
+bool ToAnsi(const wchar_t* text, std::string& out) {
+    char buffer[kMaxDisplayName + 1];
+    const int written = WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
+    if (written <= 0) return false;  // includes ERROR_INSUFFICIENT_BUFFER: too long to keep
+    out.assign(buffer, static_cast<std::size_t>(written - 1));
+    return true;
+}
+
+std::vector<FoundFilter> EnumerateCategory(Category category) {
+    std::vector<FoundFilter> found;
+    ComPtr<IEnumMoniker> monikers = CreateClassEnumerator(category);
+    if (!monikers) return found;
+
+    ComPtr<IMoniker> moniker;
+    while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+        ComPtr<IPropertyBag> bag;
+        if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(&bag))) || !bag) break;
+
+        Variant friendly;
+        friendly.get()->vt = VT_BSTR;
+        if (FAILED(bag->Read(L"FriendlyName", friendly.get(), nullptr)) || friendly.get()->vt != VT_BSTR) {
+            // A capture filter without a name is some other device; a BDA filter
+            // without one means the category is not what it should be.
+            if (category == Category::WdmCapture) continue;
+            break;
+        }
+        const wchar_t* name = friendly.get()->bstrVal ? friendly.get()->bstrVal : L"";
+        if (!IsAcceptedFriendlyName(category, name)) continue;
+
+        FoundFilter filter;
+        if (!DisplayNameOf(moniker.Get(), filter.displayName)) continue;
+        if (!IsAcceptableDisplayName(filter.displayName)) continue;
+        if (!ToAnsi(name, filter.friendlyName)) continue;
+        filter.moniker = moniker;
+        found.push_back(std::move(filter));
+    }
+    return found;
+}
+
+ComPtr<IBaseFilter> BindMoniker(IMoniker* moniker) {
+    ComPtr<IBaseFilter> filter;
+    if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter)))) return nullptr;
+    return filter;
+}
+
+ComPtr<IBaseFilter> BindFilter(std::string_view displayName, Category category) {
+    ComPtr<IEnumMoniker> monikers = CreateClassEnumerator(category);
+    if (!monikers) return nullptr;
+    ComPtr<IMoniker> moniker;
+    while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+        std::string name;
+        if (DisplayNameOf(moniker.Get(), name) && name == displayName) return BindMoniker(moniker.Get());
+    }
+    return nullptr;
+}
+
+}  // namespace ombrel

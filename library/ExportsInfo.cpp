@@ -1,0 +1,70 @@
+// Device information and firmware update: one driver request each.
+#include "ExportGuard.h"
+#include "PropertyChannel.h"
+
+#include <cstring>
+#include <vector>
+
+using namespace ombrel;
+
+static_assert(sizeof(_OMBREL_FIRMWARE_VERSION) == 8);
+static_assert(offsetof(_OMBREL_FIRMWARE_VERSION, ProductLine) == 0);
+static_assert(offsetof(_OMBREL_FIRMWARE_VERSION, ModelCode) == 1);
+static_assert(offsetof(_OMBREL_FIRMWARE_VERSION, HardwareRevision) == 2);
+static_assert(offsetof(_OMBREL_FIRMWARE_VERSION, VersionMajor) == 3);
+static_assert(offsetof(_OMBREL_FIRMWARE_VERSION, VersionMinor) == 4);
+static_assert(offsetof(_OMBREL_FIRMWARE_VERSION, VersionPatch) == 5);
+static_assert(offsetof(_OMBREL_FIRMWARE_VERSION, BuildHigh) == 6);
+static_assert(offsetof(_OMBREL_FIRMWARE_VERSION, BuildLow) == 7);
+static_assert(sizeof(_OMBREL_DRIVER_VERSION) == 21);
+static_assert(sizeof(_OMBREL_SYSTEM_INFO) == 8);
+static_assert(sizeof(_OMBREL_BOARD_TEMPERATURE) == 4);
+static_assert(sizeof(_OMBREL_FIRMWARE_UPDATE_STATUS) == 3);
+static_assert(offsetof(_OMBREL_FIRMWARE_UPDATE_STATUS, Progress) == 0);
+static_assert(offsetof(_OMBREL_FIRMWARE_UPDATE_STATUS, State) == 1);
+static_assert(offsetof(_OMBREL_FIRMWARE_UPDATE_STATUS, ErrorCode) == 2);
+static_assert(sizeof(_OMBREL_GUID) == 8);
+static_assert(offsetof(_OMBREL_GUID, GuidLow) == 0);
+static_assert(offsetof(_OMBREL_GUID, GuidHigh) == 4);
+static_assert(sizeof(OMBREL_TUNER_TYPE) == 4);
+
+namespace {
+
+template <class Record>
+unsigned long GetRecord(unsigned long handle, unsigned long property, Record* record) {
+    return WithPropertySet(handle, [&](IKsPropertySet* properties) {
+        return GetProperty(properties, property, record, sizeof(Record));
+    });
+}
+
+}  // namespace
+
+OMBREL_API unsigned long OMBREL_CALL OB_GetFirmwareVersion(unsigned long handle, _OMBREL_FIRMWARE_VERSION* version) {
+    return GetRecord(handle, OMBREL_PROP_FIRMWARE_VERSION, version);
+}
+
+OMBREL_API unsigned long OMBREL_CALL OB_GetDriverVersion(unsigned long handle, _OMBREL_DRIVER_VERSION* version) {
+    return GetRecord(handle, OMBREL_PROP_DRIVER_VERSION, version);
+}
+
+OMBREL_API unsigned long OMBREL_CALL OB_GetSystemInfo(unsigned long handle, _OMBREL_SYSTEM_INFO* info) {
+    return GetRecord(handle, OMBREL_PROP_SYSTEM_INFO, info);
+}
+
+OMBREL_API unsigned long OMBREL_CALL OB_GetBoardTemperature(unsigned long handle,
+                                                         _OMBREL_BOARD_TEMPERATURE* temperature) {
+    return GetRecord(handle, OMBREL_PROP_BOARD_TEMPERATURE, temperature);
+}
+
+OMBREL_API unsigned long OMBREL_CALL OB_GetRomfluxStatus(unsigned long handle, _OMBREL_FIRMWARE_UPDATE_STATUS* status) {
+    return GetRecord(handle, OMBREL_PROP_UPDATE_STATUS, status);
+}
+
+OMBREL_API unsigned long OMBREL_CALL OB_UpdateFirmware(unsigned long handle, const unsigned char* image) {
+    return WithPropertySet(handle, [&](IKsPropertySet* properties) {
+        // The driver gets a copy of its own: the caller's image is read only, and
+        // nothing of it is kept once the call returns.
+        std::vector<unsigned char> copy(image, image + OMBREL_IMAGE_SIZE);
+        return SetProperty(properties, OMBREL_PROP_UPDATE_FIRMWARE, copy.data(), OMBREL_IMAGE_SIZE);
+    });
+}

@@ -1,0 +1,72 @@
+#include "Library.h"
+
+#include <objbase.h>
+
+#include <memory>
+
+namespace ombrel {
+namespace {
+
+std::unique_ptr<Library> g_library;
+
+}  // namespace
+
+Library::Library() : table_(&shared_), window_([this] { Rescan(); }) {}
+
+bool Library::Load() { return shared_.Open(); }
+
+void Library::Unload() {
+    window_.Stop();
+    // The table goes with the Library object; the section closes after it.
+}
+
+void Library::Abandon() { table_.Abandon(); }
+
+unsigned long Library::Initialize() {
+    {
+        std::lock_guard guard(initLock_);
+        if (initialised_) return OB_SUCCESS;
+        if (!window_.Start()) return OB_FAILED;
+        initialised_ = true;
+    }
+    // Outside the start-up lock: the general windows told by this rescan may call
+    // back into the library, OB_Initialize included.
+    Rescan();
+    return OB_SUCCESS;
+}
+
+void Library::Rescan() {
+    // Single-threaded apartment; a thread that is initialised already stays as it
+    // is, and the library never uninitialises it.
+    (void)CoInitialize(nullptr);
+    const std::vector<HWND> tell = table_.Merge(ScanDevices());
+    for (HWND window : tell) SendMessageW(window, OMBREL_MSG_DEVICES_CHANGED, 0, 0);
+}
+
+Library* TheLibrary() { return g_library.get(); }
+
+bool AttachLibrary() {
+    try {
+        auto library = std::make_unique<Library>();
+        if (!library->Load()) return false;
+        g_library = std::move(library);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void DetachLibrary(bool processTerminating) {
+    if (!g_library) return;
+    if (processTerminating) {
+        // Other threads are gone and other DLLs may be detached already: the
+        // process's end frees everything.
+        g_library->Abandon();
+        (void)g_library.release();
+        return;
+    }
+    g_library->Unload();
+    g_library.reset();
+}
+
+}  // namespace ombrel

@@ -1,0 +1,33 @@
+// The named section "SHARED_DATA" that every process using the library maps.
+#pragma once
+
+#include "SharedLayout.h"
+#include "Win32Handle.h"
+
+#include <string_view>
+
+namespace ombrel {
+
+class SharedSection {
+public:
+    // Creates the section or opens the one another process created. False when the
+    // section cannot be created or mapped.
+    bool Open();
+    void Close();
+    bool IsOpen() const { return table_ != nullptr; }
+
+    // Appends a device's display name unless it is present or the table is full.
+    // Serialised between processes by a named mutex.
+    RegisterResult Register(std::string_view displayName);
+
+    // Null while closed.
+    SharedDeviceTable* Table() const { return table_; }
+
+private:
+    UniqueHandle mapping_;
+    UniqueHandle mutex_;
+    MappedView view_;
+    SharedDeviceTable* table_ = nullptr;
+};
+
+}  // namespace ombrel

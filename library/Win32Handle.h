@@ -1,0 +1,82 @@
+// Owning wrappers for kernel objects and mapped views.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace ombrel {
+
+class UniqueHandle {
+public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(HANDLE h) : h_(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
+    UniqueHandle(UniqueHandle&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
+    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+        if (this != &o) {
+            reset();
+            h_ = std::exchange(o.h_, nullptr);
+        }
+        return *this;
+    }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    ~UniqueHandle() { reset(); }
+
+    HANDLE get() const { return h_; }
+    explicit operator bool() const { return h_ != nullptr; }
+    void reset() {
+        if (h_) CloseHandle(h_);
+        h_ = nullptr;
+    }
+
+private:
+    HANDLE h_ = nullptr;
+};
+
+class MappedView {
+public:
+    MappedView() = default;
+    explicit MappedView(void* view) : view_(view) {}
+    MappedView(MappedView&& o) noexcept : view_(std::exchange(o.view_, nullptr)) {}
+    MappedView& operator=(MappedView&& o) noexcept {
+        if (this != &o) {
+            reset();
+            view_ = std::exchange(o.view_, nullptr);
+        }
+        return *this;
+    }
+    MappedView(const MappedView&) = delete;
+    MappedView& operator=(const MappedView&) = delete;
+    ~MappedView() { reset(); }
+
+    void* get() const { return view_; }
+    void reset() {
+        if (view_) UnmapViewOfFile(view_);
+        view_ = nullptr;
+    }
+
+private:
+    void* view_ = nullptr;
+};
+
+// Holds a mutex acquired with a bounded wait; an abandoned mutex counts as acquired
+// (its owner died, the data it guards is plain and checked by its readers).
+class MutexLock {
+public:
+    MutexLock(HANDLE mutex, DWORD timeoutMs) {
+        const DWORD r = WaitForSingleObject(mutex, timeoutMs);
+        if (r == WAIT_OBJECT_0 || r == WAIT_ABANDONED) mutex_ = mutex;
+    }
+    MutexLock(const MutexLock&) = delete;
+    MutexLock& operator=(const MutexLock&) = delete;
+    ~MutexLock() {
+        if (mutex_) ReleaseMutex(mutex_);
+    }
+    bool owns() const { return mutex_ != nullptr; }
+
+private:
+    HANDLE mutex_ = nullptr;
+};
+
+}  // namespace ombrel
