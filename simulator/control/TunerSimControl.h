@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -60,6 +61,11 @@ struct DeviceSpec {
 // A preset model by name (see PresetNames()); throws Error for an unknown name.
 DeviceSpec Preset(const std::string& name);
 std::vector<std::string> PresetNames();
+
+// The boxes that `tunersim demo` plugs (after a reset), with fixed ids: a WDM tuner
+// that the updater carries an image for (1/0x34/4), a BDA tuner, a box in both models,
+// two tuners of one model, and a model without an image (1/0x14/1).
+std::vector<DeviceSpec> DemoSet();
 
 struct DeviceInfo {
     DeviceSpec spec;        // current state (versions follow firmware updates)
@@ -123,5 +129,40 @@ void BroadcastDeviceChange();
 // Unplugs and forgets every simulated box, clears all state; broadcasts once if
 // anything was plugged (and broadcast is true).
 void Reset(bool broadcast = true);
+
+// ---------------------------------------------------------------------------
+// Firmware update (set of property 17, get of property 18)
+// ---------------------------------------------------------------------------
+// A valid image makes Progress rise from 0 to 100 over `durationMs`; after it has
+// reported 100 for `holdMs` the box re-enumerates like a rebooting one (unplugged, then
+// plugged again with the same id and display names, each with a broadcast) and carries
+// the image's version. Defaults: 4000 ms and 1500 ms. Applies to the next set 17.
+void SetUpdateTiming(const std::string& id, uint32_t durationMs, uint32_t holdMs);
+
+// What the next update run does instead of succeeding (kept until changed).
+enum class ScriptKind {
+    None,    // succeed
+    Fail,    // at `percent`: report State `failState` with `errorCode`, stop there
+    Stall,   // stop rising at `percent`, for ever
+    Vanish,  // unplug the box (with a broadcast) when `percent` is reached
+};
+struct UpdateScript {
+    ScriptKind kind = ScriptKind::None;
+    uint8_t percent = 0;     // 0..100
+    uint8_t errorCode = 0;   // Fail only
+    uint8_t failState = 8;   // Fail only; 8 or 10 are what callers treat as failure
+};
+void ScriptUpdate(const std::string& id, const UpdateScript& script);
+
+// What the last set 17 received, so that tests can check what the library sent.
+struct ImageReceipt {
+    uint32_t count = 0;   // sets of 17 accepted since the box was first plugged
+    uint32_t length = 0;  // bytes of the last one
+    uint32_t crc32 = 0;   // CRC-32 (as zlib computes it) of those bytes
+};
+ImageReceipt LastImage(const std::string& id);
+
+// The CRC-32 that LastImage reports, for the caller's own bytes.
+uint32_t ImageCrc32(const void* data, std::size_t length);
 
 }  // namespace tunersim

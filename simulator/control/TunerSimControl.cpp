@@ -1,0 +1,357 @@
+#include "TunerSimControl.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "Crc32.h"
+#include "DeviceNames.h"
+#include "FilterClass.h"
+#include "Lifecycle.h"
+#include "Registration.h"
+#include "SharedState.h"
+#include "Text.h"
+
+namespace tunersim {
+
+namespace {
+
+using layout::DeviceRecord;
+using layout::Role;
+
+template <std::size_t N>
+void CopyText(char (&out)[N], const std::string& text) {
+    std::memset(out, 0, N);
+    std::memcpy(out, text.data(), std::min(text.size(), N - 1));
+}
+
+void CheckSpec(const DeviceSpec& spec) {
+    if (!spec.id.empty() && !names::IsValidId(spec.id))
+        throw Error("malformed device id \"" + spec.id + "\": expected 16 hexadecimal digits");
+    if (spec.subunit < 0 || spec.subunit > 9)
+        throw Error("subunit " + std::to_string(spec.subunit) + " out of range 0..9");
+    if (spec.models < kWdm || spec.models > kBoth)
+        throw Error("driver models must be WDM, BDA or both");
+    if (spec.driverVersion.size() > 20)
+        throw Error("driver version \"" + spec.driverVersion +
+                    "\" is longer than 20 characters");
+    for (const std::string* name :
+         {&spec.wdmFriendlyName, &spec.tunerFriendlyName, &spec.receiverFriendlyName}) {
+        if (auto problem = names::FriendlyNameProblem(*name)) throw Error(*problem);
+    }
+    for (const std::string* name :
+         {&spec.wdmInstanceName, &spec.tunerInstanceName, &spec.receiverInstanceName}) {
+        if (!name->empty()) {
+            if (auto problem = names::InstanceNameProblem(*name)) throw Error(*problem);
+        }
+    }
+}
+
+std::string FreshId(StateLock& lock) {
+    for (;;) {
+        const uint32_t serial = ++lock.State().serial;
+        const uint64_t mix = (static_cast<uint64_t>(GetTickCount()) << 16) ^
+                             (static_cast<uint64_t>(GetCurrentProcessId()) << 40);
+        const uint64_t value = 0x0010000000000000ull | (mix & 0x000FFFFFFFFF0000ull) |
+                               (serial & 0xFFFF);
+        std::string id = names::IdFromNumber(value);
+        if (!lock.Find(id)) return id;
+    }
+}
+
+void FillRecord(DeviceRecord& d, const DeviceSpec& spec, const std::string& id) {
+    d.used = 1;
+    d.models = spec.models;
+    d.subunit = static_cast<uint32_t>(spec.subunit);
+    CopyText(d.id, id);
+    d.productLine = spec.productLine;
+    d.modelCode = spec.modelCode;
+    d.hardwareRevision = spec.hardwareRevision;
+    d.versionMajor = spec.versionMajor;
+    d.versionMinor = spec.versionMinor;
+    d.versionPatch = spec.versionPatch;
+    d.build = spec.build;
+    d.withReceiver = spec.withReceiver ? 1 : 0;
+    CopyText(d.driverVersion, spec.driverVersion);
+    std::memcpy(d.systemInfo, spec.systemInfo.data(), 8);
+    std::memcpy(d.boardTemperature, spec.boardTemperature.data(), 4);
+    CopyText(d.friendlyNames[layout::kRoleWdm], spec.wdmFriendlyName);
+    CopyText(d.friendlyNames[layout::kRoleTuner], spec.tunerFriendlyName);
+    CopyText(d.friendlyNames[layout::kRoleReceiver], spec.receiverFriendlyName);
+    const std::string* raw[] = {&spec.wdmInstanceName, &spec.tunerInstanceName,
+                                &spec.receiverInstanceName};
+    for (int r = 0; r < layout::kRoleCount; ++r) {
+        const auto role = static_cast<Role>(r);
+        if (!PresentsRole(d, role)) continue;
+        CopyText(d.instanceNames[r], raw[r]->empty() ? names::StandardInstanceName(
+                                                           role, spec.modelCode, spec.subunit, id)
+                                                     : *raw[r]);
+    }
+    d.updateDurationMs = layout::kDefaultUpdateDurationMs;
+    d.updateHoldMs = layout::kDefaultUpdateHoldMs;
+}
+
+// Registry names compare without regard to case.
+void CheckNamesFree(StateLock& lock, const DeviceRecord& fresh) {
+    for (const auto& other : lock.State().devices) {
+        if (!other.used || &other == &fresh) continue;
+        for (int r = 0; r < layout::kRoleCount; ++r) {
+            if (fresh.instanceNames[r][0] != '\0' &&
+                lstrcmpiW(Widen(fresh.instanceNames[r]).c_str(),
+                          Widen(other.instanceNames[r]).c_str()) == 0) {
+                throw Error(std::string("instance name \"") + fresh.instanceNames[r] +
+                            "\" is taken by device " + other.id);
+            }
+        }
+    }
+}
+
+DeviceRecord& Known(StateLock& lock, const std::string& id) {
+    if (!names::IsValidId(id))
+        throw Error("malformed device id \"" + id + "\": expected 16 hexadecimal digits");
+    DeviceRecord* d = lock.Find(id);
+    if (!d) throw Error("unknown device " + id);
+    return *d;
+}
+
+DeviceInfo Describe(const DeviceRecord& d) {
+    DeviceInfo info;
+    DeviceSpec& s = info.spec;
+    s.id = d.id;
+    s.subunit = static_cast<int>(d.subunit);
+    s.models = d.models;
+    s.productLine = d.productLine;
+    s.modelCode = d.modelCode;
+    s.hardwareRevision = d.hardwareRevision;
+    s.versionMajor = d.versionMajor;
+    s.versionMinor = d.versionMinor;
+    s.versionPatch = d.versionPatch;
+    s.build = d.build;
+    s.driverVersion = std::string(d.driverVersion, strnlen(d.driverVersion, 20));
+    std::memcpy(s.systemInfo.data(), d.systemInfo, 8);
+    std::memcpy(s.boardTemperature.data(), d.boardTemperature, 4);
+    s.wdmFriendlyName = d.friendlyNames[layout::kRoleWdm];
+    s.tunerFriendlyName = d.friendlyNames[layout::kRoleTuner];
+    s.receiverFriendlyName = d.friendlyNames[layout::kRoleReceiver];
+    s.withReceiver = d.withReceiver != 0;
+    s.wdmInstanceName = d.instanceNames[layout::kRoleWdm];
+    s.tunerInstanceName = d.instanceNames[layout::kRoleTuner];
+    s.receiverInstanceName = d.instanceNames[layout::kRoleReceiver];
+    info.plugged = d.plugged != 0;
+    for (int r = 0; r < layout::kRoleCount; ++r) {
+        const auto role = static_cast<Role>(r);
+        if (PresentsRole(d, role)) info.displayNames.push_back(
+            names::DisplayName(role, d.instanceNames[r]));
+    }
+    return info;
+}
+
+// Deletes instance keys of our filter class that no record owns (left by a state file
+// that was deleted or a process that died half-way).
+void RemoveStrayKeys() {
+    for (int r = 0; r < layout::kRoleCount; ++r) {
+        const std::wstring path = L"CLSID\\" +
+                                  Widen(names::CategoryText(static_cast<Role>(r))) +
+                                  L"\\Instance";
+        HKEY instances = nullptr;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | KEY_WRITE,
+                          &instances) != ERROR_SUCCESS)
+            continue;
+        std::vector<std::wstring> ours;
+        wchar_t name[300];
+        for (DWORD i = 0;; ++i) {
+            DWORD length = 300;
+            if (RegEnumKeyExW(instances, i, name, &length, nullptr, nullptr, nullptr,
+                              nullptr) != ERROR_SUCCESS)
+                break;
+            wchar_t clsid[64] = {};
+            DWORD size = sizeof clsid - sizeof(wchar_t);
+            if (RegGetValueW(instances, name, L"CLSID", RRF_RT_REG_SZ, nullptr, clsid,
+                             &size) == ERROR_SUCCESS &&
+                lstrcmpiW(clsid, kFilterClsidText) == 0) {
+                ours.emplace_back(name);
+            }
+        }
+        for (const auto& key : ours) RegDeleteKeyW(instances, key.c_str());
+        RegCloseKey(instances);
+    }
+}
+
+}  // namespace
+
+void EnsureFilterRegistered() {
+    wchar_t exe[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) throw Error("cannot find the running program's folder");
+    std::wstring path(exe, n);
+    path = path.substr(0, path.find_last_of(L'\\') + 1) + kFilterDllName;
+    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+        throw Error("the filter DLL " + Narrow(path) + " is missing");
+    RegisterFilterClass(path);
+}
+
+std::string Plug(const DeviceSpec& spec, bool broadcast) {
+    CheckSpec(spec);
+    EnsureFilterRegistered();
+    std::string id;
+    {
+        StateLock lock = LockState();
+        if (!spec.id.empty()) {
+            if (DeviceRecord* known = lock.Find(spec.id)) {
+                if (known->plugged) throw Error("device " + spec.id + " is already plugged");
+                PlugRecord(*known);
+                id = known->id;
+            }
+        }
+        if (id.empty()) {
+            id = spec.id.empty() ? FreshId(lock) : spec.id;
+            DeviceRecord* d = lock.Allocate();
+            if (!d) throw Error("the simulator holds no more than 32 devices");
+            FillRecord(*d, spec, id);
+            try {
+                CheckNamesFree(lock, *d);
+                PlugRecord(*d);
+            } catch (...) {
+                std::memset(d, 0, sizeof *d);
+                throw;
+            }
+        }
+    }
+    if (broadcast) BroadcastDevNodesChanged();
+    return id;
+}
+
+void Unplug(const std::string& id, bool broadcast) {
+    bool changed = false;
+    {
+        StateLock lock = LockState();
+        DeviceRecord& d = Known(lock, id);
+        changed = d.plugged != 0;
+        UnplugRecord(d);
+    }
+    if (changed && broadcast) BroadcastDevNodesChanged();
+}
+
+void Remove(const std::string& id, bool broadcast) {
+    bool changed = false;
+    {
+        StateLock lock = LockState();
+        DeviceRecord& d = Known(lock, id);
+        changed = d.plugged != 0;
+        UnplugRecord(d);
+        RemoveDeviceKeys(d);
+        std::memset(&d, 0, sizeof d);
+    }
+    if (changed && broadcast) BroadcastDevNodesChanged();
+}
+
+std::vector<DeviceInfo> List() {
+    std::vector<DeviceInfo> all;
+    StateLock lock = LockState();
+    for (const auto& d : lock.State().devices) {
+        if (d.used) all.push_back(Describe(d));
+    }
+    return all;
+}
+
+std::optional<DeviceInfo> Find(const std::string& id) {
+    StateLock lock = LockState();
+    if (const DeviceRecord* d = lock.Find(id)) return Describe(*d);
+    return std::nullopt;
+}
+
+void SetFirmwareVersion(const std::string& id, uint8_t major, uint8_t minor, uint8_t patch,
+                        uint16_t build) {
+    StateLock lock = LockState();
+    DeviceRecord& d = Known(lock, id);
+    d.versionMajor = major;
+    d.versionMinor = minor;
+    d.versionPatch = patch;
+    d.build = build;
+}
+
+void SetIdentification(const std::string& id, uint8_t productLine, uint8_t modelCode,
+                       uint8_t hardwareRevision) {
+    StateLock lock = LockState();
+    DeviceRecord& d = Known(lock, id);
+    d.productLine = productLine;
+    d.modelCode = modelCode;
+    d.hardwareRevision = hardwareRevision;
+}
+
+void SetDriverVersion(const std::string& id, const std::string& text) {
+    if (text.size() > 20)
+        throw Error("driver version \"" + text + "\" is longer than 20 characters");
+    StateLock lock = LockState();
+    CopyText(Known(lock, id).driverVersion, text);
+}
+
+void InjectFault(const std::string& id, unsigned property, Direction direction,
+                 const Fault& fault) {
+    if (property >= layout::kPropertySlots)
+        throw Error("property number " + std::to_string(property) + " out of range 0..63");
+    StateLock lock = LockState();
+    layout::FaultSlot& slot = Known(lock, id).faults[property][direction == Direction::Set];
+    slot.kind = static_cast<uint32_t>(fault.kind);
+    slot.bytes = fault.bytes;
+    slot.delayMs = fault.delayMs;
+}
+
+void ClearFaults(const std::string& id) {
+    StateLock lock = LockState();
+    DeviceRecord& d = Known(lock, id);
+    std::memset(d.faults, 0, sizeof d.faults);
+}
+
+RequestCount Requests(const std::string& id, unsigned property) {
+    StateLock lock = LockState();
+    DeviceRecord& d = Known(lock, id);
+    if (property >= layout::kPropertySlots) return {};
+    return {d.requests[property][0], d.requests[property][1]};
+}
+
+void BroadcastDeviceChange() { BroadcastDevNodesChanged(); }
+
+void Reset(bool broadcast) {
+    bool anyPlugged = false;
+    {
+        StateLock lock = LockState();
+        for (auto& d : lock.State().devices) {
+            if (!d.used) continue;
+            anyPlugged = anyPlugged || d.plugged;
+            RemoveDeviceKeys(d);
+        }
+        std::memset(lock.State().devices, 0, sizeof lock.State().devices);
+        RemoveStrayKeys();
+    }
+    if (anyPlugged && broadcast) BroadcastDevNodesChanged();
+}
+
+void SetUpdateTiming(const std::string& id, uint32_t durationMs, uint32_t holdMs) {
+    StateLock lock = LockState();
+    DeviceRecord& d = Known(lock, id);
+    d.updateDurationMs = durationMs;
+    d.updateHoldMs = holdMs;
+}
+
+void ScriptUpdate(const std::string& id, const UpdateScript& script) {
+    if (script.percent > 100) throw Error("a scripted percentage must lie in 0..100");
+    StateLock lock = LockState();
+    DeviceRecord& d = Known(lock, id);
+    d.script.action = static_cast<layout::ScriptAction>(script.kind);
+    d.script.percent = script.percent;
+    d.script.errorCode = script.errorCode;
+    d.script.failState = script.failState;
+}
+
+ImageReceipt LastImage(const std::string& id) {
+    StateLock lock = LockState();
+    const DeviceRecord& d = Known(lock, id);
+    return {d.update.imagesReceived, d.update.lastImageLength, d.update.lastImageCrc};
+}
+
+uint32_t ImageCrc32(const void* data, std::size_t length) {
+    return Crc32(std::string_view(static_cast<const char*>(data), length));
+}
+
+}  // namespace tunersim

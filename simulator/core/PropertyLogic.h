@@ -1,0 +1,51 @@
+// How the simulated driver answers the vendor property set, as plain functions on one
+// device record. The COM filter maps the outcomes to HRESULTs and does the locking
+// and the sleeping.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "SharedLayout.h"
+#include "UpdateLogic.h"
+
+namespace tunersim::property {
+
+enum class Outcome {
+    Ok,           // S_OK
+    False,        // S_FALSE (injected)
+    Fail,         // E_FAIL (injected)
+    BadLength,    // the buffer length is not the property's
+    BadBuffer,    // no buffer where one is needed
+    Unsupported,  // unknown number, or a direction the property does not have
+    Unplugged,    // the box is not attached
+    NoStatus,     // get 18 with no update to report on
+};
+
+struct Answer {
+    Outcome outcome = Outcome::Ok;
+    uint32_t bytes = 0;  // bytes returned by a get
+};
+
+enum Direction : int { kGet = 0, kSet = 1 };
+
+// Numbers of the properties that this driver knows, for QuerySupported.
+bool Supports(unsigned property, Direction direction);
+
+// Counts the request and returns the fault injected for it (kind 0: none). Called
+// first, for every request that reaches the driver, whatever its outcome.
+layout::FaultSlot Admit(layout::DeviceRecord& device, unsigned property, Direction direction);
+
+// Answers a get. `fault` is what Admit returned (a delay has already been waited).
+Answer Get(layout::DeviceRecord& device, unsigned property, uint8_t* data, uint32_t length,
+           const layout::FaultSlot& fault, int64_t nowMs);
+
+// The tuner's check of a firmware image against its own identification.
+using ImageCheck = update::ImageVerdict (*)(std::string_view image, uint8_t productLine,
+                                             uint8_t modelCode, uint8_t hardwareRevision);
+
+// Answers a set.
+Answer Set(layout::DeviceRecord& device, unsigned property, const uint8_t* data,
+           uint32_t length, const layout::FaultSlot& fault, int64_t nowMs, ImageCheck check);
+
+}  // namespace tunersim::property

@@ -1,0 +1,117 @@
+#include "UpdateLogic.h"
+
+#include <algorithm>
+
+namespace tunersim::update {
+
+using layout::ScriptAction;
+using layout::UpdatePhase;
+using layout::UpdateRun;
+
+namespace {
+
+// Raw progress of a running update, 0..100, from the clock alone.
+int RawProgress(const UpdateRun& run, int64_t nowMs) {
+    if (run.durationMs == 0) return 100;
+    const int64_t elapsed = std::max<int64_t>(0, nowMs - run.startMs);
+    return static_cast<int>(std::min<int64_t>(100, elapsed * 100 / run.durationMs));
+}
+
+// Time at which the raw progress reaches `percent`.
+int64_t TimeOf(const UpdateRun& run, int percent) {
+    // Round up so that RawProgress(TimeOf(p)) >= p.
+    return run.startMs + (static_cast<int64_t>(run.durationMs) * percent + 99) / 100;
+}
+
+bool ScriptStops(const UpdateRun& run, ScriptAction action) {
+    return run.script.action == action && run.script.percent <= 100;
+}
+
+}  // namespace
+
+void Start(layout::DeviceRecord& device, const ImageVerdict& verdict, int64_t nowMs,
+           uint32_t imageLength, uint32_t imageCrc) {
+    UpdateRun& run = device.update;
+    const uint32_t generation = run.generation + 1;
+    const uint32_t received = run.imagesReceived + 1;
+    run = UpdateRun{};
+    run.generation = generation;
+    run.imagesReceived = received;
+    run.lastImageLength = imageLength;
+    run.lastImageCrc = imageCrc;
+    run.startMs = nowMs;
+    run.durationMs = device.updateDurationMs;
+    run.holdMs = device.updateHoldMs;
+    run.script = device.script;
+    if (verdict.errorCode != 0) {
+        run.phase = UpdatePhase::Rejected;
+        run.errorCode = verdict.errorCode;
+        run.failState = kStateFailed;
+        return;
+    }
+    run.phase = UpdatePhase::Running;
+    run.newMajor = verdict.major;
+    run.newMinor = verdict.minor;
+    run.newPatch = verdict.patch;
+    run.newBuild = verdict.build;
+}
+
+void Advance(layout::DeviceRecord& device, int64_t nowMs) {
+    UpdateRun& run = device.update;
+    if (run.phase != UpdatePhase::Running) return;
+    const int raw = RawProgress(run, nowMs);
+    if (ScriptStops(run, ScriptAction::Fail) && raw >= run.script.percent) {
+        run.phase = UpdatePhase::Failed;
+        run.failProgress = run.script.percent;
+        run.errorCode = run.script.errorCode;
+        run.failState = run.script.failState;
+        return;
+    }
+    if (ScriptStops(run, ScriptAction::Stall) || ScriptStops(run, ScriptAction::Vanish)) return;
+    if (raw >= 100 && !run.versionApplied) {
+        device.versionMajor = run.newMajor;
+        device.versionMinor = run.newMinor;
+        device.versionPatch = run.newPatch;
+        device.build = run.newBuild;
+        run.versionApplied = 1;
+    }
+}
+
+std::optional<Status> StatusAt(const UpdateRun& run, int64_t nowMs) {
+    switch (run.phase) {
+    case UpdatePhase::Idle:
+    case UpdatePhase::Vanished:
+        return std::nullopt;
+    case UpdatePhase::Rejected:
+        return Status{0, run.failState, run.errorCode};
+    case UpdatePhase::Failed:
+        return Status{run.failProgress, run.failState, run.errorCode};
+    case UpdatePhase::Finished:
+        return Status{100, kStateDone, 0};
+    case UpdatePhase::Running:
+        break;
+    }
+    int raw = RawProgress(run, nowMs);
+    if (ScriptStops(run, ScriptAction::Fail) && raw >= run.script.percent)
+        return Status{run.script.percent, run.script.failState, run.script.errorCode};
+    if (ScriptStops(run, ScriptAction::Stall)) raw = std::min<int>(raw, run.script.percent);
+    if (ScriptStops(run, ScriptAction::Vanish) && raw >= run.script.percent) return std::nullopt;
+    const auto progress = static_cast<uint8_t>(raw);
+    return Status{progress, progress == 100 ? kStateDone : kStateRunning, 0};
+}
+
+Due DueAt(const UpdateRun& run, int64_t nowMs) {
+    const auto deadline = NextDeadline(run);
+    if (!deadline || nowMs < *deadline) return Due::Nothing;
+    return ScriptStops(run, ScriptAction::Vanish) ? Due::Vanish : Due::Reboot;
+}
+
+std::optional<int64_t> NextDeadline(const UpdateRun& run) {
+    if (run.phase != UpdatePhase::Running) return std::nullopt;
+    if (ScriptStops(run, ScriptAction::Fail) || ScriptStops(run, ScriptAction::Stall))
+        return std::nullopt;
+    if (ScriptStops(run, ScriptAction::Vanish)) return TimeOf(run, run.script.percent);
+    return TimeOf(run, 100) + run.holdMs;
+}
+
+}  // namespace tunersim::update

@@ -1,0 +1,17 @@
+// The simulated driver's side of the vendor property set: serves one request for one
+// box against the shared state.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "SharedLayout.h"
+
+namespace tunersim {
+
+HRESULT ServeGet(const std::string& id, unsigned property, void* data, DWORD length,
+                 DWORD* returned);
+HRESULT ServeSet(const std::string& id, unsigned property, const void* data, DWORD length);
+
+}  // namespace tunersim

@@ -1,0 +1,236 @@
+#include "SimFilter.h"
+
+#include <vfwmsgs.h>
+
+#include <cwchar>
+#include <new>
+
+#include "DriverService.h"
+#include "FilterClass.h"
+#include "PropertyLogic.h"
+#include "SharedLayout.h"
+#include "Text.h"
+
+namespace tunersim {
+
+namespace {
+
+// {AB132414-D060-11D0-8583-00C04FD9BAF3}
+constexpr GUID kVendorPropertySet = {
+    0xAB132414, 0xD060, 0x11D0, {0x85, 0x83, 0x00, 0xC0, 0x4F, 0xD9, 0xBA, 0xF3}};
+
+class Variant {
+public:
+    Variant() { VariantInit(&value_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    ~Variant() { VariantClear(&value_); }
+    VARIANT* operator&() { return &value_; }
+    const VARIANT& Get() const { return value_; }
+
+private:
+    VARIANT value_;
+};
+
+}  // namespace
+
+std::atomic<long>& LiveObjects() {
+    static std::atomic<long> count{0};
+    return count;
+}
+
+SimFilter::SimFilter() { ++LiveObjects(); }
+
+SimFilter::~SimFilter() {
+    if (clock_) clock_->Release();
+    --LiveObjects();
+}
+
+STDMETHODIMP SimFilter::QueryInterface(REFIID riid, void** object) {
+    if (!object) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IPersist || riid == IID_IMediaFilter ||
+        riid == IID_IBaseFilter) {
+        *object = static_cast<IBaseFilter*>(this);
+    } else if (riid == IID_IKsPropertySet) {
+        *object = static_cast<IKsPropertySet*>(this);
+    } else if (riid == IID_IPersistPropertyBag) {
+        *object = static_cast<IPersistPropertyBag*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP_(ULONG) SimFilter::AddRef() { return ++references_; }
+
+STDMETHODIMP_(ULONG) SimFilter::Release() {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+}
+
+STDMETHODIMP SimFilter::GetClassID(CLSID* clsid) {
+    if (!clsid) return E_POINTER;
+    *clsid = kFilterClsid;
+    return S_OK;
+}
+
+STDMETHODIMP SimFilter::Stop() {
+    std::lock_guard lock(mutex_);
+    state_ = State_Stopped;
+    return S_OK;
+}
+
+STDMETHODIMP SimFilter::Pause() {
+    std::lock_guard lock(mutex_);
+    state_ = State_Paused;
+    return S_OK;
+}
+
+STDMETHODIMP SimFilter::Run(REFERENCE_TIME) {
+    std::lock_guard lock(mutex_);
+    state_ = State_Running;
+    return S_OK;
+}
+
+STDMETHODIMP SimFilter::GetState(DWORD, FILTER_STATE* state) {
+    if (!state) return E_POINTER;
+    std::lock_guard lock(mutex_);
+    *state = state_;
+    return S_OK;
+}
+
+STDMETHODIMP SimFilter::SetSyncSource(IReferenceClock* clock) {
+    std::lock_guard lock(mutex_);
+    if (clock) clock->AddRef();
+    if (clock_) clock_->Release();
+    clock_ = clock;
+    return S_OK;
+}
+
+STDMETHODIMP SimFilter::GetSyncSource(IReferenceClock** clock) {
+    if (!clock) return E_POINTER;
+    std::lock_guard lock(mutex_);
+    *clock = clock_;
+    if (clock_) clock_->AddRef();
+    return S_OK;
+}
+
+// The stand-in carries no media streams: it has no pins.
+STDMETHODIMP SimFilter::EnumPins(IEnumPins** pins) {
+    if (pins) *pins = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP SimFilter::FindPin(LPCWSTR, IPin** pin) {
+    if (!pin) return E_POINTER;
+    *pin = nullptr;
+    return VFW_E_NOT_FOUND;
+}
+
+STDMETHODIMP SimFilter::QueryFilterInfo(FILTER_INFO* info) {
+    if (!info) return E_POINTER;
+    std::lock_guard lock(mutex_);
+    wcsncpy(info->achName, name_.c_str(), MAX_FILTER_NAME - 1);
+    info->achName[MAX_FILTER_NAME - 1] = L'\0';
+    info->pGraph = graph_;
+    if (graph_) graph_->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP SimFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
+    std::lock_guard lock(mutex_);
+    graph_ = graph;
+    name_ = name ? name : L"";
+    return S_OK;
+}
+
+STDMETHODIMP SimFilter::QueryVendorInfo(LPWSTR* info) {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+}
+
+bool SimFilter::TunerId(std::string& id) {
+    std::lock_guard lock(mutex_);
+    if (!loaded_ || role_ == layout::kRoleReceiver) return false;
+    id = deviceId_;
+    return true;
+}
+
+STDMETHODIMP SimFilter::Set(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data,
+                            DWORD dataLength) {
+    if (set != kVendorPropertySet) return E_PROP_SET_UNSUPPORTED;
+    std::string device;
+    if (!TunerId(device)) return E_PROP_SET_UNSUPPORTED;
+    try {
+        return ServeSet(device, id, data, dataLength);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+STDMETHODIMP SimFilter::Get(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data,
+                            DWORD dataLength, DWORD* returned) {
+    if (returned) *returned = 0;
+    if (set != kVendorPropertySet) return E_PROP_SET_UNSUPPORTED;
+    std::string device;
+    if (!TunerId(device)) return E_PROP_SET_UNSUPPORTED;
+    try {
+        return ServeGet(device, id, data, dataLength, returned);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+STDMETHODIMP SimFilter::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
+    if (!support) return E_POINTER;
+    *support = 0;
+    std::string device;
+    if (set != kVendorPropertySet || !TunerId(device)) return E_PROP_SET_UNSUPPORTED;
+    if (property::Supports(id, property::kGet)) *support |= KSPROPERTY_SUPPORT_GET;
+    if (property::Supports(id, property::kSet)) *support |= KSPROPERTY_SUPPORT_SET;
+    return *support ? S_OK : E_PROP_ID_UNSUPPORTED;
+}
+
+STDMETHODIMP SimFilter::InitNew() { return S_OK; }
+
+STDMETHODIMP SimFilter::Load(IPropertyBag* bag, IErrorLog* log) {
+    if (!bag) return E_POINTER;
+    Variant device;
+    (&device)->vt = VT_BSTR;
+    if (FAILED(bag->Read(kDeviceValue, &device, log)) || device.Get().vt != VT_BSTR ||
+        !device.Get().bstrVal)
+        return E_FAIL;
+    Variant role;
+    (&role)->vt = VT_I4;
+    DWORD roleNumber = layout::kRoleWdm;
+    if (SUCCEEDED(bag->Read(kRoleValue, &role, log)) && role.Get().vt == VT_I4)
+        roleNumber = static_cast<DWORD>(role.Get().lVal);
+    Variant friendly;
+    (&friendly)->vt = VT_BSTR;
+    std::wstring name;
+    if (SUCCEEDED(bag->Read(L"FriendlyName", &friendly, log)) &&
+        friendly.Get().vt == VT_BSTR && friendly.Get().bstrVal)
+        name = friendly.Get().bstrVal;
+    try {
+        std::string id = Narrow(device.Get().bstrVal);
+        std::lock_guard lock(mutex_);
+        deviceId_ = std::move(id);
+        role_ = roleNumber;
+        name_ = std::move(name);
+        loaded_ = true;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+STDMETHODIMP SimFilter::Save(IPropertyBag*, BOOL, BOOL) { return E_NOTIMPL; }
+
+}  // namespace tunersim

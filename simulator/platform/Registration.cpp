@@ -1,0 +1,119 @@
+#include "Registration.h"
+
+#include <windows.h>
+#include <dbt.h>
+
+#include "DeviceNames.h"
+#include "FilterClass.h"
+#include "Text.h"
+#include "TunerSimControl.h"
+
+namespace tunersim {
+
+namespace {
+
+class Key {
+public:
+    Key() = default;
+    Key(const Key&) = delete;
+    Key& operator=(const Key&) = delete;
+    ~Key() {
+        if (key_) RegCloseKey(key_);
+    }
+    HKEY* Out() { return &key_; }
+    HKEY Get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+std::wstring InstanceKeyPath(layout::Role role, const layout::DeviceRecord& device) {
+    return L"CLSID\\" + Widen(names::CategoryText(role)) + L"\\Instance\\" +
+           Widen(device.instanceNames[role]);
+}
+
+LSTATUS SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                          static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+}
+
+[[noreturn]] void Fail(const std::string& what, LSTATUS status) {
+    throw Error(what + " (registry error " + std::to_string(status) + ")");
+}
+
+void WriteInstanceKey(layout::Role role, const layout::DeviceRecord& device) {
+    Key key;
+    LSTATUS s = RegCreateKeyExW(HKEY_CLASSES_ROOT, InstanceKeyPath(role, device).c_str(), 0,
+                                nullptr, 0, KEY_WRITE, nullptr, key.Out(), nullptr);
+    if (s != ERROR_SUCCESS) Fail("cannot create the filter's registry key", s);
+    const DWORD roleValue = role;
+    if ((s = SetString(key.Get(), L"FriendlyName", Widen(device.friendlyNames[role]))) ||
+        (s = SetString(key.Get(), L"CLSID", kFilterClsidText)) ||
+        (s = SetString(key.Get(), kDeviceValue, Widen(device.id))) ||
+        (s = RegSetValueExW(key.Get(), kRoleValue, 0, REG_DWORD,
+                            reinterpret_cast<const BYTE*>(&roleValue), sizeof roleValue))) {
+        Fail("cannot write the filter's registry values", s);
+    }
+}
+
+}  // namespace
+
+bool PresentsRole(const layout::DeviceRecord& device, layout::Role role) {
+    switch (role) {
+    case layout::kRoleWdm: return (device.models & kWdm) != 0;
+    case layout::kRoleTuner: return (device.models & kBda) != 0;
+    case layout::kRoleReceiver: return (device.models & kBda) != 0 && device.withReceiver;
+    default: return false;
+    }
+}
+
+void RegisterDeviceKeys(const layout::DeviceRecord& device) {
+    try {
+        for (int r = 0; r < layout::kRoleCount; ++r) {
+            const auto role = static_cast<layout::Role>(r);
+            if (PresentsRole(device, role)) WriteInstanceKey(role, device);
+        }
+    } catch (...) {
+        RemoveDeviceKeys(device);
+        throw;
+    }
+}
+
+void RemoveDeviceKeys(const layout::DeviceRecord& device) {
+    for (int r = 0; r < layout::kRoleCount; ++r) {
+        const auto role = static_cast<layout::Role>(r);
+        if (device.instanceNames[role][0] == '\0') continue;
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, InstanceKeyPath(role, device).c_str());
+    }
+}
+
+void RegisterFilterClass(const std::wstring& dllPath) {
+    const std::wstring base = std::wstring(L"CLSID\\") + kFilterClsidText;
+    Key cls;
+    LSTATUS s = RegCreateKeyExW(HKEY_CLASSES_ROOT, base.c_str(), 0, nullptr, 0, KEY_WRITE,
+                                nullptr, cls.Out(), nullptr);
+    if (s != ERROR_SUCCESS) Fail("cannot register the simulator's filter class", s);
+    SetString(cls.Get(), nullptr, L"Talvex tuner simulator filter");
+    Key server;
+    s = RegCreateKeyExW(cls.Get(), L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr,
+                        server.Out(), nullptr);
+    if (s != ERROR_SUCCESS) Fail("cannot register the simulator's filter class", s);
+    if ((s = SetString(server.Get(), nullptr, dllPath)) ||
+        (s = SetString(server.Get(), L"ThreadingModel", L"Both"))) {
+        Fail("cannot register the simulator's filter class", s);
+    }
+}
+
+void UnregisterFilterClass() {
+    const std::wstring base = std::wstring(L"CLSID\\") + kFilterClsidText;
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, (base + L"\\InprocServer32").c_str());
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, base.c_str());
+}
+
+void BroadcastDevNodesChanged() {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0,
+                        SMTO_ABORTIFHUNG, 2000, &result);
+}
+
+}  // namespace tunersim

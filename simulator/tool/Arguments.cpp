@@ -1,0 +1,159 @@
+#include "Arguments.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <set>
+
+namespace tunersim {
+
+namespace {
+
+const std::set<std::string> kValueOptions{"preset",  "id",     "subunit",   "model",
+                                          "ident",   "version", "build",    "driver",
+                                          "wdm-name", "tuner-name", "receiver-name"};
+const std::set<std::string> kFlags{"no-receiver", "no-broadcast"};
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::string::size_type start = 0;
+    for (;;) {
+        const auto end = text.find(separator, start);
+        parts.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) return parts;
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+Arguments ParseArguments(const std::vector<std::string>& words) {
+    Arguments args;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word.rfind("--", 0) != 0) {
+            args.positional.push_back(word);
+            continue;
+        }
+        const std::string name = word.substr(2);
+        if (kFlags.count(name)) {
+            args.options[name] = "";
+        } else if (kValueOptions.count(name)) {
+            if (i + 1 >= words.size()) throw Error("option " + word + " needs a value");
+            args.options[name] = words[++i];
+        } else {
+            throw Error("unknown option " + word);
+        }
+    }
+    return args;
+}
+
+uint32_t ParseUnsigned(const std::string& text, uint32_t max, const char* what) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    const bool valid = !digits.empty() && digits.find_first_not_of(
+                                              hex ? "0123456789abcdefABCDEF" : "0123456789") ==
+                                              std::string::npos;
+    errno = 0;
+    const unsigned long long value = valid ? std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10) : 0;
+    if (!valid || errno == ERANGE || value > max)
+        throw Error(std::string("bad ") + what + " \"" + text + "\" (a number 0.." +
+                    std::to_string(max) + " expected)");
+    return static_cast<uint32_t>(value);
+}
+
+std::array<uint8_t, 3> ParseVersion(const std::string& text) {
+    const auto parts = Split(text, '.');
+    if (parts.size() != 3) throw Error("bad version \"" + text + "\" (A.B.C expected)");
+    return {ParseNumber<uint8_t>(parts[0], "version number"),
+            ParseNumber<uint8_t>(parts[1], "version number"),
+            ParseNumber<uint8_t>(parts[2], "version number")};
+}
+
+Direction ParseDirection(const std::string& text) {
+    if (text == "get") return Direction::Get;
+    if (text == "set") return Direction::Set;
+    throw Error("bad direction \"" + text + "\" (get or set expected)");
+}
+
+Fault ParseFault(const std::string& text) {
+    const auto parts = Split(text, ':');
+    Fault fault;
+    const std::string& kind = parts[0];
+    if (kind == "none" && parts.size() == 1) {
+        fault.kind = FaultKind::None;
+    } else if (kind == "fail" && parts.size() == 1) {
+        fault.kind = FaultKind::Fail;
+    } else if (kind == "false" && parts.size() == 1) {
+        fault.kind = FaultKind::False;
+    } else if (kind == "short" && parts.size() == 2) {
+        fault.kind = FaultKind::Short;
+        fault.bytes = ParseUnsigned(parts[1], 0xFFFFFFFFu, "byte count");
+    } else if (kind == "delay" && parts.size() == 2) {
+        fault.kind = FaultKind::Delay;
+        fault.delayMs = ParseUnsigned(parts[1], 600000, "delay");
+    } else {
+        throw Error("bad fault \"" + text + "\" (fail, false, short:N, delay:MS or none)");
+    }
+    return fault;
+}
+
+UpdateScript ParseScript(const std::string& text) {
+    const auto parts = Split(text, ':');
+    UpdateScript script;
+    const std::string& kind = parts[0];
+    if (kind == "none" && parts.size() == 1) return script;
+    if (kind == "fail" && (parts.size() == 3 || parts.size() == 4)) {
+        script.kind = ScriptKind::Fail;
+        script.errorCode = ParseNumber<uint8_t>(parts[2], "error code");
+        if (parts.size() == 4) script.failState = ParseNumber<uint8_t>(parts[3], "state");
+    } else if ((kind == "stall" || kind == "vanish") && parts.size() == 2) {
+        script.kind = kind == "stall" ? ScriptKind::Stall : ScriptKind::Vanish;
+    } else {
+        throw Error("bad update script \"" + text +
+                    "\" (none, fail:PCT:CODE[:STATE], stall:PCT or vanish:PCT)");
+    }
+    script.percent = static_cast<uint8_t>(ParseUnsigned(parts[1], 100, "percentage"));
+    return script;
+}
+
+DeviceSpec SpecFromOptions(const Arguments& args) {
+    const auto option = [&](const char* name) -> const std::string* {
+        const auto it = args.options.find(name);
+        return it == args.options.end() ? nullptr : &it->second;
+    };
+    DeviceSpec spec = Preset(option("preset") ? *option("preset") : "talvex-s2");
+    if (auto v = option("id")) spec.id = *v;
+    if (auto v = option("subunit")) spec.subunit = static_cast<int>(ParseUnsigned(*v, 9, "subunit"));
+    if (auto v = option("model")) {
+        if (*v == "wdm") spec.models = kWdm;
+        else if (*v == "bda") spec.models = kBda;
+        else if (*v == "both") spec.models = kBoth;
+        else throw Error("bad driver model \"" + *v + "\" (wdm, bda or both)");
+    }
+    if (auto v = option("ident")) {
+        const auto parts = Split(*v, ',');
+        if (parts.size() != 3)
+            throw Error("bad identification \"" + *v + "\" (LINE,MODEL,REV expected)");
+        spec.productLine = ParseNumber<uint8_t>(parts[0], "product line");
+        spec.modelCode = ParseNumber<uint8_t>(parts[1], "model code");
+        spec.hardwareRevision = ParseNumber<uint8_t>(parts[2], "hardware revision");
+        spec.systemInfo[0] = spec.productLine;
+        spec.systemInfo[1] = spec.modelCode;
+        spec.systemInfo[2] = spec.hardwareRevision;
+    }
+    if (auto v = option("version")) {
+        const auto version = ParseVersion(*v);
+        spec.versionMajor = version[0];
+        spec.versionMinor = version[1];
+        spec.versionPatch = version[2];
+    }
+    if (auto v = option("build")) spec.build = ParseNumber<uint16_t>(*v, "build");
+    if (auto v = option("driver")) spec.driverVersion = *v;
+    if (auto v = option("wdm-name")) spec.wdmFriendlyName = *v;
+    if (auto v = option("tuner-name")) spec.tunerFriendlyName = *v;
+    if (auto v = option("receiver-name")) spec.receiverFriendlyName = *v;
+    if (args.Has("no-receiver")) spec.withReceiver = false;
+    return spec;
+}
+
+}  // namespace tunersim

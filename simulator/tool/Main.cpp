@@ -1,0 +1,288 @@
+// tunersim: command-line control of the tuner simulator.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Arguments.h"
+#include "Enumerate.h"
+#include "TunerSimControl.h"
+
+namespace tunersim {
+
+namespace {
+
+constexpr int kUsageError = 2;
+
+struct UsageError : Error {
+    using Error::Error;
+};
+
+const char kHelp[] =
+    "tunersim: control of the simulated Talvex tuner boxes\n"
+    "\n"
+    "Usage: tunersim <command> [arguments]\n"
+    "\n"
+    "  plug [options]              plug a box; prints its device id\n"
+    "      --preset NAME           start from a preset model (see below; default talvex-s2)\n"
+    "      --id HEX16              device id, 16 hex digits (default: a fresh one)\n"
+    "      --subunit D             subunit digit 0..9 (default 0)\n"
+    "      --model wdm|bda|both    driver models the box presents (default wdm)\n"
+    "      --ident LINE,MODEL,REV  identification bytes, e.g. 1,0x34,4\n"
+    "      --version A.B.C         firmware version\n"
+    "      --build N               firmware build number\n"
+    "      --driver TEXT           driver version text (at most 20 characters)\n"
+    "      --wdm-name TEXT         friendly name of the WDM capture filter\n"
+    "      --tuner-name TEXT       friendly name of the BDA network tuner\n"
+    "      --receiver-name TEXT    friendly name of the BDA receiver component\n"
+    "      --no-receiver           BDA without a receiver component\n"
+    "      --no-broadcast          do not broadcast WM_DEVICECHANGE\n"
+    "  unplug ID                   unplug a box (its state is kept)\n"
+    "  replug ID                   plug an unplugged box again\n"
+    "  remove ID                   forget a box entirely\n"
+    "  list                        list the boxes with their state and display names\n"
+    "  enum                        list what the system device enumerator sees in the\n"
+    "                              WDM capture, BDA tuner and BDA receiver categories\n"
+    "  set-firmware ID A.B.C BUILD set the firmware version and build\n"
+    "  set-ident ID LINE MODEL REV set the identification bytes\n"
+    "  set-driver ID TEXT          set the driver version text\n"
+    "  fault ID PROPERTY get|set KIND\n"
+    "                              inject a fault; KIND is fail (E_FAIL), false (S_FALSE),\n"
+    "                              short:N (answer N bytes), delay:MS or none\n"
+    "  clear-faults ID             remove every injected fault of a box\n"
+    "  requests ID PROPERTY        print the gets and sets of a property that reached the box\n"
+    "  update-timing ID MS HOLD    firmware update: MS from 0 to 100 %, then HOLD ms at\n"
+    "                              100 % before the box re-enumerates\n"
+    "  script-update ID SCRIPT     the next firmware update: none, fail:PCT:CODE[:STATE],\n"
+    "                              stall:PCT or vanish:PCT\n"
+    "  last-image ID               count, length and CRC-32 of the last image received\n"
+    "  broadcast                   broadcast WM_DEVICECHANGE (DBT_DEVNODES_CHANGED)\n"
+    "  reset                       unplug and forget every box\n"
+    "  demo                        reset, then plug the demo set\n"
+    "  register                    register the filter DLL's COM class\n"
+    "  help                        this text\n"
+    "\n"
+    "Numbers may be decimal or 0x-prefixed hexadecimal.\n";
+
+void PrintPresets() {
+    std::printf("\nPresets:");
+    int column = 0;
+    for (const auto& name : PresetNames()) {
+        std::printf("%s%s", column++ % 5 == 0 ? "\n  " : "  ", name.c_str());
+    }
+    std::printf("\n");
+}
+
+const char* ModelsText(unsigned models) {
+    switch (models) {
+    case kWdm: return "WDM";
+    case kBda: return "BDA";
+    default: return "WDM+BDA";
+    }
+}
+
+void Print(const DeviceInfo& info) {
+    const DeviceSpec& s = info.spec;
+    std::printf("%s  %-9s %-7s subunit %d  id %u/0x%02X/%u  firmware %u.%u.%u build %u\n",
+                s.id.c_str(), info.plugged ? "plugged" : "unplugged", ModelsText(s.models),
+                s.subunit, s.productLine, s.modelCode, s.hardwareRevision, s.versionMajor,
+                s.versionMinor, s.versionPatch, s.build);
+    for (const auto& name : info.displayNames) std::printf("    %s\n", name.c_str());
+}
+
+std::string Need(const Arguments& args, std::size_t index, const char* what) {
+    if (index >= args.positional.size())
+        throw UsageError(std::string("missing ") + what + " (see tunersim help)");
+    return args.positional[index];
+}
+
+void NoExtra(const Arguments& args, std::size_t count) {
+    if (args.positional.size() > count)
+        throw UsageError("unexpected argument \"" + args.positional[count] + "\"");
+}
+
+int Plug(const Arguments& args) {
+    NoExtra(args, 0);
+    const std::string id = ::tunersim::Plug(SpecFromOptions(args), !args.Has("no-broadcast"));
+    std::printf("%s\n", id.c_str());
+    return 0;
+}
+
+int Demo(const Arguments& args) {
+    NoExtra(args, 0);
+    Reset(true);
+    for (const auto& spec : DemoSet()) {
+        const auto id = ::tunersim::Plug(spec, false);
+        Print(*Find(id));
+    }
+    BroadcastDeviceChange();
+    return 0;
+}
+
+int Enum(const Arguments& args) {
+    NoExtra(args, 0);
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
+        throw Error("cannot initialise COM");
+    struct Uninit {
+        ~Uninit() { CoUninitialize(); }
+    } uninit;
+    std::string category;
+    for (const auto& filter : EnumerateTunerCategories()) {
+        if (filter.category != category) {
+            category = filter.category;
+            std::printf("%s\n", category.c_str());
+        }
+        std::printf("  \"%s\"  %s\n", filter.friendlyName.c_str(), filter.displayName.c_str());
+    }
+    return 0;
+}
+
+using Command = std::function<int(const Arguments&)>;
+
+const std::map<std::string, Command>& Commands() {
+    static const std::map<std::string, Command> commands{
+        {"help", [](const Arguments&) {
+             std::printf("%s", kHelp);
+             PrintPresets();
+             return 0;
+         }},
+        {"plug", Plug},
+        {"unplug", [](const Arguments& a) {
+             NoExtra(a, 1);
+             Unplug(Need(a, 0, "device id"), !a.Has("no-broadcast"));
+             return 0;
+         }},
+        {"replug", [](const Arguments& a) {
+             NoExtra(a, 1);
+             DeviceSpec spec;
+             spec.id = Need(a, 0, "device id");
+             if (!Find(spec.id)) throw Error("unknown device " + spec.id);
+             ::tunersim::Plug(spec, !a.Has("no-broadcast"));
+             return 0;
+         }},
+        {"remove", [](const Arguments& a) {
+             NoExtra(a, 1);
+             Remove(Need(a, 0, "device id"), !a.Has("no-broadcast"));
+             return 0;
+         }},
+        {"list", [](const Arguments& a) {
+             NoExtra(a, 0);
+             for (const auto& info : List()) Print(info);
+             return 0;
+         }},
+        {"enum", Enum},
+        {"set-firmware", [](const Arguments& a) {
+             NoExtra(a, 3);
+             const auto version = ParseVersion(Need(a, 1, "firmware version"));
+             SetFirmwareVersion(Need(a, 0, "device id"), version[0], version[1], version[2],
+                                ParseNumber<uint16_t>(Need(a, 2, "build number"), "build"));
+             return 0;
+         }},
+        {"set-ident", [](const Arguments& a) {
+             NoExtra(a, 4);
+             SetIdentification(
+                 Need(a, 0, "device id"),
+                 ParseNumber<uint8_t>(Need(a, 1, "product line"), "product line"),
+                 ParseNumber<uint8_t>(Need(a, 2, "model code"), "model code"),
+                 ParseNumber<uint8_t>(Need(a, 3, "hardware revision"), "hardware revision"));
+             return 0;
+         }},
+        {"set-driver", [](const Arguments& a) {
+             NoExtra(a, 2);
+             SetDriverVersion(Need(a, 0, "device id"), Need(a, 1, "driver version"));
+             return 0;
+         }},
+        {"fault", [](const Arguments& a) {
+             NoExtra(a, 4);
+             const std::string id = Need(a, 0, "device id");
+             const auto property = ParseNumber<uint8_t>(Need(a, 1, "property"), "property");
+             const Direction direction = ParseDirection(Need(a, 2, "get or set"));
+             InjectFault(id, property, direction, ParseFault(Need(a, 3, "fault kind")));
+             return 0;
+         }},
+        {"clear-faults", [](const Arguments& a) {
+             NoExtra(a, 1);
+             ClearFaults(Need(a, 0, "device id"));
+             return 0;
+         }},
+        {"requests", [](const Arguments& a) {
+             NoExtra(a, 2);
+             const auto count = Requests(Need(a, 0, "device id"),
+                                         ParseNumber<uint8_t>(Need(a, 1, "property"), "property"));
+             std::printf("gets %u sets %u\n", count.gets, count.sets);
+             return 0;
+         }},
+        {"update-timing", [](const Arguments& a) {
+             NoExtra(a, 3);
+             SetUpdateTiming(Need(a, 0, "device id"),
+                             ParseNumber<uint32_t>(Need(a, 1, "duration"), "duration"),
+                             ParseNumber<uint32_t>(Need(a, 2, "hold time"), "hold time"));
+             return 0;
+         }},
+        {"script-update", [](const Arguments& a) {
+             NoExtra(a, 2);
+             ScriptUpdate(Need(a, 0, "device id"), ParseScript(Need(a, 1, "script")));
+             return 0;
+         }},
+        {"last-image", [](const Arguments& a) {
+             NoExtra(a, 1);
+             const auto receipt = LastImage(Need(a, 0, "device id"));
+             std::printf("count %u length %u crc32 %08X\n", receipt.count, receipt.length,
+                         receipt.crc32);
+             return 0;
+         }},
+        {"broadcast", [](const Arguments& a) {
+             NoExtra(a, 0);
+             BroadcastDeviceChange();
+             return 0;
+         }},
+        {"reset", [](const Arguments& a) {
+             NoExtra(a, 0);
+             Reset(!a.Has("no-broadcast"));
+             return 0;
+         }},
+        {"demo", Demo},
+        {"register", [](const Arguments& a) {
+             NoExtra(a, 0);
+             EnsureFilterRegistered();
+             return 0;
+         }},
+    };
+    return commands;
+}
+
+int Run(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "tunersim: no command given (tunersim help lists them)\n");
+        return kUsageError;
+    }
+    const std::string name = argv[1];
+    const auto& commands = Commands();
+    const auto command = commands.find(name);
+    if (command == commands.end()) {
+        std::fprintf(stderr, "tunersim: unknown command \"%s\" (tunersim help lists them)\n",
+                     name.c_str());
+        return kUsageError;
+    }
+    try {
+        const Arguments args = ParseArguments(std::vector<std::string>(argv + 2, argv + argc));
+        return command->second(args);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "tunersim %s: %s\n", name.c_str(), e.what());
+        return kUsageError;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "tunersim %s: %s\n", name.c_str(), e.what());
+        return 1;
+    }
+}
+
+}  // namespace
+
+}  // namespace tunersim
+
+int main(int argc, char** argv) { return tunersim::Run(argc, argv); }
