@@ -7,6 +7,7 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     static const companion::CompanionKind kind{companion::kCiClassName, L"Talvex Common Interface",
+                                               L"Attached tuners (model, GUID, Common Interface):",
                                                &companion::CiRow, &companion::CiStatus};
     return companion::RunCompanion(instance, showCommand, kind);
 }

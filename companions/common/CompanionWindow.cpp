@@ -12,6 +12,7 @@ namespace companion {
 namespace {
 
 constexpr int kMargin = 8;
+constexpr int kLineHeight = 16;
 constexpr int kStatusHeight = 20;
 constexpr int kInitialWidth = 460;
 constexpr int kInitialHeight = 240;
@@ -62,6 +63,7 @@ private:
 
     const CompanionKind& kind_;
     HWND window_ = nullptr;
+    HWND caption_ = nullptr;
     HWND list_ = nullptr;
     HWND status_ = nullptr;
     FontPtr font_;
@@ -89,6 +91,9 @@ bool CompanionWindow::Create(HINSTANCE instance) {
 }
 
 void CompanionWindow::Start(int showCommand) {
+    // Shown first, so that the window is there while the library scans for tuners.
+    ShowWindow(window_, showCommand);
+    UpdateWindow(window_);
     // Register before the first reading: a change between the two then still causes
     // a refresh, and nothing is missed.
     libraryStarted_ = OB_Initialize() == OB_SUCCESS;
@@ -97,8 +102,6 @@ void CompanionWindow::Start(int showCommand) {
         tuners_.Refresh();
     }
     ShowTuners();
-    ShowWindow(window_, showCommand);
-    UpdateWindow(window_);
 }
 
 int CompanionWindow::RunMessageLoop() {
@@ -178,16 +181,19 @@ LRESULT CompanionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 void CompanionWindow::CreateChildren() {
     const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE));
+    caption_ = CreateWindowExW(0, L"STATIC", kind_.listCaption, WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX,
+                               0, 0, 0, 0, window_, nullptr, instance, nullptr);
     list_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", nullptr,
                             WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_TABSTOP | LBS_NOINTEGRALHEIGHT |
                                 LBS_USETABSTOPS | LBS_NOTIFY,
                             0, 0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTunerListId)),
                             instance, nullptr);
-    status_ = CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
+    status_ = CreateWindowExW(0, L"STATIC", Widen(std::string(kSearchingStatus)).c_str(), WS_CHILD | WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0,
                               0, 0, 0, window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kStatusId)),
                               instance, nullptr);
     font_ = CreateMessageFont();
     if (font_) {
+        SendMessageW(caption_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         SendMessageW(status_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     }
@@ -199,8 +205,10 @@ void CompanionWindow::Layout() {
     RECT client{};
     GetClientRect(window_, &client);
     const int width = client.right - 2 * kMargin;
-    const int listHeight = client.bottom - 3 * kMargin - kStatusHeight;
-    MoveWindow(list_, kMargin, kMargin, width > 0 ? width : 0, listHeight > 0 ? listHeight : 0, TRUE);
+    const int listTop = kMargin + kLineHeight;
+    const int listHeight = client.bottom - listTop - 2 * kMargin - kStatusHeight;
+    MoveWindow(caption_, kMargin, kMargin, width > 0 ? width : 0, kLineHeight, TRUE);
+    MoveWindow(list_, kMargin, listTop, width > 0 ? width : 0, listHeight > 0 ? listHeight : 0, TRUE);
     MoveWindow(status_, kMargin, client.bottom - kMargin - kStatusHeight, width > 0 ? width : 0, kStatusHeight,
                TRUE);
 }

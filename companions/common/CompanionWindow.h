@@ -15,6 +15,7 @@ namespace companion {
 struct CompanionKind {
     const wchar_t* className;  // exact: other programs find the window by it
     const wchar_t* title;
+    const wchar_t* listCaption;  // label above the list: what its columns are
     std::string (*row)(const TunerInfo&);
     std::string (*status)(const std::vector<TunerInfo>&);
 };

@@ -37,6 +37,8 @@ std::string CiRow(const TunerInfo& tuner);
 std::string RemoteStatus(const std::vector<TunerInfo>& tuners);
 std::string CiStatus(const std::vector<TunerInfo>& tuners);
 
+// Shown until the library has reported the tuners for the first time.
+inline constexpr std::string_view kSearchingStatus = "Looking for tuners...";
 // Shown in place of the list when the library did not start.
 inline constexpr std::string_view kLibraryFailedStatus = "The tuner library could not be started.";
 

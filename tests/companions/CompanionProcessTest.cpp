@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include <TunerSimControl.h>
 
 #include "CompanionIds.h"
@@ -51,13 +53,35 @@ protected:
     }
     void TearDown() override { tunersim::Reset(false); }
 
+    enum class Order { Table, Any };
+
     // Waits until the window shows exactly `expected`; on a timeout the assertion
-    // prints what it showed last.
-    static void ExpectContents(HWND window, const WindowContents& expected) {
+    // prints what it showed last. Devices found by one scan come in the system
+    // enumerator's order, so their rows are compared in any order; later arrivals
+    // are appended in the order they came.
+    static void ExpectContents(HWND window, WindowContents expected, Order order = Order::Table) {
+        const auto normal = [order](WindowContents contents) {
+            if (order == Order::Any) {
+                std::sort(contents.rows.begin(), contents.rows.end());
+            }
+            return contents;
+        };
+        expected = normal(expected);
         WindowContents last;
-        WaitFor([&] { return (last = ReadContents(window)) == expected; }, 20s);
+        WaitFor([&] { return (last = normal(ReadContents(window))) == expected; }, 20s);
         EXPECT_EQ(last.rows, expected.rows);
         EXPECT_EQ(last.status, expected.status);
+    }
+
+    // The window is shown before the library is started; the status line leaves its
+    // first text once the first reading is on screen.
+    static bool WaitUntilStarted(HWND window) {
+        return WaitFor(
+            [&] {
+                const std::wstring status = ReadContents(window).status;
+                return !status.empty() && status != L"Looking for tuners...";
+            },
+            20s);
     }
 
     static void EndByDestroyMessage(const CompanionProcess& process, HWND window) {
@@ -81,7 +105,8 @@ TEST_F(CompanionProcessTest, RemoteListsModelAndGuidOfEveryAttachedDevice) {
     ASSERT_NE(window, nullptr);
     ExpectContents(window, {{L"Talvex S2\t" + kS2Guid + L"\tWDM", L"Pellary SATV\t" + kSatvGuid + L"\tWDM",
                              L"Pellary SATV\t" + kSatvGuid + L"\tBDA"},
-                            L"3 tuners attached."});
+                            L"3 tuners attached."},
+                   Order::Any);
     EndByDestroyMessage(process, window);
 }
 
@@ -115,13 +140,15 @@ TEST_F(CompanionProcessTest, CiShowsWhichTunersHaveACommonInterfaceSlot) {
     const HWND window = process.WaitForWindow(kCi);
     ASSERT_NE(window, nullptr);
     ExpectContents(window, {{L"Talvex S2\t" + kS2Guid + L"\tCI slot", L"Pellary SATV\t" + kSatvGuid + L"\tno CI slot"},
-                            L"2 tuners attached, 1 with a Common Interface slot."});
+                            L"2 tuners attached, 1 with a Common Interface slot."},
+                   Order::Any);
 
     // The other product line's 0x24 is a CI model too.
     tunersim::Plug(Box(kCableId, 10, 0x24, 0));
     ExpectContents(window, {{L"Talvex S2\t" + kS2Guid + L"\tCI slot", L"Pellary SATV\t" + kSatvGuid + L"\tno CI slot",
                              L"Ombrel DVB-C-CI\t" + kCableGuid + L"\tCI slot"},
-                            L"3 tuners attached, 2 with a Common Interface slot."});
+                            L"3 tuners attached, 2 with a Common Interface slot."},
+                   Order::Any);
     tunersim::Unplug(kS2Id);
     tunersim::Unplug(kCableId);
     ExpectContents(window, {{L"Pellary SATV\t" + kSatvGuid + L"\tno CI slot"},
@@ -151,8 +178,9 @@ TEST_F(CompanionProcessTest, EachEndsOnDestroyMessageFromAnotherProcess) {
         auto process = CompanionProcess::Start(program.exe, SW_SHOWNORMAL);
         const HWND window = process.WaitForWindow(program.className);
         ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(WaitUntilStarted(window));
         EXPECT_TRUE(IsWindowVisible(window));
-        ASSERT_TRUE(WaitFor([&] { return ReadContents(window).rows.size() == 1; }, 20s));
+        EXPECT_EQ(ReadContents(window).rows.size(), 1u);
         EndByDestroyMessage(process, window);
         EXPECT_TRUE(FindWindowsOfClass(program.className).empty());
     }
@@ -180,9 +208,10 @@ TEST_F(CompanionProcessTest, EachStartsHiddenThroughTheShellAndStillWorks) {
         ASSERT_TRUE(process.valid()) << "no window of the started program";
         const HWND window = process.WaitForWindow(kPrograms[i].className);
         ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(WaitUntilStarted(window));
         EXPECT_FALSE(IsWindowVisible(window));
+        EXPECT_EQ(ReadContents(window).rows.size(), 1u);
         // Hidden, it still hears of changes.
-        ASSERT_TRUE(WaitFor([&] { return ReadContents(window).rows.size() == 1; }, 20s));
         tunersim::Plug(Box(kCableId, 1, 0x36, 0));
         EXPECT_TRUE(WaitFor([&] { return ReadContents(window).rows.size() == 2; }, 20s));
         tunersim::Unplug(kCableId);

@@ -1,0 +1,201 @@
+// shotdriver: small steps that scripts/screenshots.sh strings together to put the
+// programs into the states it photographs. Each step waits with a bound and exits 0
+// on success, 1 when the state was not reached (with the reason on stderr), 2 on bad
+// arguments.
+//
+//   shotdriver wait <class|-> <caption|-> <ms>        a visible top-level window
+//   shotdriver destroy <class> <ms>                   WM_DESTROY to each window of the class, wait until gone
+//   shotdriver syscommand <class> <caption> <command>  post WM_SYSCOMMAND (decimal or 0x hex)
+//   shotdriver select <class> <caption> <id> <index>   choose a combo box line
+//   shotdriver click <class> <caption> <id>            click a button
+//   shotdriver progress <class> <caption> <id> <min> <ms>  wait until a progress bar reaches min
+//   shotdriver messagebox <caption> <ms>               wait for a message box with that caption
+//   shotdriver ok <caption> <ms>                       press OK in that message box, wait until gone
+//   shotdriver timing <durationMs> <holdMs>            update timing of every simulated box
+//   shotdriver rect <class|-> <caption|-> [...]        print the windows' joint rectangle as WxH+X+Y
+//   shotdriver close <class|-> <caption|->             post WM_CLOSE to a visible window
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+#include <vector>
+
+#include <TunerSimControl.h>
+#include <UiDriver.h>
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kNotReached = 1;
+constexpr int kUsage = 2;
+
+const wchar_t* OrAny(const std::wstring& text) { return text == L"-" ? nullptr : text.c_str(); }
+
+unsigned long Number(const std::wstring& text) { return std::wcstoul(text.c_str(), nullptr, 0); }
+
+int Fail(const wchar_t* what, const std::wstring& detail) {
+    std::fwprintf(stderr, L"shotdriver: %ls: %ls\n", what, detail.c_str());
+    return kNotReached;
+}
+
+HWND VisibleWindow(const std::wstring& className, const std::wstring& caption) {
+    for (HWND window : uidriver::TopLevelWindows(0, OrAny(className), OrAny(caption))) {
+        if (IsWindowVisible(window)) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+HWND WaitVisible(const std::wstring& className, const std::wstring& caption, DWORD timeoutMs) {
+    HWND window = nullptr;
+    uidriver::WaitUntil([&] { return (window = VisibleWindow(className, caption)) != nullptr; }, timeoutMs);
+    return window;
+}
+
+HWND MessageBoxWithCaption(const std::wstring& caption) {
+    for (HWND box : uidriver::MessageBoxes(0)) {
+        if (IsWindowVisible(box) && uidriver::MessageBoxCaption(box) == caption) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+int Run(const std::vector<std::wstring>& args) {
+    if (args.empty()) {
+        return kUsage;
+    }
+    const std::wstring& step = args[0];
+    const size_t n = args.size();
+    if (step == L"wait" && n == 4) {
+        return WaitVisible(args[1], args[2], Number(args[3])) ? kDone : Fail(L"no such window", args[1]);
+    }
+    if (step == L"destroy" && n == 3) {
+        const auto windows = uidriver::WindowsOfClass(args[1].c_str());
+        if (windows.empty()) {
+            return Fail(L"no window of class", args[1]);
+        }
+        for (HWND window : windows) {
+            DWORD_PTR result = 0;
+            SendMessageTimeoutW(window, WM_DESTROY, 0, 0, SMTO_NORMAL, 5000, &result);
+        }
+        return uidriver::WaitUntil([&] { return uidriver::WindowsOfClass(args[1].c_str()).empty(); },
+                                   Number(args[2]))
+                   ? kDone
+                   : Fail(L"windows stayed", args[1]);
+    }
+    if (step == L"syscommand" && n == 4) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        if (!window) {
+            return Fail(L"no such window", args[2]);
+        }
+        uidriver::SendSystemCommand(window, Number(args[3]));
+        return kDone;
+    }
+    if (step == L"select" && n == 5) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        if (!window) {
+            return Fail(L"no such window", args[2]);
+        }
+        return uidriver::SelectComboLine(uidriver::Control(window, static_cast<int>(Number(args[3]))),
+                                         static_cast<int>(Number(args[4])))
+                   ? kDone
+                   : Fail(L"cannot select", args[4]);
+    }
+    if (step == L"click" && n == 4) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        const HWND button = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
+        if (!button) {
+            return Fail(L"no such button", args[3]);
+        }
+        uidriver::ClickButton(button);
+        return kDone;
+    }
+    if (step == L"progress" && n == 6) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        const HWND bar = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
+        if (!bar) {
+            return Fail(L"no such progress bar", args[3]);
+        }
+        const int minimum = static_cast<int>(Number(args[4]));
+        return uidriver::WaitUntil(
+                   [&] {
+                       const auto position = uidriver::ProgressPosition(bar);
+                       return position && *position >= minimum;
+                   },
+                   Number(args[5]))
+                   ? kDone
+                   : Fail(L"progress not reached", args[4]);
+    }
+    if (step == L"messagebox" && n == 3) {
+        return uidriver::WaitUntil([&] { return MessageBoxWithCaption(args[1]) != nullptr; }, Number(args[2]))
+                   ? kDone
+                   : Fail(L"no message box", args[1]);
+    }
+    if (step == L"ok" && n == 3) {
+        const HWND box = MessageBoxWithCaption(args[1]);
+        if (!box) {
+            return Fail(L"no message box", args[1]);
+        }
+        return uidriver::PressOk(box, Number(args[2])) ? kDone : Fail(L"message box stayed", args[1]);
+    }
+    if (step == L"rect" && n >= 3 && n % 2 == 1) {
+        RECT joint{};
+        for (size_t i = 1; i + 1 < n; i += 2) {
+            const HWND window = VisibleWindow(args[i], args[i + 1]);
+            RECT rect{};
+            if (!window || !GetWindowRect(window, &rect)) {
+                return Fail(L"no such window", args[i + 1]);
+            }
+            UnionRect(&joint, &joint, &rect);
+        }
+        std::printf("%ldx%ld+%ld+%ld\n", joint.right - joint.left, joint.bottom - joint.top, joint.left, joint.top);
+        return kDone;
+    }
+    if (step == L"close" && n == 3) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        if (!window) {
+            return Fail(L"no such window", args[2]);
+        }
+        uidriver::RequestClose(window);
+        return kDone;
+    }
+    if (step == L"timing" && n == 3) {
+        const auto durationMs = static_cast<uint32_t>(Number(args[1]));
+        const auto holdMs = static_cast<uint32_t>(Number(args[2]));
+        const auto devices = tunersim::List();
+        if (devices.empty()) {
+            return Fail(L"no simulated box", L"timing");
+        }
+        for (const auto& device : devices) {
+            tunersim::SetUpdateTiming(device.spec.id, durationMs, holdMs);
+        }
+        return kDone;
+    }
+    return kUsage;
+}
+
+}  // namespace
+
+int main() {
+    int count = 0;
+    LPWSTR* raw = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (raw == nullptr) {
+        return kUsage;
+    }
+    std::vector<std::wstring> args(raw + (count > 0 ? 1 : 0), raw + count);
+    LocalFree(raw);
+    try {
+        const int result = Run(args);
+        if (result == kUsage) {
+            std::fwprintf(stderr, L"shotdriver: unknown step or wrong arguments (see the source's head)\n");
+        }
+        return result;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "shotdriver: %s\n", error.what());
+        return kNotReached;
+    }
+}
