@@ -1,0 +1,68 @@
+// Helpers for tests that drive the real OmbrelApi.dll with the tuner simulator.
+#pragma once
+
+#include <windows.h>
+#include <OmbrelApi.h>
+#include <TunerSimControl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace libtest {
+
+// Pumps this thread's messages until done() holds or the time is up.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
+// Pumps for a while regardless (to show that nothing arrives).
+void PumpFor(DWORD ms);
+
+unsigned long DeviceCount();
+unsigned long WdmCount();
+unsigned long BdaCount();
+
+// A WDM or BDA spec with a fixed id (16 hex digits).
+tunersim::DeviceSpec Wdm(const std::string& id, int subunit = 0);
+tunersim::DeviceSpec Bda(const std::string& id, int subunit = 0);
+
+// The display name the simulator gives the box in a category (0 WDM, 1 tuner, 2 receiver).
+std::string SimDisplayName(const std::string& id, int role);
+
+// Opens the attached device whose display string is `name`; 0 if none.
+unsigned long OpenByDisplayName(const std::string& name);
+std::string DisplayStringOf(unsigned long handle);
+std::string GuidStringOf(unsigned long handle);
+
+// A hidden window that records what it receives.
+struct Received {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+class MessageSink {
+public:
+    MessageSink();
+    ~MessageSink();
+    MessageSink(const MessageSink&) = delete;
+    MessageSink& operator=(const MessageSink&) = delete;
+
+    HWND hwnd() const { return hwnd_; }
+    const std::vector<Received>& log() const { return log_; }
+    int CountOf(UINT message) const;
+    void Clear() { log_.clear(); }
+    // Called inside the window procedure for every message in 0x401..0x403.
+    std::function<void(const Received&)> onMessage;
+
+private:
+    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    HWND hwnd_ = nullptr;
+    std::vector<Received> log_;
+};
+
+// Resets the simulator at the start and end of every test.
+class SimTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+}  // namespace libtest
