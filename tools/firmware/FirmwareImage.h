@@ -152,7 +152,8 @@ struct TunerCheckResult {
 //      is present with 10 bytes and its constant bytes 4..9, and its integrity value matches;
 //   4. identification (9): the first record is the identification record 02 <line> <model>
 //      <revision> of this device.
+// Never throws, so that a driver can call it directly.
 TunerCheckResult CheckForTuner(std::string_view image, std::uint8_t productLine, std::uint8_t modelCode,
-                               std::uint8_t hardwareRevision);
+                               std::uint8_t hardwareRevision) noexcept;
 
 }  // namespace firmware

@@ -133,7 +133,7 @@ private:
 }  // namespace
 
 TunerCheckResult CheckForTuner(std::string_view image, std::uint8_t productLine, std::uint8_t modelCode,
-                               std::uint8_t hardwareRevision) {
+                               std::uint8_t hardwareRevision) noexcept {
     TunerCheckResult result;
     const Findings found = TunerParser(productLine, modelCode, hardwareRevision).Parse(image.substr(0, kImageSize));
     if (found.sectionFault) {
