@@ -9,59 +9,65 @@
 namespace firmware {
 namespace {
 
-class DamagedImages : public ::testing::TestWithParam<std::size_t> {
-protected:
-    const DamagedVariant& Variant() const { return DamagedVariants()[GetParam()]; }
+// What each variant must produce, stated here independently of the library's table.
+struct Expected {
+    Damage damage;
+    const char* fileName;
+    std::size_t faultLine;
+    std::uint8_t tunerCode;
+};
+constexpr Expected kExpected[] = {
+    {Damage::BadChecksum, "damaged_bad_checksum.hex", 2050, 5},
+    {Damage::MissingSection, "damaged_missing_section.hex", 4100, 2},
+    {Damage::ShortSection, "damaged_short_section.hex", 8196, 4},
+    {Damage::WrongIntegrity, "damaged_wrong_integrity.hex", 8198, 5},
+    {Damage::ForeignIdentification, "damaged_foreign_identification.hex", 1, 9},
 };
 
-std::string VariantName(const ::testing::TestParamInfo<std::size_t>& info) {
-    std::string name = DamagedVariants()[info.param].fileName;
-    name = name.substr(0, name.find('.'));
-    return name;
+class DamagedImages : public ::testing::TestWithParam<Expected> {};
+
+std::string VariantName(const ::testing::TestParamInfo<Expected>& info) {
+    const std::string name = info.param.fileName;
+    return name.substr(0, name.find('.'));
 }
 
 TEST_P(DamagedImages, FullSizeAndWrittenByTheBuild) {
-    const std::string image = BuildDamagedImage(Variant().damage);
+    const std::string image = BuildDamagedImage(GetParam().damage);
     EXPECT_EQ(image.size(), kImageSize);
     EXPECT_NE(image, BuildImage(DamageBase()));
-    const auto file = test::ReadFile(test::FirmwareDir() + "/damaged/" + Variant().fileName);
-    ASSERT_TRUE(file.has_value()) << "missing " << Variant().fileName;
+    const auto file = test::ReadFile(test::FirmwareDir() + "/damaged/" + GetParam().fileName);
+    ASSERT_TRUE(file.has_value()) << "missing " << GetParam().fileName;
     EXPECT_TRUE(*file == image);
 }
 
 TEST_P(DamagedImages, ValidatorRejectsAtTheDamagedLine) {
-    const ValidationResult r = ValidateImage(BuildDamagedImage(Variant().damage));
+    const ValidationResult r = ValidateImage(BuildDamagedImage(GetParam().damage));
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.line, Variant().faultLine) << r.message;
+    EXPECT_EQ(r.line, GetParam().faultLine) << r.message;
     EXPECT_FALSE(r.message.empty());
 }
 
 TEST_P(DamagedImages, BaseTunerReportsTheCode) {
     const CatalogueEntry& base = DamageBase();
-    const TunerCheckResult r = CheckForTuner(BuildDamagedImage(Variant().damage), base.productLine, base.modelCode,
+    const TunerCheckResult r = CheckForTuner(BuildDamagedImage(GetParam().damage), base.productLine, base.modelCode,
                                              base.hardwareRevision);
-    EXPECT_EQ(r.code, Variant().tunerCode);
+    EXPECT_EQ(r.code, GetParam().tunerCode);
     EXPECT_EQ(r.build, 0) << "no version values for a rejected image";
 }
 
-INSTANTIATE_TEST_SUITE_P(Variants, DamagedImages, ::testing::Range<std::size_t>(0, DamagedVariants().size()), VariantName);
-
-TEST(DamagedImageDetails, CodesAndLinesAsDocumented) {
-    auto find = [](Damage d) {
-        return *std::find_if(DamagedVariants().begin(), DamagedVariants().end(),
-                             [d](const DamagedVariant& v) { return v.damage == d; });
-    };
-    EXPECT_EQ(DamagedVariants().size(), 5u);
-    EXPECT_EQ(find(Damage::BadChecksum).tunerCode, 5);
-    EXPECT_EQ(find(Damage::MissingSection).tunerCode, 2);
-    EXPECT_EQ(find(Damage::ShortSection).tunerCode, 4);
-    EXPECT_EQ(find(Damage::WrongIntegrity).tunerCode, 5);
-    EXPECT_EQ(find(Damage::ForeignIdentification).tunerCode, 9);
-    EXPECT_EQ(find(Damage::MissingSection).faultLine, 4100u);
-    EXPECT_EQ(find(Damage::ShortSection).faultLine, 8196u);
-    EXPECT_EQ(find(Damage::WrongIntegrity).faultLine, 8198u);
-    EXPECT_EQ(find(Damage::ForeignIdentification).faultLine, 1u);
+TEST_P(DamagedImages, LibraryTableAgrees) {
+    // Other tests (the simulator's) take lines, codes and names from the library's table.
+    const auto variants = DamagedVariants();
+    const auto it = std::find_if(variants.begin(), variants.end(),
+                                 [](const DamagedVariant& v) { return v.damage == GetParam().damage; });
+    ASSERT_NE(it, variants.end());
+    EXPECT_STREQ(it->fileName, GetParam().fileName);
+    EXPECT_EQ(it->faultLine, GetParam().faultLine);
+    EXPECT_EQ(it->tunerCode, GetParam().tunerCode);
+    EXPECT_EQ(variants.size(), std::size(kExpected));
 }
+
+INSTANTIATE_TEST_SUITE_P(Variants, DamagedImages, ::testing::ValuesIn(kExpected), VariantName);
 
 TEST(DamagedImageDetails, ShorterVariantsArePaddedWithNulAfterTheirText) {
     const std::size_t missingSectionText = kImageSize - (17 + 4096 * 45 + 13);

@@ -139,7 +139,7 @@ TEST(GeneratedImageSet, EveryKeyHasContentOfItsOwn) {
 TEST(GeneratedImageSet, BuildingTwiceGivesTheSameBytes) {
     const CatalogueEntry& e = *FindCatalogueEntry("FW_013602");
     EXPECT_TRUE(BuildImage(e) == BuildImage(e));
-    EXPECT_TRUE(BuildImage(SpecFor(e)) == BuildImage(e));
+    EXPECT_TRUE(BuildImage(ParamsFor(e)) == BuildImage(e));
 }
 
 }  // namespace

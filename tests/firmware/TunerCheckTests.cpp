@@ -32,15 +32,15 @@ TEST(TunerCheck, IdentificationDecides) {
 }
 
 TEST(TunerCheck, IdentificationTagAndPlaceAreChecked) {
-    ImageSpec spec = SpecFor(TalvexRev1());
-    std::string image = BuildImage(spec);
+    ImageParams params = ParamsFor(TalvexRev1());
+    std::string image = BuildImage(params);
     // Byte 0 of the identification record 03 instead of 02, checksum adjusted (D5 -> D4).
     image.replace(9, 2, "03");
     image.replace(17, 2, "D4");
     EXPECT_EQ(CodeOn(image, TalvexRev1()), kTunerBadHardware);
 
     // No identification record at all: the image starts with section 1.
-    std::string headless = BuildImage(spec).substr(21);
+    std::string headless = BuildImage(params).substr(21);
     headless.append(21, '\0');
     EXPECT_EQ(CodeOn(headless, TalvexRev1()), kTunerBadHardware);
 }

@@ -105,17 +105,17 @@ TEST_F(Validator, WrongRecordsWithCorrectChecksums) {
 }
 
 TEST_F(Validator, VersionRecordMustMatchTheCatalogueRow) {
-    ImageSpec spec = SpecFor(*FindCatalogueEntry("FW_012602"));
-    spec.versionBytes[4] ^= 0x01;
-    const ValidationResult r = ValidateImage(BuildImage(spec));
+    ImageParams params = ParamsFor(*FindCatalogueEntry("FW_012602"));
+    params.versionBytes[4] ^= 0x01;
+    const ValidationResult r = ValidateImage(BuildImage(params));
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.line, kVersionRecordLine);
     EXPECT_NE(r.message.find("FW_012602"), std::string::npos) << r.message;
 
     // The other revision's identification on this content: the release no longer fits.
-    spec = SpecFor(*FindCatalogueEntry("FW_012602"));
-    spec.hardwareRevision = 0x01;
-    EXPECT_EQ(ValidateImage(BuildImage(spec)).line, kVersionRecordLine);
+    params = ParamsFor(*FindCatalogueEntry("FW_012602"));
+    params.hardwareRevision = 0x01;
+    EXPECT_EQ(ValidateImage(BuildImage(params)).line, kVersionRecordLine);
 }
 
 TEST_F(Validator, LengthFaults) {

@@ -74,17 +74,17 @@ std::string ImageFileName(const CatalogueEntry& entry);
 std::uint32_t Crc32(std::span<const std::uint8_t> bytes, std::uint32_t crc = 0);
 
 // What an image is built from. `seedKey` seeds the content generator.
-struct ImageSpec {
+struct ImageParams {
     std::string seedKey;
     std::uint8_t productLine = 0;
     std::uint8_t modelCode = 0;
     std::uint8_t hardwareRevision = 0;
     std::uint8_t versionBytes[6] = {};
 };
-ImageSpec SpecFor(const CatalogueEntry& entry);
+ImageParams ParamsFor(const CatalogueEntry& entry);
 
 // A well-formed image of exactly kImageSize bytes.
-std::string BuildImage(const ImageSpec& spec);
+std::string BuildImage(const ImageParams& params);
 std::string BuildImage(const CatalogueEntry& entry);
 
 // Damaged variants for tests. Each is exactly kImageSize bytes: a variant whose text is

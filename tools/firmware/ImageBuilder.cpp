@@ -40,10 +40,10 @@ constexpr std::uint16_t kSegmentStep = 0x1000;
 
 }  // namespace
 
-ImageContent GenerateContent(const ImageSpec& spec) {
+ImageContent GenerateContent(const ImageParams& params) {
     ImageContent content;
-    content.identification = {kIdentificationTag, spec.productLine, spec.modelCode, spec.hardwareRevision};
-    ContentGenerator generator(Fnv1a64(spec.seedKey));
+    content.identification = {kIdentificationTag, params.productLine, params.modelCode, params.hardwareRevision};
+    ContentGenerator generator(Fnv1a64(params.seedKey));
     content.sections.resize(2);
     for (std::size_t s = 0; s < content.sections.size(); ++s) {
         auto& records = content.sections[s];
@@ -51,7 +51,7 @@ ImageContent GenerateContent(const ImageSpec& spec) {
         for (std::size_t r = 0; r < kRecordsPerSection; ++r) {
             for (std::size_t b = 0; b < kDataBytesPerRecord; ++b) {
                 const bool versionField = s == 0 && r == kVersionRecordIndex && b < 6;
-                records[r][b] = versionField ? spec.versionBytes[b] : generator.NextByte();
+                records[r][b] = versionField ? params.versionBytes[b] : generator.NextByte();
             }
         }
     }
@@ -90,22 +90,22 @@ std::string Render(const ImageContent& content, std::uint32_t integrity) {
 
 }  // namespace detail
 
-ImageSpec SpecFor(const CatalogueEntry& entry) {
-    ImageSpec spec;
-    spec.seedKey = entry.key;
-    spec.productLine = entry.productLine;
-    spec.modelCode = entry.modelCode;
-    spec.hardwareRevision = entry.hardwareRevision;
-    std::copy(std::begin(entry.versionBytes), std::end(entry.versionBytes), spec.versionBytes);
-    return spec;
+ImageParams ParamsFor(const CatalogueEntry& entry) {
+    ImageParams params;
+    params.seedKey = entry.key;
+    params.productLine = entry.productLine;
+    params.modelCode = entry.modelCode;
+    params.hardwareRevision = entry.hardwareRevision;
+    std::copy(std::begin(entry.versionBytes), std::end(entry.versionBytes), params.versionBytes);
+    return params;
 }
 
-std::string BuildImage(const ImageSpec& spec) {
-    const detail::ImageContent content = detail::GenerateContent(spec);
+std::string BuildImage(const ImageParams& params) {
+    const detail::ImageContent content = detail::GenerateContent(params);
     return detail::Render(content, detail::IntegrityOf(content));
 }
 
-std::string BuildImage(const CatalogueEntry& entry) { return BuildImage(SpecFor(entry)); }
+std::string BuildImage(const CatalogueEntry& entry) { return BuildImage(ParamsFor(entry)); }
 
 namespace {
 
@@ -137,7 +137,7 @@ std::span<const DamagedVariant> DamagedVariants() { return kVariants; }
 const CatalogueEntry& DamageBase() { return *FindCatalogueEntry("FW_013401"); }
 
 std::string BuildDamagedImage(Damage damage, const CatalogueEntry& base) {
-    detail::ImageContent content = detail::GenerateContent(SpecFor(base));
+    detail::ImageContent content = detail::GenerateContent(ParamsFor(base));
     switch (damage) {
     case Damage::BadChecksum: {
         std::string text = detail::Render(content, detail::IntegrityOf(content));

@@ -19,7 +19,7 @@ struct ImageContent {
     std::vector<std::vector<DataRecord>> sections;
 };
 
-ImageContent GenerateContent(const ImageSpec& spec);
+ImageContent GenerateContent(const ImageParams& params);
 // CRC-32 over the data records in text order.
 std::uint32_t IntegrityOf(const ImageContent& content);
 // The text of the image; pads with NUL bytes to kImageSize when shorter.
