@@ -30,8 +30,7 @@ bool SameGuidString(const DeviceId& a, const DeviceId& b) {
 const FoundFilter* FindReceiver(const std::vector<FoundFilter>& receivers, const DeviceId& tunerId) {
     const FoundFilter* match = nullptr;
     for (const FoundFilter& receiver : receivers) {
-        const auto id = ParseDeviceId(receiver.displayName);
-        if (id && SameGuidString(*id, tunerId)) match = &receiver;
+        if (SameGuidString(ParseDeviceId(receiver.displayName), tunerId)) match = &receiver;
     }
     return match;
 }
@@ -67,7 +66,7 @@ std::unique_ptr<DeviceEntry> BuildEntry(FoundFilter& filter, OMBREL_TUNER_TYPE k
     entry->displayName = filter.displayName;
     entry->friendlyName = filter.friendlyName;
     entry->kind = kind;
-    entry->id = *ParseDeviceId(entry->displayName);  // enumeration only keeps parsable names
+    entry->id = ParseDeviceId(entry->displayName);
 
     ComPtr<IBaseFilter> receiver;
     if (kind == OMBREL_TUNER_TYPE_BDA) {

@@ -32,8 +32,7 @@ struct FoundFilter {
 };
 
 // Every accepted filter of the category, in enumeration order. Filters whose
-// display name the library cannot keep (too long, identifier segment too long)
-// are left out.
+// display name does not fit the library's buffers are left out.
 std::vector<FoundFilter> EnumerateCategory(Category category);
 
 ComPtr<IBaseFilter> BindMoniker(IMoniker* moniker);

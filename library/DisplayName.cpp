@@ -34,13 +34,13 @@ HashPositions FindLastTwoHashes(std::string_view name) {
 
 }  // namespace
 
-std::optional<DeviceId> ParseDeviceId(std::string_view displayName) {
+DeviceId ParseDeviceId(std::string_view displayName) {
     const HashPositions p = FindLastTwoHashes(displayName);
     if (p.last == std::string_view::npos || p.last == 0) return ErrorId();
 
     const std::size_t begin = p.second == std::string_view::npos ? 0 : p.second + 1;
-    const std::string_view segment = displayName.substr(begin, p.last - begin);
-    if (segment.size() > kIdFieldLength) return std::nullopt;
+    std::string_view segment = displayName.substr(begin, p.last - begin);
+    if (segment.size() > kIdFieldLength) segment.remove_prefix(segment.size() - kIdFieldLength);
 
     // Right-align into a field of '0', so that short segments are padded on the left.
     std::array<char, kIdFieldLength> field;
@@ -67,7 +67,7 @@ int ParseSubunit(std::string_view displayName) {
 }
 
 bool IsAcceptableDisplayName(std::string_view displayName) {
-    return displayName.size() <= kMaxDisplayName && ParseDeviceId(displayName).has_value();
+    return displayName.size() <= kMaxDisplayName;
 }
 
 std::uint32_t GuidLow(const std::array<std::uint8_t, 8>& g) {

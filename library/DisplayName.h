@@ -3,7 +3,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,9 +20,9 @@ struct DeviceId {
 
 // The identifier between the last two '#' of the name. A name without a usable
 // segment yields "Error" and an all-zero identifier. A segment longer than the
-// 16-character field yields nothing: such a filter is refused rather than having
-// its identifier cut to a number it does not spell.
-std::optional<DeviceId> ParseDeviceId(std::string_view displayName);
+// 16-character field is cut to its last 16 characters (the low-order digits, next
+// to the last '#'), so that nothing is written past the field.
+DeviceId ParseDeviceId(std::string_view displayName);
 
 // The character before the second-to-last '#', minus '0'. Names that have no such
 // character (fewer than two '#', or that '#' first) give kNoSubunit.
@@ -31,7 +30,8 @@ inline constexpr int kNoSubunit = -1;
 int ParseSubunit(std::string_view displayName);
 
 // True when the library can take a filter with this display name: it fits the
-// 511-character buffers and its identifier segment fits the 16-character field.
+// 511-character buffers. Longer names are refused, not cut: a cut name would
+// no longer identify its filter.
 bool IsAcceptableDisplayName(std::string_view displayName);
 
 // The low and high 32-bit words of the identifier, as the caller sees them.
