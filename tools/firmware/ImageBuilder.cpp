@@ -117,18 +117,11 @@ constexpr DamagedVariant kVariants[] = {
     {Damage::ForeignIdentification, "damaged_foreign_identification.hex", 1, kTunerBadHardware},
 };
 
-// Offset of the first character of a line (1-based) in a complete image.
-std::size_t LineStart(std::size_t line) {
-    constexpr std::size_t kIdLine = 21, kSegmentLine = 17, kDataLine = 45, kEofLine = 13;
-    if (line <= 1) return 0;
-    std::size_t offset = kIdLine;
-    for (std::size_t l = 2; l < line; ++l) {
-        if (l == 2 || l == 4100) offset += kSegmentLine;
-        else if (l == 4099 || l == 8197) offset += kEofLine;
-        else offset += kDataLine;
-    }
-    return offset;
-}
+// Offset of a data line of section 1 (1-based line number) in a complete image: the
+// identification line (21 characters), the segment line (17), then 45 per data line.
+constexpr std::size_t Section1DataLineStart(std::size_t line) { return 21 + 17 + (line - 3) * 45; }
+static_assert(kBadChecksumLine >= 3 && kBadChecksumLine < 3 + kRecordsPerSection, "must be a data line of section 1");
+static_assert(Section1DataLineStart(kVersionRecordLine) == kVersionRecordOffset);
 
 }  // namespace
 
@@ -142,7 +135,7 @@ std::string BuildDamagedImage(Damage damage, const CatalogueEntry& base) {
     case Damage::BadChecksum: {
         std::string text = detail::Render(content, detail::IntegrityOf(content));
         // The checksum is the last two digits before CR LF of the 45-character data line.
-        const std::size_t at = LineStart(kBadChecksumLine) + 41;
+        const std::size_t at = Section1DataLineStart(kBadChecksumLine) + 41;
         const auto stored = static_cast<std::uint8_t>(std::stoi(text.substr(at, 2), nullptr, 16));
         const std::string wrong = detail::HexByte(static_cast<std::uint8_t>(stored + 1));
         text.replace(at, 2, wrong);
