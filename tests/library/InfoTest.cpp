@@ -1,0 +1,231 @@
+// Device information and firmware update through the real DLL and the simulated driver.
+#include <gtest/gtest.h>
+
+#include "LibraryTestSupport.h"
+
+#include <objbase.h>
+
+#include <cstring>
+#include <vector>
+
+using namespace libtest;
+using tunersim::Direction;
+using tunersim::FaultKind;
+
+namespace {
+
+class Environment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        ASSERT_EQ(OB_Initialize(), OB_SUCCESS);
+    }
+};
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new Environment);
+
+const std::string kId = "00000000f00d0001";
+
+// A record followed by bytes that no request may touch.
+template <class Record>
+struct Guarded {
+    Record record;
+    unsigned char after[16];
+    Guarded() {
+        std::memset(&record, 0xCC, sizeof record);
+        std::memset(after, 0xEE, sizeof after);
+    }
+    bool AfterIntact() const {
+        for (unsigned char b : after)
+            if (b != 0xEE) return false;
+        return true;
+    }
+    const unsigned char* bytes() const { return reinterpret_cast<const unsigned char*>(&record); }
+};
+
+class InfoTest : public SimTest {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        tunersim::DeviceSpec spec = Wdm(kId);
+        spec.versionMajor = 2;
+        spec.versionMinor = 7;
+        spec.versionPatch = 9;
+        spec.build = 0x1234;
+        spec.systemInfo = {9, 8, 7, 6, 5, 4, 3, 2};
+        spec.boardTemperature = {0x2B, 0x01, 0x02, 0x03};
+        spec.driverVersion = "TVX 4.2.1.1810";
+        tunersim::Plug(spec);
+        ASSERT_TRUE(PumpUntil([] { return DeviceCount() == 1; }));
+        handle_ = OpenByDisplayName(SimDisplayName(kId, 0));
+        ASSERT_NE(handle_, 0u);
+    }
+    void TearDown() override {
+        OB_CloseDeviceHandle(handle_);
+        SimTest::TearDown();
+    }
+    void Fault(unsigned property, Direction direction, FaultKind kind, uint32_t bytes = 0) {
+        tunersim::InjectFault(kId, property, direction, {kind, bytes, 0});
+    }
+    unsigned long handle_ = 0;
+};
+
+}  // namespace
+
+TEST_F(InfoTest, RecordsAreFilledToTheirExactSize) {
+    Guarded<_OMBREL_FIRMWARE_VERSION> fw;
+    ASSERT_EQ(OB_GetFirmwareVersion(handle_, &fw.record), OB_SUCCESS);
+    const unsigned char expectedFw[8] = {1, 0x34, 4, 2, 7, 9, 0x12, 0x34};
+    EXPECT_EQ(std::memcmp(fw.bytes(), expectedFw, 8), 0);
+    EXPECT_TRUE(fw.AfterIntact());
+
+    Guarded<_OMBREL_SYSTEM_INFO> info;
+    ASSERT_EQ(OB_GetSystemInfo(handle_, &info.record), OB_SUCCESS);
+    const unsigned char expectedInfo[8] = {9, 8, 7, 6, 5, 4, 3, 2};
+    EXPECT_EQ(std::memcmp(info.bytes(), expectedInfo, 8), 0);
+    EXPECT_TRUE(info.AfterIntact());
+
+    Guarded<_OMBREL_BOARD_TEMPERATURE> temperature;
+    ASSERT_EQ(OB_GetBoardTemperature(handle_, &temperature.record), OB_SUCCESS);
+    const unsigned char expectedTemperature[4] = {0x2B, 1, 2, 3};
+    EXPECT_EQ(std::memcmp(temperature.bytes(), expectedTemperature, 4), 0);
+    EXPECT_TRUE(temperature.AfterIntact());
+
+    Guarded<_OMBREL_DRIVER_VERSION> driver;
+    ASSERT_EQ(OB_GetDriverVersion(handle_, &driver.record), OB_SUCCESS);
+    EXPECT_STREQ(driver.record.Version, "TVX 4.2.1.1810");
+    EXPECT_TRUE(driver.AfterIntact());
+
+    // This driver has no status before the first image: the failure is passed on.
+    Guarded<_OMBREL_FIRMWARE_UPDATE_STATUS> status;
+    EXPECT_EQ(OB_GetRomfluxStatus(handle_, &status.record), OB_FAILED);
+    std::vector<unsigned char> junk(OMBREL_IMAGE_SIZE, 'J');
+    ASSERT_EQ(OB_UpdateFirmware(handle_, junk.data()), OB_SUCCESS);
+    ASSERT_EQ(OB_GetRomfluxStatus(handle_, &status.record), OB_SUCCESS);
+    EXPECT_EQ(status.record.State, 8);  // a rejected image
+    EXPECT_NE(status.record.ErrorCode, 0);
+    EXPECT_TRUE(status.AfterIntact());
+}
+
+TEST_F(InfoTest, TwentyCharacterDriverVersionEndsInItsLastByte) {
+    tunersim::SetDriverVersion(kId, "ABCDEFGHIJKLMNOPQRST");
+    Guarded<_OMBREL_DRIVER_VERSION> driver;
+    ASSERT_EQ(OB_GetDriverVersion(handle_, &driver.record), OB_SUCCESS);
+    EXPECT_EQ(std::string(driver.record.Version, 20), "ABCDEFGHIJKLMNOPQRST");
+    EXPECT_EQ(driver.record.Version[20], '\0');
+    EXPECT_TRUE(driver.AfterIntact());
+}
+
+TEST_F(InfoTest, EachExportIsOneRequestOfItsProperty) {
+    struct Case {
+        unsigned property;
+        unsigned long (*call)(unsigned long);
+    };
+    const Case cases[] = {
+        {OMBREL_PROP_FIRMWARE_VERSION, [](unsigned long h) { _OMBREL_FIRMWARE_VERSION r; return OB_GetFirmwareVersion(h, &r); }},
+        {OMBREL_PROP_DRIVER_VERSION, [](unsigned long h) { _OMBREL_DRIVER_VERSION r; return OB_GetDriverVersion(h, &r); }},
+        {OMBREL_PROP_SYSTEM_INFO, [](unsigned long h) { _OMBREL_SYSTEM_INFO r; return OB_GetSystemInfo(h, &r); }},
+        {OMBREL_PROP_BOARD_TEMPERATURE, [](unsigned long h) { _OMBREL_BOARD_TEMPERATURE r; return OB_GetBoardTemperature(h, &r); }},
+        {OMBREL_PROP_UPDATE_STATUS, [](unsigned long h) { _OMBREL_FIRMWARE_UPDATE_STATUS r; return OB_GetRomfluxStatus(h, &r); }},
+    };
+    std::vector<unsigned char> junk(OMBREL_IMAGE_SIZE, 'J');
+    ASSERT_EQ(OB_UpdateFirmware(handle_, junk.data()), OB_SUCCESS);  // so that a status exists
+    for (const Case& c : cases) {
+        const auto before = tunersim::Requests(kId, c.property);
+        EXPECT_EQ(c.call(handle_), OB_SUCCESS) << c.property;
+        const auto after = tunersim::Requests(kId, c.property);
+        EXPECT_EQ(after.gets, before.gets + 1) << c.property;
+        EXPECT_EQ(after.sets, before.sets) << c.property;
+
+        // Unknown handles never reach the driver.
+        EXPECT_EQ(c.call(handle_ + 7777), OB_INVALID_HANDLE) << c.property;
+        EXPECT_EQ(c.call(0), OB_INVALID_HANDLE) << c.property;
+        EXPECT_EQ(tunersim::Requests(kId, c.property).gets, after.gets) << c.property;
+    }
+}
+
+TEST_F(InfoTest, AnythingButSOkIsAFailure) {
+    for (FaultKind kind : {FaultKind::False, FaultKind::Fail}) {
+        for (unsigned p : {OMBREL_PROP_FIRMWARE_VERSION, OMBREL_PROP_DRIVER_VERSION, OMBREL_PROP_SYSTEM_INFO,
+                           OMBREL_PROP_BOARD_TEMPERATURE, OMBREL_PROP_UPDATE_STATUS})
+            Fault(p, Direction::Get, kind);
+        _OMBREL_FIRMWARE_VERSION fw;
+        _OMBREL_DRIVER_VERSION dv;
+        _OMBREL_SYSTEM_INFO si;
+        _OMBREL_BOARD_TEMPERATURE bt;
+        _OMBREL_FIRMWARE_UPDATE_STATUS st;
+        EXPECT_EQ(OB_GetFirmwareVersion(handle_, &fw), OB_FAILED);
+        EXPECT_EQ(OB_GetDriverVersion(handle_, &dv), OB_FAILED);
+        EXPECT_EQ(OB_GetSystemInfo(handle_, &si), OB_FAILED);
+        EXPECT_EQ(OB_GetBoardTemperature(handle_, &bt), OB_FAILED);
+        EXPECT_EQ(OB_GetRomfluxStatus(handle_, &st), OB_FAILED);
+
+        Fault(OMBREL_PROP_UPDATE_FIRMWARE, Direction::Set, kind);
+        std::vector<unsigned char> image(OMBREL_IMAGE_SIZE, 'A');
+        EXPECT_EQ(OB_UpdateFirmware(handle_, image.data()), OB_FAILED);
+        tunersim::ClearFaults(kId);
+    }
+    _OMBREL_FIRMWARE_VERSION fw;
+    EXPECT_EQ(OB_GetFirmwareVersion(handle_, &fw), OB_SUCCESS);
+}
+
+TEST_F(InfoTest, ShortAnswerIsSuccessAndLeavesTheRest) {
+    Fault(OMBREL_PROP_FIRMWARE_VERSION, Direction::Get, FaultKind::Short, 3);
+    Guarded<_OMBREL_FIRMWARE_VERSION> fw;
+    ASSERT_EQ(OB_GetFirmwareVersion(handle_, &fw.record), OB_SUCCESS);
+    const unsigned char expected[8] = {1, 0x34, 4, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC};
+    EXPECT_EQ(std::memcmp(fw.bytes(), expected, 8), 0);
+
+    Fault(OMBREL_PROP_DRIVER_VERSION, Direction::Get, FaultKind::Short, 0);
+    Guarded<_OMBREL_DRIVER_VERSION> dv;
+    ASSERT_EQ(OB_GetDriverVersion(handle_, &dv.record), OB_SUCCESS);
+    for (unsigned char c : dv.record.Version) EXPECT_EQ(c, 0xCC);
+}
+
+TEST_F(InfoTest, UpdateSendsExactlyTheImageLengthFromACopy) {
+    // The image ends right at a page that may not be read: a request that read past
+    // 368754 bytes would fault.
+    SYSTEM_INFO si;
+    GetSystemInfo(&si);
+    const SIZE_T page = si.dwPageSize;
+    const SIZE_T span = (OMBREL_IMAGE_SIZE + page - 1) / page * page;
+    auto* base = static_cast<unsigned char*>(VirtualAlloc(nullptr, span + page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(base, nullptr);
+    DWORD old = 0;
+    ASSERT_TRUE(VirtualProtect(base + span, page, PAGE_NOACCESS, &old));
+    unsigned char* image = base + span - OMBREL_IMAGE_SIZE;
+    for (SIZE_T i = 0; i < OMBREL_IMAGE_SIZE; ++i) image[i] = static_cast<unsigned char>(i * 31 + 7);
+    ASSERT_TRUE(VirtualProtect(base, span, PAGE_READONLY, &old));  // read only, as the caller's resources
+
+    const auto before = tunersim::LastImage(kId);
+    ASSERT_EQ(OB_UpdateFirmware(handle_, image), OB_SUCCESS);
+    const auto after = tunersim::LastImage(kId);
+    EXPECT_EQ(after.count, before.count + 1);
+    EXPECT_EQ(after.length, static_cast<uint32_t>(OMBREL_IMAGE_SIZE));
+    EXPECT_EQ(after.crc32, tunersim::ImageCrc32(image, OMBREL_IMAGE_SIZE));
+
+    // Not an image this tuner takes: the driver reports the failure through the status.
+    _OMBREL_FIRMWARE_UPDATE_STATUS status{};
+    ASSERT_TRUE(PumpUntil([&] {
+        return OB_GetRomfluxStatus(handle_, &status) == OB_SUCCESS && (status.State == 8 || status.State == 10);
+    }, 5000));
+    EXPECT_NE(status.ErrorCode, 0);
+
+    // Sending again is allowed and reaches the driver again.
+    ASSERT_EQ(OB_UpdateFirmware(handle_, image), OB_SUCCESS);
+    EXPECT_EQ(tunersim::LastImage(kId).count, before.count + 2);
+    EXPECT_EQ(OB_UpdateFirmware(handle_ + 1, image), OB_INVALID_HANDLE);
+    EXPECT_EQ(tunersim::LastImage(kId).count, before.count + 2);
+    VirtualFree(base, 0, MEM_RELEASE);
+}
+
+TEST_F(InfoTest, DetachedDeviceFailsButHandleStaysKnown) {
+    tunersim::Unplug(kId);
+    ASSERT_TRUE(PumpUntil([] { return DeviceCount() == 0; }));
+    _OMBREL_FIRMWARE_VERSION fw;
+    _OMBREL_FIRMWARE_UPDATE_STATUS st;
+    EXPECT_EQ(OB_GetFirmwareVersion(handle_, &fw), OB_FAILED);
+    EXPECT_EQ(OB_GetRomfluxStatus(handle_, &st), OB_FAILED);
+    tunersim::Plug(Wdm(kId));
+    ASSERT_TRUE(PumpUntil([] { return DeviceCount() == 1; }));
+    EXPECT_EQ(OB_GetFirmwareVersion(handle_, &fw), OB_SUCCESS);
+}
