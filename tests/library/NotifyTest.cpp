@@ -1,0 +1,198 @@
+// Device-change messages: per-handle posts, general sends, and callbacks into the
+// library while a general message is being handled.
+#include <gtest/gtest.h>
+
+#include "LibraryTestSupport.h"
+
+#include <objbase.h>
+
+#include <memory>
+
+using namespace libtest;
+
+namespace {
+
+class Environment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        ASSERT_EQ(OB_Initialize(), OB_SUCCESS);
+    }
+};
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new Environment);
+
+// General windows stay registered for the life of the library, so they are made
+// once and shared by every case; each case clears their logs.
+MessageSink& General() {
+    static MessageSink sink;
+    static const bool registered = (OB_RegisterGeneralNotifications(sink.hwnd()), true);
+    (void)registered;
+    return sink;
+}
+MessageSink& RegisteredTwice() {
+    static MessageSink sink;
+    static const bool registered =
+        (OB_RegisterGeneralNotifications(sink.hwnd()), OB_RegisterGeneralNotifications(sink.hwnd()), true);
+    (void)registered;
+    return sink;
+}
+
+class NotifyTest : public SimTest {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        PumpFor(100);
+        General().Clear();
+        RegisteredTwice().Clear();
+        General().onMessage = nullptr;
+    }
+    void TearDown() override {
+        General().onMessage = nullptr;
+        SimTest::TearDown();
+    }
+    static bool GeneralCountIs(int n) { return General().CountOf(OMBREL_MSG_DEVICES_CHANGED) == n; }
+};
+
+}  // namespace
+
+TEST_F(NotifyTest, UnplugAndPlugAgainTellEveryWindowOnce) {
+    const std::string id = "0000000000a00001";
+    tunersim::Plug(Wdm(id));
+    ASSERT_TRUE(PumpUntil([] { return GeneralCountIs(1); }));
+    const unsigned long count = DeviceCount();
+    unsigned long a = OpenByDisplayName(SimDisplayName(id, 0));
+    unsigned long b = OpenByDisplayName(SimDisplayName(id, 0));
+    ASSERT_NE(a, 0u);
+    ASSERT_NE(b, 0u);
+    MessageSink wa, wb;
+    ASSERT_EQ(OB_RegisterNotifications(a, wa.hwnd()), OB_SUCCESS);
+    ASSERT_EQ(OB_RegisterNotifications(b, wb.hwnd()), OB_SUCCESS);
+    General().Clear();
+    RegisteredTwice().Clear();
+
+    // The posts to the handles' windows are queued before the general message is sent.
+    bool postsQueuedFirst = false;
+    General().onMessage = [&](const Received&) {
+        MSG m;
+        postsQueuedFirst = PeekMessageW(&m, wa.hwnd(), OMBREL_MSG_DETACHED, OMBREL_MSG_DETACHED, PM_NOREMOVE) &&
+                           PeekMessageW(&m, wb.hwnd(), OMBREL_MSG_DETACHED, OMBREL_MSG_DETACHED, PM_NOREMOVE);
+    };
+    tunersim::Unplug(id);
+    ASSERT_TRUE(PumpUntil([&] { return wa.log().size() == 1 && wb.log().size() == 1 && GeneralCountIs(1); }));
+    PumpFor(200);
+    EXPECT_TRUE(postsQueuedFirst);
+    EXPECT_EQ(wa.log()[0].message, static_cast<UINT>(OMBREL_MSG_DETACHED));
+    EXPECT_EQ(wa.log()[0].wParam, a);
+    EXPECT_EQ(wa.log()[0].lParam, 0);
+    EXPECT_EQ(wb.log()[0].message, static_cast<UINT>(OMBREL_MSG_DETACHED));
+    EXPECT_EQ(wb.log()[0].wParam, b);
+    EXPECT_EQ(General().log().size(), 1u);
+    EXPECT_EQ(General().log()[0].wParam, 0u);
+    EXPECT_EQ(RegisteredTwice().CountOf(OMBREL_MSG_DEVICES_CHANGED), 2);
+    EXPECT_EQ(DeviceCount(), count - 1);
+    EXPECT_EQ(OB_IsDeviceAttached(a), 0);
+
+    General().onMessage = nullptr;
+    General().Clear();
+    RegisteredTwice().Clear();
+    tunersim::Plug(Wdm(id));
+    ASSERT_TRUE(PumpUntil([&] { return wa.log().size() == 2 && wb.log().size() == 2 && GeneralCountIs(1); }));
+    PumpFor(200);
+    EXPECT_EQ(wa.log()[1].message, static_cast<UINT>(OMBREL_MSG_ATTACHED));
+    EXPECT_EQ(wa.log()[1].wParam, a);
+    EXPECT_EQ(wb.log()[1].message, static_cast<UINT>(OMBREL_MSG_ATTACHED));
+    EXPECT_EQ(wb.log()[1].wParam, b);
+    EXPECT_EQ(General().log().size(), 1u);
+    EXPECT_EQ(RegisteredTwice().CountOf(OMBREL_MSG_DEVICES_CHANGED), 2);
+    EXPECT_EQ(DeviceCount(), count);  // the old entry again, nothing appended
+    EXPECT_EQ(OB_IsDeviceAttached(a), 1);
+    EXPECT_EQ(OB_IsDeviceAttached(b), 1);
+    _OMBREL_FIRMWARE_VERSION fw;
+    EXPECT_EQ(OB_GetFirmwareVersion(a, &fw), OB_SUCCESS);
+    OB_CloseDeviceHandle(a);
+    OB_CloseDeviceHandle(b);
+}
+
+TEST_F(NotifyTest, NothingChangedNothingSent) {
+    tunersim::Plug(Wdm("0000000000a00002"));
+    ASSERT_TRUE(PumpUntil([] { return GeneralCountIs(1); }));
+    unsigned long h = OpenByDisplayName(SimDisplayName("0000000000a00002", 0));
+    MessageSink w;
+    OB_RegisterNotifications(h, w.hwnd());
+    General().Clear();
+    tunersim::BroadcastDeviceChange();
+    tunersim::BroadcastDeviceChange();
+    PumpFor(300);
+    EXPECT_TRUE(General().log().empty());
+    EXPECT_TRUE(w.log().empty());
+    OB_CloseDeviceHandle(h);
+}
+
+TEST_F(NotifyTest, UnregisteredHandleHearsNothingGeneralStillDoes) {
+    const std::string id = "0000000000a00003";
+    tunersim::Plug(Wdm(id));
+    ASSERT_TRUE(PumpUntil([] { return GeneralCountIs(1); }));
+    unsigned long h = OpenByDisplayName(SimDisplayName(id, 0));
+    MessageSink first, second;
+    OB_RegisterNotifications(h, first.hwnd());
+    OB_RegisterNotifications(h, second.hwnd());  // replaces the first
+    tunersim::Unplug(id);
+    ASSERT_TRUE(PumpUntil([&] { return second.log().size() == 1; }));
+    EXPECT_TRUE(first.log().empty());
+
+    ASSERT_EQ(OB_UnregisterNotifications(h), OB_SUCCESS);
+    General().Clear();
+    tunersim::Plug(Wdm(id));
+    ASSERT_TRUE(PumpUntil([] { return GeneralCountIs(1); }));
+    PumpFor(200);
+    EXPECT_EQ(second.log().size(), 1u);
+    EXPECT_TRUE(first.log().empty());
+    OB_CloseDeviceHandle(h);
+}
+
+TEST_F(NotifyTest, TwoNewTunersInOneScanOneMessage) {
+    const unsigned long before = DeviceCount();
+    tunersim::Plug(Wdm("0000000000a00004"), false);
+    tunersim::Plug(Bda("0000000000a00005"), false);
+    tunersim::BroadcastDeviceChange();
+    ASSERT_TRUE(PumpUntil([&] { return DeviceCount() == before + 2; }));
+    PumpFor(200);
+    EXPECT_EQ(General().CountOf(OMBREL_MSG_DEVICES_CHANGED), 1);
+    EXPECT_EQ(RegisteredTwice().CountOf(OMBREL_MSG_DEVICES_CHANGED), 2);
+}
+
+TEST_F(NotifyTest, GeneralWindowMayCallBackIntoTheLibrary) {
+    // What an application does on the message: count, reopen and close. A lock held
+    // across the send would deadlock here.
+    unsigned long seenCount = 0;
+    unsigned long openResult = 99;
+    unsigned long closeResult = 99;
+    General().onMessage = [&](const Received&) {
+        seenCount = DeviceCount();
+        unsigned long h = 0;
+        openResult = OB_OpenDeviceHandle(0, &h);
+        closeResult = openResult == OB_SUCCESS ? OB_CloseDeviceHandle(h) : 98;
+    };
+    tunersim::Plug(Wdm("0000000000a00006"));
+    ASSERT_TRUE(PumpUntil([] { return GeneralCountIs(1); }));
+    EXPECT_EQ(seenCount, 1u);
+    EXPECT_EQ(openResult, OB_SUCCESS);
+    EXPECT_EQ(closeResult, OB_SUCCESS);
+}
+
+TEST_F(NotifyTest, DestroyedWindowsAreSkipped) {
+    const std::string id = "0000000000a00007";
+    tunersim::Plug(Wdm(id));
+    ASSERT_TRUE(PumpUntil([] { return GeneralCountIs(1); }));
+    unsigned long h = OpenByDisplayName(SimDisplayName(id, 0));
+    {
+        MessageSink gone;
+        OB_RegisterNotifications(h, gone.hwnd());
+        OB_RegisterGeneralNotifications(gone.hwnd());
+    }
+    General().Clear();
+    tunersim::Unplug(id);
+    ASSERT_TRUE(PumpUntil([] { return GeneralCountIs(1); }));
+    EXPECT_EQ(OB_IsDeviceAttached(h), 0);
+    OB_CloseDeviceHandle(h);
+}
