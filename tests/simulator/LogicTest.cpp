@@ -1,0 +1,184 @@
+// Plain units of the simulator: names and ids, the update life cycle, the answers of
+// the property set on a bare record.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "Crc32.h"
+#include "DeviceNames.h"
+#include "PropertyLogic.h"
+#include "UpdateLogic.h"
+
+namespace {
+
+using namespace tunersim;
+using layout::DeviceRecord;
+using layout::ScriptAction;
+using layout::UpdatePhase;
+
+TEST(Names, IdsAreSixteenHexDigitsComparedWithoutCase) {
+    EXPECT_TRUE(names::IsValidId("0012345678abcdef"));
+    EXPECT_TRUE(names::IsValidId("0012345678ABCDEF"));
+    EXPECT_FALSE(names::IsValidId("0012345678abcde"));
+    EXPECT_FALSE(names::IsValidId("0012345678abcdef0"));
+    EXPECT_FALSE(names::IsValidId("0012345678abcdeg"));
+    EXPECT_FALSE(names::IsValidId(""));
+    EXPECT_TRUE(names::SameId("00ab", "00AB"));
+    EXPECT_FALSE(names::SameId("00ab", "00ac"));
+    EXPECT_EQ(names::IdFromNumber(0x12345678abcdefull), "0012345678abcdef");
+}
+
+TEST(Names, InstanceNamesPutSubunitAndIdBeforeTheCategory) {
+    const std::string name =
+        names::StandardInstanceName(layout::kRoleTuner, 0x34, 7, "0012345678abcdef");
+    EXPECT_EQ(name.substr(name.size() - 58),
+              "#7#0012345678abcdef#{71985f48-1ca1-11d3-9cc8-00c04f7971e0}");
+    EXPECT_EQ(name.find('\\'), std::string::npos);
+    EXPECT_EQ(names::DisplayName(layout::kRoleReceiver, "x#1#00#y"),
+              "@device:sw:{FD0A5AF4-B41D-11D2-9C95-00C04F7971E0}\\x#1#00#y");
+    EXPECT_TRUE(names::InstanceNameProblem("a\\b").has_value());
+    EXPECT_TRUE(names::InstanceNameProblem("").has_value());
+    EXPECT_TRUE(names::InstanceNameProblem(std::string(261, 'a')).has_value());
+    EXPECT_FALSE(names::InstanceNameProblem(std::string(260, 'a')).has_value());
+    EXPECT_TRUE(names::FriendlyNameProblem(std::string(128, 'a')).has_value());
+}
+
+TEST(Crc, MatchesTheStandardCheckValue) {
+    EXPECT_EQ(Crc32("123456789"), 0xCBF43926u);
+    EXPECT_EQ(Crc32(""), 0u);
+}
+
+DeviceRecord PluggedRecord() {
+    DeviceRecord d;
+    std::memset(&d, 0, sizeof d);
+    d.used = 1;
+    d.plugged = 1;
+    d.productLine = 1;
+    d.modelCode = 0x34;
+    d.hardwareRevision = 4;
+    d.versionMajor = 1;
+    d.versionMinor = 3;
+    d.build = 44650;
+    d.updateDurationMs = 1000;
+    d.updateHoldMs = 500;
+    return d;
+}
+
+update::ImageVerdict Good() { return {0, 1, 5, 0, 22720}; }
+
+TEST(Update, ProgressFollowsTheClockAndTheVersionChangesAt100) {
+    DeviceRecord d = PluggedRecord();
+    EXPECT_FALSE(update::StatusAt(d.update, 0).has_value());
+    update::Start(d, Good(), 10000, 368754, 0x1234);
+    EXPECT_EQ(d.update.phase, UpdatePhase::Running);
+    EXPECT_EQ(update::StatusAt(d.update, 10000)->progress, 0);
+    EXPECT_EQ(update::StatusAt(d.update, 10250)->progress, 25);
+    EXPECT_EQ(update::StatusAt(d.update, 10250)->state, update::kStateRunning);
+    update::Advance(d, 10999);
+    EXPECT_EQ(d.versionMajor, 1);
+    EXPECT_EQ(d.build, 44650);
+    const auto done = update::StatusAt(d.update, 11000);
+    EXPECT_EQ(done->progress, 100);
+    EXPECT_EQ(done->state, 0);
+    update::Advance(d, 11000);
+    EXPECT_EQ(d.versionMinor, 5);
+    EXPECT_EQ(d.build, 22720);
+    // Reboot once 100 % has been shown for the hold time.
+    EXPECT_EQ(update::DueAt(d.update, 11499), update::Due::Nothing);
+    EXPECT_EQ(update::DueAt(d.update, 11500), update::Due::Reboot);
+    EXPECT_EQ(*update::NextDeadline(d.update), 11500);
+    EXPECT_EQ(d.update.lastImageLength, 368754u);
+    EXPECT_EQ(d.update.imagesReceived, 1u);
+}
+
+TEST(Update, RejectedImageReportsItsCodeAtOnceAndChangesNothing) {
+    DeviceRecord d = PluggedRecord();
+    update::Start(d, {9, 0, 0, 0, 0}, 5000, 368754, 0);
+    const auto status = update::StatusAt(d.update, 5000);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(status->state, update::kStateFailed);
+    EXPECT_EQ(status->errorCode, 9);
+    EXPECT_FALSE(update::NextDeadline(d.update).has_value());
+    update::Advance(d, 99999);
+    EXPECT_EQ(d.build, 44650);
+}
+
+TEST(Update, ScriptedRunsFailStallOrVanishAtTheirPercentage) {
+    DeviceRecord d = PluggedRecord();
+    d.script = {ScriptAction::Fail, 40, 5, 10, 0};
+    update::Start(d, Good(), 0, 368754, 0);
+    EXPECT_EQ(update::StatusAt(d.update, 390)->state, update::kStateRunning);
+    auto s = *update::StatusAt(d.update, 400);
+    EXPECT_EQ(s.progress, 40);
+    EXPECT_EQ(s.state, 10);
+    EXPECT_EQ(s.errorCode, 5);
+    update::Advance(d, 2000);
+    EXPECT_EQ(d.update.phase, UpdatePhase::Failed);
+    EXPECT_EQ(update::StatusAt(d.update, 9000)->state, 10);
+    EXPECT_EQ(d.build, 44650);
+    EXPECT_FALSE(update::NextDeadline(d.update).has_value());
+
+    d = PluggedRecord();
+    d.script = {ScriptAction::Stall, 60, 0, 0, 0};
+    update::Start(d, Good(), 0, 368754, 0);
+    EXPECT_EQ(update::StatusAt(d.update, 500)->progress, 50);
+    EXPECT_EQ(update::StatusAt(d.update, 100000)->progress, 60);
+    EXPECT_EQ(update::DueAt(d.update, 100000), update::Due::Nothing);
+
+    d = PluggedRecord();
+    d.script = {ScriptAction::Vanish, 30, 0, 0, 0};
+    update::Start(d, Good(), 0, 368754, 0);
+    EXPECT_EQ(update::StatusAt(d.update, 290)->progress, 29);
+    EXPECT_EQ(update::DueAt(d.update, 299), update::Due::Nothing);
+    EXPECT_EQ(update::DueAt(d.update, 300), update::Due::Vanish);
+    EXPECT_FALSE(update::StatusAt(d.update, 300).has_value());
+}
+
+TEST(Update, ZeroDurationFinishesAtOnce) {
+    DeviceRecord d = PluggedRecord();
+    d.updateDurationMs = 0;
+    update::Start(d, Good(), 100, 368754, 0);
+    EXPECT_EQ(update::StatusAt(d.update, 100)->progress, 100);
+}
+
+update::ImageVerdict CheckReturnsFour(std::string_view, uint8_t, uint8_t, uint8_t) {
+    return {4, 0, 0, 0, 0};
+}
+
+TEST(PropertyAnswers, ShortFaultFillsOnlyTheReportedBytes) {
+    DeviceRecord d = PluggedRecord();
+    uint8_t out[8];
+    std::memset(out, 0xEE, sizeof out);
+    const auto answer = property::Get(d, 11, out, 8, {3, 2, 0}, 0);
+    EXPECT_EQ(answer.outcome, property::Outcome::Ok);
+    EXPECT_EQ(answer.bytes, 2u);
+    EXPECT_EQ(out[0], 1);
+    EXPECT_EQ(out[1], 0x34);
+    EXPECT_EQ(out[2], 0xEE);
+    // A short count larger than the record is the record.
+    EXPECT_EQ(property::Get(d, 11, out, 8, {3, 100, 0}, 0).bytes, 8u);
+}
+
+TEST(PropertyAnswers, UpdateStatusNeedsARunAndSetSeventeenNeedsTheWholeImage) {
+    DeviceRecord d = PluggedRecord();
+    uint8_t status[3];
+    EXPECT_EQ(property::Get(d, 18, status, 3, {}, 0).outcome, property::Outcome::NoStatus);
+    std::string image(368754, ':');
+    const auto* bytes = reinterpret_cast<const uint8_t*>(image.data());
+    EXPECT_EQ(property::Set(d, 17, bytes, 368753, {}, 0, CheckReturnsFour).outcome,
+              property::Outcome::BadLength);
+    EXPECT_EQ(property::Set(d, 17, bytes, 368755, {}, 0, CheckReturnsFour).outcome,
+              property::Outcome::BadLength);
+    EXPECT_EQ(d.update.imagesReceived, 0u);
+    EXPECT_EQ(property::Set(d, 17, bytes, 368754, {}, 0, CheckReturnsFour).outcome,
+              property::Outcome::Ok);
+    EXPECT_EQ(d.update.lastImageCrc, Crc32(image));
+    ASSERT_EQ(property::Get(d, 18, status, 3, {}, 0).outcome, property::Outcome::Ok);
+    EXPECT_EQ(status[1], 8);
+    EXPECT_EQ(status[2], 4);
+    d.plugged = 0;
+    EXPECT_EQ(property::Get(d, 18, status, 3, {}, 0).outcome, property::Outcome::Unplugged);
+}
+
+}  // namespace

@@ -1,0 +1,243 @@
+// tunersim.exe as a separate process: state shared across processes, the device-change
+// broadcast, bad input that leaves nothing behind.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <dbt.h>
+
+#include <atomic>
+#include <thread>
+
+#include "SimTestSupport.h"
+#include "TunerSimControl.h"
+
+namespace {
+
+using namespace simtest;
+
+class Tool : public ::testing::Test {
+protected:
+    void SetUp() override { tunersim::Reset(false); }
+    void TearDown() override { tunersim::Reset(false); }
+    ComApartment com_;
+};
+
+// A hidden top-level window on its own thread that counts DBT_DEVNODES_CHANGED.
+class DeviceChangeWindow {
+public:
+    DeviceChangeWindow() {
+        thread_ = std::thread([this] { Run(); });
+        for (int i = 0; i < 500 && !ready_; ++i) Sleep(10);
+    }
+    DeviceChangeWindow(const DeviceChangeWindow&) = delete;
+    DeviceChangeWindow& operator=(const DeviceChangeWindow&) = delete;
+    ~DeviceChangeWindow() {
+        if (window_) PostMessageW(window_, WM_CLOSE, 0, 0);
+        thread_.join();
+    }
+    bool Ready() const { return window_ != nullptr; }
+    int Count() const { return count_; }
+    bool WaitFor(int count, DWORD timeoutMs = 10000) const {
+        for (DWORD waited = 0; count_ < count && waited < timeoutMs; waited += 10) Sleep(10);
+        return count_ >= count;
+    }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+        auto* self = reinterpret_cast<DeviceChangeWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message == WM_DEVICECHANGE && w == DBT_DEVNODES_CHANGED && self) {
+            ++self->count_;
+            return TRUE;
+        }
+        if (message == WM_CLOSE) {
+            DestroyWindow(window);
+            return 0;
+        }
+        if (message == WM_DESTROY) PostQuitMessage(0);
+        return DefWindowProcW(window, message, w, l);
+    }
+
+    void Run() {
+        WNDCLASSW cls{};
+        cls.lpfnWndProc = Procedure;
+        cls.hInstance = GetModuleHandleW(nullptr);
+        cls.lpszClassName = L"TunerSimTestDeviceChange";
+        RegisterClassW(&cls);
+        HWND window = CreateWindowExW(0, cls.lpszClassName, L"", WS_OVERLAPPED, 0, 0, 10, 10,
+                                      nullptr, nullptr, cls.hInstance, nullptr);
+        if (window) SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        window_ = window;
+        ready_ = true;
+        if (!window) return;
+        MSG msg;
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
+    std::thread thread_;
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<bool> ready_{false};
+    std::atomic<int> count_{0};
+};
+
+std::string Trimmed(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
+}
+
+TEST_F(Tool, StateChangedByTheToolIsSeenByThisProcessAndTheOtherWayRound) {
+    const auto plugged = RunTool("plug --preset talvex-cci-r2 --id 00000000000000e1 --model both "
+                                 "--subunit 4 --no-broadcast");
+    ASSERT_EQ(plugged.exitCode, 0u) << plugged.output;
+    EXPECT_EQ(Trimmed(plugged.output), "00000000000000e1");
+    const auto info = tunersim::Find("00000000000000e1");
+    ASSERT_TRUE(info.has_value());
+    EXPECT_EQ(info->spec.modelCode, 0x36);
+    EXPECT_EQ(info->spec.hardwareRevision, 2);
+    EXPECT_EQ(info->spec.subunit, 4);
+
+    auto properties = BindProperties(kTunerCategory, info->displayNames[1]);
+    ASSERT_TRUE(properties);
+    EXPECT_EQ(GetProperty(properties.Get(), 11, 8).data[1], 0x36);
+
+    // Another process changes the version of the box this process has bound.
+    auto run = RunTool("set-firmware 00000000000000e1 3.4.5 0x0A0B");
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_EQ(GetProperty(properties.Get(), 11, 8).data,
+              (std::vector<uint8_t>{1, 0x36, 2, 3, 4, 5, 0x0A, 0x0B}));
+    run = RunTool("fault 00000000000000e1 11 get false");
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_EQ(GetProperty(properties.Get(), 11, 8).hr, S_FALSE);
+    run = RunTool("clear-faults 00000000000000e1");
+    EXPECT_EQ(GetProperty(properties.Get(), 11, 8).hr, S_OK);
+
+    // This process's requests and devices are seen by the tool.
+    run = RunTool("requests 00000000000000e1 11");
+    ASSERT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(Trimmed(run.output), "gets 4 sets 0");
+    auto mine = tunersim::Preset("pellary");
+    mine.id = "00000000000000e2";
+    tunersim::Plug(mine, false);
+    run = RunTool("list");
+    EXPECT_NE(run.output.find("00000000000000e1  plugged"), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("00000000000000e2  plugged"), std::string::npos) << run.output;
+
+    // The tool's enum lists what the system device enumerator sees.
+    run = RunTool("enum");
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    for (const auto& name : info->displayNames)
+        EXPECT_NE(run.output.find(name), std::string::npos) << name;
+    EXPECT_NE(run.output.find("\"Talvex BDA Tuner DVBC\""), std::string::npos);
+
+    run = RunTool("unplug 00000000000000e1 --no-broadcast");
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_TRUE(FAILED(GetProperty(properties.Get(), 11, 8).hr));
+    run = RunTool("replug 00000000000000e1 --no-broadcast");
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_EQ(GetProperty(properties.Get(), 11, 8).hr, S_OK);
+}
+
+TEST_F(Tool, PlugAndUnplugBroadcastDeviceChangeToTopLevelWindows) {
+    DeviceChangeWindow window;
+    ASSERT_TRUE(window.Ready());
+    auto run = RunTool("plug --preset talvex-s2 --id 00000000000000e3");
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_TRUE(window.WaitFor(1));
+    run = RunTool("unplug 00000000000000e3");
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_TRUE(window.WaitFor(2));
+    run = RunTool("plug --preset talvex-s2 --id 00000000000000e4 --no-broadcast");
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    tunersim::Unplug("00000000000000e4", true);
+    EXPECT_TRUE(window.WaitFor(3));
+    Sleep(200);
+    EXPECT_EQ(window.Count(), 3);  // the --no-broadcast plug sent nothing
+}
+
+TEST_F(Tool, BadInputFailsClearlyAndLeavesNothingBehind) {
+    auto before = RunTool("enum");
+    ASSERT_EQ(before.exitCode, 0u);
+    struct Case {
+        const char* arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"plug --id 12345", "malformed device id"},
+        {"plug --id 00000000000000zz", "malformed device id"},
+        {"plug --id 00000000000000001", "malformed device id"},
+        {"plug --preset talvex-s9", "unknown preset"},
+        {"plug --subunit 12", "subunit"},
+        {"plug --model usb", "driver model"},
+        {"plug --ident 1,0x34", "identification"},
+        {"plug --ident 1,0x134,4", "model code"},
+        {"plug --version 1.2", "version"},
+        {"plug --driver 123456789012345678901", "longer than 20"},
+        {"plug --colour red", "unknown option"},
+        {"plug --id", "needs a value"},
+        {"unplug 0000000000000bad", "unknown device"},
+        {"unplug", "missing device id"},
+        {"remove 0000000000000bad", "unknown device"},
+        {"set-firmware 0000000000000bad 1.2.3 4", "unknown device"},
+        {"set-firmware 00000000000000e5 1.2.3 70000", "build"},
+        {"fault 00000000000000e5 11 sideways fail", "direction"},
+        {"fault 00000000000000e5 11 get explode", "bad fault"},
+        {"script-update 00000000000000e5 fail:101:2", "percentage"},
+        {"frobnicate", "unknown command"},
+        {"", "no command"},
+    };
+    for (const auto& c : cases) {
+        const auto run = RunTool(c.arguments);
+        EXPECT_NE(run.exitCode, 0u) << c.arguments;
+        EXPECT_NE(run.output.find(c.message), std::string::npos)
+            << c.arguments << " -> " << run.output;
+    }
+    EXPECT_TRUE(tunersim::List().empty());
+    EXPECT_EQ(RunTool("enum").output, before.output);
+
+    // Plugging an id that is already plugged changes nothing.
+    ASSERT_EQ(RunTool("plug --id 00000000000000e6 --no-broadcast").exitCode, 0u);
+    const auto again = RunTool("plug --id 00000000000000e6 --preset pellary --no-broadcast");
+    EXPECT_NE(again.exitCode, 0u);
+    EXPECT_NE(again.output.find("already plugged"), std::string::npos) << again.output;
+    ASSERT_EQ(tunersim::List().size(), 1u);
+    EXPECT_EQ(tunersim::List()[0].spec.modelCode, 0x34);
+
+    // A raw instance name taken by another box is refused and leaves no half box.
+    auto spec = tunersim::Preset("pellary");
+    spec.wdmInstanceName = tunersim::List()[0].spec.wdmInstanceName;
+    EXPECT_THROW(tunersim::Plug(spec, false), tunersim::Error);
+    spec.wdmInstanceName = "bad\\name";
+    EXPECT_THROW(tunersim::Plug(spec, false), tunersim::Error);
+    EXPECT_EQ(tunersim::List().size(), 1u);
+}
+
+TEST_F(Tool, HelpExplainsEveryCommandAndDemoPlugsTheDemoSet) {
+    const auto help = RunTool("help");
+    EXPECT_EQ(help.exitCode, 0u);
+    for (const char* command :
+         {"plug", "unplug", "replug", "remove", "list", "enum", "set-firmware", "set-ident",
+          "set-driver", "fault", "clear-faults", "requests", "update-timing", "script-update",
+          "last-image", "broadcast", "reset", "demo"})
+        EXPECT_NE(help.output.find(std::string("  ") + command + " "), std::string::npos)
+            << command;
+    for (const auto& preset : tunersim::PresetNames())
+        EXPECT_NE(help.output.find(preset), std::string::npos) << preset;
+
+    tunersim::Plug(tunersim::Preset("holtrim"), false);
+    const auto demo = RunTool("demo");
+    ASSERT_EQ(demo.exitCode, 0u) << demo.output;
+    const auto listed = tunersim::List();
+    const auto expected = tunersim::DemoSet();
+    ASSERT_EQ(listed.size(), expected.size());  // the holtrim box went with the reset
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const auto found = tunersim::Find(expected[i].id);
+        ASSERT_TRUE(found.has_value()) << expected[i].id;
+        EXPECT_TRUE(found->plugged);
+        for (const auto& name : found->displayNames)
+            EXPECT_NE(demo.output.find(name), std::string::npos) << name;
+    }
+}
+
+}  // namespace
