@@ -340,7 +340,11 @@ void RequestClose(HWND window) { PostMessageW(window, WM_CLOSE, 0, 0); }
 std::vector<HWND> MessageBoxes(DWORD processId, HWND exclude) {
     std::vector<HWND> boxes;
     for (HWND window : TopLevelWindows(processId, L"#32770")) {
-        if (window != exclude && MessageTextControl(window)) boxes.push_back(window);
+        // A box is listed once it is shown: while it is still being created its
+        // text control may exist with the text not yet set.
+        if (window != exclude && IsWindowVisible(window) && MessageTextControl(window)) {
+            boxes.push_back(window);
+        }
     }
     return boxes;
 }

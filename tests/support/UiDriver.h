@@ -109,8 +109,8 @@ void SendSystemCommand(HWND window, WPARAM command);
 // Asks a window to close (WM_CLOSE, posted).
 void RequestClose(HWND window);
 
-// Message boxes: a dialog-class (#32770) top-level window of the process that holds
-// the message text control (id 0xFFFF) and is not `exclude`.
+// Message boxes: a visible dialog-class (#32770) top-level window of the process that
+// holds the message text control (id 0xFFFF) and is not `exclude`.
 std::vector<HWND> MessageBoxes(DWORD processId, HWND exclude = nullptr);
 HWND FindMessageBox(DWORD processId, HWND exclude = nullptr);
 HWND WaitForMessageBox(DWORD processId, HWND exclude, DWORD timeoutMs);
