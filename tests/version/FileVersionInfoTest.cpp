@@ -182,6 +182,9 @@ TEST(RomfluxVersionResource, MatchesTheProgramsPublishedVersion) {
         EXPECT_EQ(info.GetFileVersion(), "3.0.2182.0");
         EXPECT_EQ(info.GetProductVersion(), "3.0.2182.0");
         EXPECT_EQ(info.GetInternalName(), "Romflux");
+        // The resource spells the key "OriginalFilename"; version keys are matched
+        // without regard to case, so the reader's "OriginalFileName" finds it.
+        EXPECT_EQ(info.GetOriginalFileName(), "Romflux.exe");
         EXPECT_EQ(info.GetSpecialBuild(), "");
         EXPECT_EQ(info.GetComments(), "");
         EXPECT_EQ(info.GetLegalTrademarks(), "");
