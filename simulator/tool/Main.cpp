@@ -11,6 +11,7 @@
 
 #include "Arguments.h"
 #include "Enumerate.h"
+#include "Flash.h"
 #include "TunerSimControl.h"
 
 namespace tunersim {
@@ -61,6 +62,8 @@ const char kHelp[] =
     "  script-update ID SCRIPT     the next firmware update: none, fail:PCT:CODE[:STATE],\n"
     "                              stall:PCT or vanish:PCT\n"
     "  last-image ID               count, length and CRC-32 of the last image received\n"
+    "  flash ID FILE               send FILE's first 368754 bytes to the box (set 17)\n"
+    "  status ID                   read the box's firmware-update status (get 18)\n"
     "  broadcast                   broadcast WM_DEVICECHANGE (DBT_DEVNODES_CHANGED)\n"
     "  reset                       unplug and forget every box\n"
     "  demo                        reset, then plug the demo set\n"
@@ -124,13 +127,20 @@ int Demo(const Arguments& args) {
     return 0;
 }
 
+class ComScope {
+public:
+    ComScope() {
+        if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
+            throw Error("cannot initialise COM");
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+    ~ComScope() { CoUninitialize(); }
+};
+
 int Enum(const Arguments& args) {
     NoExtra(args, 0);
-    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
-        throw Error("cannot initialise COM");
-    struct Uninit {
-        ~Uninit() { CoUninitialize(); }
-    } uninit;
+    ComScope com;
     std::string category;
     for (const auto& filter : EnumerateTunerCategories()) {
         if (filter.category != category) {
@@ -234,6 +244,21 @@ const std::map<std::string, Command>& Commands() {
              const auto receipt = LastImage(Need(a, 0, "device id"));
              std::printf("count %u length %u crc32 %08X\n", receipt.count, receipt.length,
                          receipt.crc32);
+             return 0;
+         }},
+        {"flash", [](const Arguments& a) {
+             NoExtra(a, 2);
+             ComScope com;
+             FlashFile(Need(a, 0, "device id"), Need(a, 1, "image file"));
+             return 0;
+         }},
+        {"status", [](const Arguments& a) {
+             NoExtra(a, 1);
+             ComScope com;
+             const auto status = ReadUpdateStatus(Need(a, 0, "device id"));
+             if (!status) throw Error("the box gives no update status");
+             std::printf("progress %u state %u error %u\n", (*status)[0], (*status)[1],
+                         (*status)[2]);
              return 0;
          }},
         {"broadcast", [](const Arguments& a) {

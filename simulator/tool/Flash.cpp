@@ -1,0 +1,87 @@
+#include "Flash.h"
+
+#include <windows.h>
+#include <strmif.h>
+#include <uuids.h>
+#include <wrl/client.h>
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "Text.h"
+#include "TunerSimControl.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace tunersim {
+
+namespace {
+
+constexpr GUID kVendorSet = {
+    0xAB132414, 0xD060, 0x11D0, {0x85, 0x83, 0x00, 0xC0, 0x4F, 0xD9, 0xBA, 0xF3}};
+constexpr DWORD kImageSize = 368754;
+
+ComPtr<IKsPropertySet> BindTuner(const std::string& id) {
+    const auto info = Find(id);
+    if (!info) throw Error("unknown device " + id);
+    if (!info->plugged) throw Error("device " + id + " is not plugged");
+    const std::string& wanted = info->displayNames.front();  // WDM or BDA tuner
+    const std::string category = wanted.substr(11, 38);       // after "@device:sw:"
+    GUID categoryGuid{};
+    if (FAILED(CLSIDFromString(Widen(category).c_str(), &categoryGuid)))
+        throw Error("bad category in " + wanted);
+
+    ComPtr<ICreateDevEnum> devices;
+    if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_ICreateDevEnum,
+                                reinterpret_cast<void**>(devices.GetAddressOf()))))
+        throw Error("cannot create the system device enumerator");
+    ComPtr<IEnumMoniker> monikers;
+    if (devices->CreateClassEnumerator(categoryGuid, &monikers, 0) == S_OK && monikers) {
+        ComPtr<IMoniker> moniker;
+        while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+            LPOLESTR name = nullptr;
+            if (FAILED(moniker->GetDisplayName(nullptr, nullptr, &name)) || !name) continue;
+            const bool match = Narrow(name) == wanted;
+            CoTaskMemFree(name);
+            if (!match) continue;
+            ComPtr<IKsPropertySet> properties;
+            if (SUCCEEDED(moniker->BindToObject(nullptr, nullptr, IID_IKsPropertySet,
+                                                reinterpret_cast<void**>(
+                                                    properties.GetAddressOf()))))
+                return properties;
+        }
+    }
+    throw Error("the enumerator does not list " + wanted);
+}
+
+}  // namespace
+
+void FlashFile(const std::string& id, const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw Error("cannot read " + path);
+    std::vector<char> image((std::istreambuf_iterator<char>(file)),
+                            std::istreambuf_iterator<char>());
+    if (image.size() < kImageSize)
+        throw Error(path + " holds " + std::to_string(image.size()) +
+                    " bytes, fewer than an image's 368754");
+    auto properties = BindTuner(id);
+    std::vector<char> instance(kImageSize, 0);
+    const HRESULT hr = properties->Set(kVendorSet, 17, instance.data(), kImageSize,
+                                       image.data(), kImageSize);
+    if (hr != S_OK)
+        throw Error("the box refused the image (HRESULT " + std::to_string(hr) + ")");
+}
+
+std::optional<std::array<uint8_t, 3>> ReadUpdateStatus(const std::string& id) {
+    auto properties = BindTuner(id);
+    std::array<uint8_t, 3> status{};
+    std::array<uint8_t, 3> instance{};
+    DWORD returned = 0;
+    if (properties->Get(kVendorSet, 18, instance.data(), 3, status.data(), 3, &returned) != S_OK)
+        return std::nullopt;
+    return status;
+}
+
+}  // namespace tunersim
