@@ -1,6 +1,7 @@
 // The real Romflux.exe, started as its own process and driven as a user would,
 // against simulated tuners that are plugged and unplugged while it runs.
 #include "FileVersionInfo.h"
+#include "FirmwareImage.h"
 #include "TunerSimControl.h"
 #include "UiDriver.h"
 
@@ -338,6 +339,83 @@ TEST_F(RomfluxGui, AboutBoxShowsProductVersionCopyrightDriverAndTheThirteenImage
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(ControlText(about, kAboutDriver), L"Driver Version: Error, no tuner available");
     ASSERT_TRUE(PressOk(about));
+}
+
+TEST_F(RomfluxGui, UpdateSendsTheImageThatFitsTheSelectedTuner)
+{
+    tunersim::Plug(Box("nubrik-cci-r1", "a100000000000001"), false);
+    tunersim::Plug(Box("talvex-cci-r2", "a200000000000002"), false);
+    Start();
+    ASSERT_TRUE(WaitForLines({Line(L"Nubrik C/CI", "a100000000000001"), Line(L"Talvex C/CI", "a200000000000002")}));
+    ASSERT_TRUE(SelectComboLine(m_combo, 1));
+    ASSERT_TRUE(WaitUntil([&] { return Text(kRelease) == L"Release 2.4.0 Build 51440"; }, kWaitMs));
+
+    ClickButton(Control(m_dialog, kUpdateButton));
+    HWND box = WaitForMessageBox(m_app.Id(), m_dialog, kWaitMs);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box), L"Firmware update succeeded!");
+    EXPECT_EQ(MessageBoxCaption(box), L"Romflux");
+
+    // Exactly the carried image of key FW_013602 went to the selected tuner, whole.
+    const std::string image = firmware::BuildImage(*firmware::FindCatalogueEntry("FW_013602"));
+    const tunersim::ImageReceipt receipt = tunersim::LastImage("a200000000000002");
+    EXPECT_EQ(receipt.count, 1u);
+    EXPECT_EQ(receipt.length, image.size());
+    EXPECT_EQ(receipt.crc32, tunersim::ImageCrc32(image.data(), image.size()));
+    EXPECT_EQ(tunersim::LastImage("a100000000000001").count, 0u);
+    ASSERT_TRUE(PressOk(box));
+}
+
+TEST_F(RomfluxGui, NoUpdateStartsForATunerWithoutAnImageEvenWhenTheClickArrives)
+{
+    tunersim::Plug(Box("talvex-s2", "b100000000000001"), false);
+    tunersim::Plug(Box("talvex-atsc", "b200000000000002"), false);
+    Start();
+    ASSERT_TRUE(WaitForLines({Line(L"Talvex S2", "b100000000000001"), Line(L"Talvex ATSC", "b200000000000002")}));
+    // The first line (ATSC) has no image; the S2's image was never chosen for it.
+    ASSERT_EQ(Text(kRelease), L"No update for this device available");
+    ASSERT_TRUE(SelectComboLine(m_combo, 1));
+    ASSERT_TRUE(WaitUntil([&] { return UpdateEnabled(); }, kWaitMs));
+    ASSERT_TRUE(SelectComboLine(m_combo, 0));
+    ASSERT_TRUE(WaitUntil([&] { return !UpdateEnabled(); }, kWaitMs));
+
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(m_dialog, WM_COMMAND, MAKEWPARAM(kUpdateButton, BN_CLICKED),
+                        reinterpret_cast<LPARAM>(Control(m_dialog, kUpdateButton)), SMTO_ABORTIFHUNG, 5000, &ignored);
+    PumpFor(600);
+    EXPECT_EQ(FindMessageBox(m_app.Id(), m_dialog), nullptr);
+    EXPECT_EQ(tunersim::Requests("b200000000000002", 17).sets, 0u);
+    EXPECT_EQ(tunersim::Requests("b100000000000001", 17).sets, 0u);
+}
+
+TEST_F(RomfluxGui, ARebuildDuringARunKeepsPollingTheTunerUnderUpdate)
+{
+    tunersim::Plug(Box("talvex-tci", "c100000000000001"), false);
+    Start();
+    ASSERT_TRUE(WaitForLines({Line(L"Talvex T/CI", "c100000000000001")}));
+    tunersim::ScriptUpdate("c100000000000001", {tunersim::ScriptKind::Stall, 40});
+    ClickButton(Control(m_dialog, kUpdateButton));
+    HWND bar = Control(m_dialog, kProgress);
+    ASSERT_TRUE(WaitUntil([&] { return ProgressPosition(bar) == std::optional<int>(40); }, kWaitMs));
+
+    // Another tuner arrives: the list is rebuilt while the run goes on.
+    tunersim::Plug(Box("nubrik-s2", "c200000000000002"));
+    ASSERT_TRUE(WaitForLines({Line(L"Talvex T/CI", "c100000000000001"), Line(L"Nubrik S2", "c200000000000002")}));
+    const uint32_t polls = tunersim::Requests("c100000000000001", 18).gets;
+    // The polls still reach the tuner through the kept handle: no "detached" box.
+    ASSERT_TRUE(WaitUntil([&] { return tunersim::Requests("c100000000000001", 18).gets >= polls + 2; }, kWaitMs));
+    EXPECT_EQ(FindMessageBox(m_app.Id(), m_dialog), nullptr);
+    EXPECT_EQ(ProgressPosition(bar), std::optional<int>(40));
+
+    // Unplugged now: the next rebuild closes that handle and the run ends as detached.
+    tunersim::Unplug("c100000000000001");
+    HWND box = WaitForMessageBox(m_app.Id(), m_dialog, kWaitMs);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box), L"An error occured while updating the firmware, device detached?");
+    ASSERT_TRUE(PressOk(box));
+    EXPECT_EQ(ProgressPosition(bar), std::optional<int>(0));
+    PumpFor(1000);
+    EXPECT_EQ(FindMessageBox(m_app.Id(), m_dialog), nullptr);
 }
 
 TEST_F(RomfluxGui, ClosingTheWindowEndsTheProcess)
