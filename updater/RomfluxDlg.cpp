@@ -178,9 +178,7 @@ void CRomfluxDlg::SelectImageForTuner(std::uint8_t productLine, std::uint8_t mod
     const std::string key = FormatImageKey(productLine, modelCode, hardwareRevision);
     if (const CatalogueEntry* entry = FindCatalogueEntry(key)) {
         const ImageText image = LoadImageText(FindImageResource(entry->resourceId));
-        const auto version = ReadImageVersion(image.text, image.size);
-        // The library sends exactly kImageSize bytes: a shorter image is never offered.
-        if (image.text && image.size >= kImageSize && version) {
+        if (const auto version = ReadOfferableImage(image.text, image.size)) {
             m_pSelectedImage = reinterpret_cast<const unsigned char*>(image.text);
             SetDlgItemText(IDC_VERSION_STRING, WidenAnsi(FormatReleaseText(*version)));
             SetUpdateAvailable(true);

@@ -131,6 +131,22 @@ TEST(ImageVersionRecord, AnImageWithoutTheRecordHasNoVersion)
     EXPECT_FALSE(ReadImageVersion(image.data(), image.size()));
 }
 
+TEST(ImageVersionRecord, OnlyWholeImagesWithARecordAreOffered)
+{
+    const std::string image = firmware::BuildImage(*firmware::FindCatalogueEntry("FW_012404"));
+    ASSERT_TRUE(ReadOfferableImage(image.data(), image.size()));
+    EXPECT_EQ(FormatReleaseText(*ReadOfferableImage(image.data(), image.size())), "Release 1.5.0 Build 22720");
+    // The library would read past a shorter resource.
+    EXPECT_FALSE(ReadOfferableImage(image.data(), image.size() - 1));
+    EXPECT_TRUE(ReadImageVersion(image.data(), image.size() - 1));
+    EXPECT_FALSE(ReadOfferableImage(nullptr, kImageSize));
+    std::string noRecord = image;
+    noRecord[firmware::kVersionRecordOffset + 5] = '9';
+    for (size_t at = noRecord.find(":10080000"); at != std::string::npos; at = noRecord.find(":10080000"))
+        noRecord[at + 5] = '9';
+    EXPECT_FALSE(ReadOfferableImage(noRecord.data(), noRecord.size()));
+}
+
 TEST(DisplayTexts, GuidRevisionAndFirmwareVersion)
 {
     EXPECT_EQ(FormatGuidText("00fedcba98765432"), "0x00FEDCBA98765432");

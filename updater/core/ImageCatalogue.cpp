@@ -77,6 +77,12 @@ std::optional<ImageVersion> ReadImageVersion(const char* image, std::size_t size
     return ImageVersion{{bytes[0], bytes[1], bytes[2]}, 256 * bytes[5] + bytes[4]};
 }
 
+std::optional<ImageVersion> ReadOfferableImage(const char* image, std::size_t size)
+{
+    if (!image || size < kImageSize) return std::nullopt;
+    return ReadImageVersion(image, size);
+}
+
 std::string FormatReleaseText(const ImageVersion& v)
 {
     char text[64];

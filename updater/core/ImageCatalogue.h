@@ -44,6 +44,10 @@ struct ImageVersion {
 // (nor past kImageSize) is read. No value when the record is missing or cut short.
 std::optional<ImageVersion> ReadImageVersion(const char* image, std::size_t size);
 
+// The version of an image that may be handed to the library, which sends exactly
+// kImageSize bytes of it: nothing for a shorter image or one without a version record.
+std::optional<ImageVersion> ReadOfferableImage(const char* image, std::size_t size);
+
 std::string FormatReleaseText(const ImageVersion& version);  // "Release 1.3.0 Build 44650"
 std::string FormatVersionText(const ImageVersion& version);  // "Ver. 1.3.0.44650"
 
