@@ -81,8 +81,8 @@ protected:
     }
 
     void TearDown() override {
-        for (HWND box : MessageBoxes(app.Id(), dialog)) PressOk(box, 2000);
         if (app.IsRunning()) {
+            for (HWND box : MessageBoxes(app.Id(), dialog)) PressOk(box, 2000);
             RequestClose(dialog);
             if (!app.WaitForExit(5000)) app.Kill();
         }
