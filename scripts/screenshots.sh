@@ -63,11 +63,12 @@ wine_prefix_init x11
 # frames there (there is no window manager), and the driver sees the same windows.
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shots /f </dev/null >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shots /d 1024x768 /f </dev/null >/dev/null 2>&1
-# Caption buttons are drawn with Marlett, which Wine does not pick up from its data
-# folder here; a copy in the prefix's font folder is found.
+# Wine does not pick up its own fonts from its data folder here: without them caption
+# buttons (Marlett) are letters and dialogs in "MS Sans Serif" fall back to a wider
+# font that clips their labels. Copies in the prefix's font folder are found.
 fonts="$WINEPREFIX/drive_c/windows/Fonts"
 mkdir -p "$fonts"
-for font in /usr/share/wine/fonts/*.ttf; do
+for font in /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon; do
     [ -f "$fonts/$(basename "$font")" ] || cp "$font" "$fonts/"
 done
 wineserver -w
@@ -94,10 +95,11 @@ wine "$bin/tunersim.exe" demo </dev/null >/dev/null
 for companion in "TalvexRemote:Talvex Remote Control:talvex-remote" "TalvexCI:Talvex Common Interface:talvex-ci"; do
     IFS=: read -r exe class name <<<"$companion"
     (cd "$bin/Tools" && exec wine "$exe.exe" </dev/null >/dev/null 2>&1) &
+    started=$!
     drive wait "$class" - 20000 || die "$exe did not show its window"
     shoot "$name" "$class" -
     drive destroy "$class" 10000 || die "$exe did not end on WM_DESTROY"
-    wait || true
+    wait "$started" || true
 done
 
 if [ ! -f "$bin/Romflux.exe" ]; then
@@ -107,12 +109,14 @@ fi
 
 dialog="#32770"
 main="Talvex Firmware Update"
-about="About Talvex Firmware Update"
+about="About *"  # completed with the product name at run time
 # Slow enough to catch the bar half way, quick enough not to wait long.
 drive timing 8000 1500 || die "cannot set the simulated update's duration"
 (cd "$bin" && exec wine Romflux.exe </dev/null >/dev/null 2>&1) &
 romflux=$!
 drive wait "$dialog" "$main" 30000 || die "Romflux did not show its dialog"
+# In the middle, where its message boxes and About box open over it.
+drive front "$dialog" "$main" || die "cannot bring Romflux's dialog to the front"
 sleep 1
 shoot romflux-main "$dialog" "$main"
 

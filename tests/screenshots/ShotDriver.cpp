@@ -1,7 +1,7 @@
 // shotdriver: small steps that scripts/screenshots.sh strings together to put the
 // programs into the states it photographs. Each step waits with a bound and exits 0
 // on success, 1 when the state was not reached (with the reason on stderr), 2 on bad
-// arguments.
+// arguments. A caption "-" stands for any caption, one ending in '*' for a prefix.
 //
 //   shotdriver wait <class|-> <caption|-> <ms>        a visible top-level window
 //   shotdriver destroy <class> <ms>                   WM_DESTROY to each window of the class, wait until gone
@@ -14,6 +14,8 @@
 //   shotdriver timing <durationMs> <holdMs>            update timing of every simulated box
 //   shotdriver rect <class|-> <caption|-> [...]        print the windows' joint rectangle as WxH+X+Y
 //   shotdriver close <class|-> <caption|->             post WM_CLOSE to a visible window
+//   shotdriver front <class|-> <caption|->             center a window on the desktop, activate it
+//   shotdriver list                                   print every top-level window (for finding names)
 #include <windows.h>
 #include <shellapi.h>
 
@@ -40,9 +42,22 @@ int Fail(const wchar_t* what, const std::wstring& detail) {
     return kNotReached;
 }
 
+// A caption ending in '*' matches every caption that begins with the text before it
+// (captions that a program completes at run time).
+bool CaptionMatches(HWND window, const std::wstring& caption) {
+    if (caption == L"-") {
+        return true;
+    }
+    const std::wstring text = uidriver::WindowText(window);
+    if (!caption.empty() && caption.back() == L'*') {
+        return text.compare(0, caption.size() - 1, caption, 0, caption.size() - 1) == 0;
+    }
+    return text == caption;
+}
+
 HWND VisibleWindow(const std::wstring& className, const std::wstring& caption) {
-    for (HWND window : uidriver::TopLevelWindows(0, OrAny(className), OrAny(caption))) {
-        if (IsWindowVisible(window)) {
+    for (HWND window : uidriver::TopLevelWindows(0, OrAny(className))) {
+        if (IsWindowVisible(window) && CaptionMatches(window, caption)) {
             return window;
         }
     }
@@ -161,6 +176,28 @@ int Run(const std::vector<std::wstring>& args) {
             return Fail(L"no such window", args[2]);
         }
         uidriver::RequestClose(window);
+        return kDone;
+    }
+    if (step == L"front" && n == 3) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        RECT rect{};
+        RECT desktop{};
+        if (!window || !GetWindowRect(window, &rect) || !GetWindowRect(GetDesktopWindow(), &desktop)) {
+            return Fail(L"no such window", args[2]);
+        }
+        const int width = rect.right - rect.left;
+        const int height = rect.bottom - rect.top;
+        SetWindowPos(window, HWND_TOP, (desktop.right - width) / 2, (desktop.bottom - height) / 2, 0, 0,
+                     SWP_NOSIZE);
+        SetForegroundWindow(window);
+        return kDone;
+    }
+    if (step == L"list" && n == 1) {
+        for (HWND window : uidriver::TopLevelWindows(0)) {
+            std::wprintf(L"%ls\t\"%ls\"\t%ls\tprocess %lu\n", uidriver::WindowClassName(window).c_str(),
+                         uidriver::WindowText(window).c_str(), IsWindowVisible(window) ? L"visible" : L"hidden",
+                         uidriver::WindowProcessId(window));
+        }
         return kDone;
     }
     if (step == L"timing" && n == 3) {
