@@ -2,9 +2,10 @@
 //
 // Flat exports, caller-cleans-stack convention, C++ linkage (the names are
 // type-decorated so that one name can carry two argument lists). Every export
-// returns a code; nothing else crosses the library boundary.
+// returns a code; nothing else crosses the library boundary. Handles are opaque
+// 32-bit numbers (never 0); texts are ANSI in the system code page.
 //
-// Include <windows.h> before this header.
+// Self-contained: brings in <windows.h> itself.
 #ifndef OMBRELAPI_H
 #define OMBRELAPI_H
 

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <set>
+#include <thread>
 
 using namespace libtest;
 
@@ -294,4 +295,32 @@ TEST_F(DeviceTest, DetachedEntrySkippedButItsHandlesLive) {
     EXPECT_EQ(DisplayStringOf(h), SimDisplayName("0000000000000602", 0));
     EXPECT_EQ(OB_OpenDeviceHandle(1, &h), OB_FAILED);
     EXPECT_EQ(OB_CloseDeviceHandle(gone), OB_SUCCESS);
+}
+
+TEST_F(DeviceTest, RequestsAreNotHeldBehindARescan) {
+    PlugAll({Wdm("0000000000000701")}, 1);
+    const unsigned long h = OpenByDisplayName(SimDisplayName("0000000000000701", 0));
+    ASSERT_NE(h, 0u);
+
+    // A new box whose identification takes long keeps the window thread's rescan busy.
+    const std::string slow = "0000000000000702";
+    tunersim::Plug(Wdm(slow), false);
+    tunersim::InjectFault(slow, OMBREL_PROP_FIRMWARE_VERSION, tunersim::Direction::Get,
+                          {tunersim::FaultKind::Delay, 0, 3000});
+    std::thread broadcaster([] { tunersim::BroadcastDeviceChange(); });
+    ASSERT_TRUE(PumpUntil([&] { return tunersim::Requests(slow, OMBREL_PROP_FIRMWARE_VERSION).gets >= 1; }));
+
+    // While it waits on the driver, the table and the other device answer at once:
+    // the scan has not merged yet when these calls are done.
+    _OMBREL_FIRMWARE_VERSION fw;
+    EXPECT_EQ(OB_GetFirmwareVersion(h, &fw), OB_SUCCESS);
+    EXPECT_EQ(GuidStringOf(h), "0107000000000000");
+    unsigned long other = 0;
+    EXPECT_EQ(OB_OpenDeviceHandle(0, &other), OB_SUCCESS);
+    EXPECT_EQ(OB_CloseDeviceHandle(other), OB_SUCCESS);
+    EXPECT_EQ(DeviceCount(), 1u);
+
+    EXPECT_TRUE(PumpUntil([] { return DeviceCount() == 2; }));
+    broadcaster.join();
+    OB_CloseDeviceHandle(h);
 }
