@@ -112,9 +112,10 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    // Clicks Update and follows the bar until a message box opens; positions seen on the way.
-    HWND RunUntilBox(std::vector<int>* positions = nullptr) {
-        ClickButton(button);
+    // Clicks Update (unless the run is already going) and follows the bar until a
+    // message box opens; positions seen on the way.
+    HWND RunUntilBox(std::vector<int>* positions = nullptr, bool click = true) {
+        if (click) ClickButton(button);
         HWND box = nullptr;
         WaitUntil(
             [&] {
@@ -304,4 +305,32 @@ TEST_F(RomfluxRun, SecondPressDuringARunRestartsNothingAtItsEnd) {
     ASSERT_TRUE(PressOk(box));
     EXPECT_TRUE(StaysQuiet());
     EXPECT_TRUE(NoCompanionWindows()) << "a companion was started although the last search found none";
+}
+
+TEST_F(RomfluxRun, ARebuildDuringTheRunKeepsWatchingTheTuner) {
+    tunersim::SetUpdateTiming(kId, 3000, 60000);
+    ClickButton(button);
+    ASSERT_TRUE(WaitUntil([&] { return Bar() > 0; }, kWait)) << "the run did not start";
+    // Another box arrives: Romflux rebuilds its list while the update runs.
+    tunersim::DeviceSpec other = tunersim::Preset("talvex-s2");
+    other.id = "00c0ffee00000002";
+    other.models = tunersim::kWdm;
+    tunersim::Plug(other, true);
+    ASSERT_TRUE(WaitUntil([&] { return ComboLines(Control(dialog, kTunerList)).size() == 2; }, kWait));
+    HWND box = RunUntilBox(nullptr, false);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box), Text(romflux::kUpdateSucceededText));
+    EXPECT_EQ(tunersim::LastImage(kId).count, 1u);
+    EXPECT_EQ(tunersim::LastImage(other.id).count, 0u);
+    ASSERT_TRUE(PressOk(box));
+    EXPECT_TRUE(StaysQuiet());
+}
+
+TEST_F(RomfluxRun, ClosingTheWindowDuringARunEndsTheProgram) {
+    tunersim::SetUpdateTiming(kId, 5000, 60000);
+    ClickButton(button);
+    ASSERT_TRUE(WaitUntil([&] { return Bar() > 0; }, kWait)) << "the run did not start";
+    RequestClose(dialog);
+    EXPECT_TRUE(app.WaitForExit(kWait).has_value()) << "Romflux did not end during the run";
+    EXPECT_TRUE(MessageBoxes(app.Id(), nullptr).empty());
 }
