@@ -13,15 +13,6 @@ using namespace libtest;
 
 namespace {
 
-class Environment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        CoInitialize(nullptr);
-        ASSERT_EQ(OB_Initialize(), OB_SUCCESS);
-    }
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new Environment);
-
 class DeviceTest : public SimTest {
 protected:
     // Plugs the boxes with one broadcast, as a single change, and waits for the scan.

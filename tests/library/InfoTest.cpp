@@ -14,15 +14,6 @@ using tunersim::FaultKind;
 
 namespace {
 
-class Environment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        CoInitialize(nullptr);
-        ASSERT_EQ(OB_Initialize(), OB_SUCCESS);
-    }
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new Environment);
-
 const std::string kId = "00000000f00d0001";
 
 // A record followed by bytes that no request may touch.

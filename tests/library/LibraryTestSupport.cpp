@@ -2,6 +2,8 @@
 
 #include "LibraryTestSupport.h"
 
+#include <objbase.h>
+
 #include <algorithm>
 
 namespace libtest {
@@ -127,6 +129,9 @@ LRESULT CALLBACK MessageSink::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 }
 
 void SimTest::SetUp() {
+    // The library starts once per process; later calls return at once.
+    CoInitialize(nullptr);
+    ASSERT_EQ(OB_Initialize(), OB_SUCCESS);
     tunersim::Reset(true);
     PumpFor(50);
 }

@@ -58,7 +58,8 @@ private:
     std::vector<Received> log_;
 };
 
-// Resets the simulator at the start and end of every test.
+// Starts the library (once per process) and resets the simulator at the start and
+// end of every test.
 class SimTest : public ::testing::Test {
 protected:
     void SetUp() override;

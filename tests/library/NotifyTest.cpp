@@ -12,15 +12,6 @@ using namespace libtest;
 
 namespace {
 
-class Environment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        CoInitialize(nullptr);
-        ASSERT_EQ(OB_Initialize(), OB_SUCCESS);
-    }
-};
-const auto* const g_env = ::testing::AddGlobalTestEnvironment(new Environment);
-
 // General windows stay registered for the life of the library, so they are made
 // once and shared by every case; each case clears their logs.
 MessageSink& General() {
