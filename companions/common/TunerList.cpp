@@ -21,6 +21,7 @@ std::string TextFrom(const std::array<char, N>& buffer) {
 TunerInfo ReadTuner(unsigned long handle) {
     TunerInfo tuner;
     tuner.opened = true;
+    tuner.handle = handle;
 
     std::array<char, 2 * OMBREL_DEVICE_STRING_SIZE> model{};
     if (OB_GetDeviceString(handle, model.data()) == OB_SUCCESS) {

@@ -15,7 +15,8 @@ enum class CiSlot { Present, Absent, Unknown };
 
 // One attached device as the library reports it.
 struct TunerInfo {
-    bool opened = false;  // false: the library lists it but could not open it
+    bool opened = false;       // false: the library lists it but could not open it
+    unsigned long handle = 0;  // the open library handle, 0 when not opened
     std::string model;    // device string
     std::string guid;     // GUID string
     bool bda = false;     // found through the BDA driver model (else WDM)
