@@ -40,13 +40,13 @@ double NowMs() {
     return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-double MedianMs(int repetitions, const std::function<void()>& run) {
-    std::vector<double> times;
-    for (int i = 0; i < repetitions; ++i) {
-        const double start = NowMs();
-        run();
-        times.push_back(NowMs() - start);
-    }
+double TimeMs(const std::function<void()>& run) {
+    const double start = NowMs();
+    run();
+    return NowMs() - start;
+}
+
+double Median(std::vector<double> times) {
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
 }
@@ -121,9 +121,15 @@ int main() {
             std::fprintf(stderr, "%d tuners: scan found a different number\n", tuners);
             ++failures;
         }
-        const int repetitions = tuners <= 8 ? 9 : 5;
-        const double rescan = MedianMs(repetitions, [&] { library.Rescan(); });
-        const double baseline = MedianMs(repetitions, [] { Baseline(); });
+        // Alternating the two keeps a busy machine's noise from favouring either.
+        const int repetitions = tuners <= 8 ? 15 : 9;
+        std::vector<double> rescans, baselines;
+        for (int r = 0; r < repetitions; ++r) {
+            rescans.push_back(TimeMs([&] { library.Rescan(); }));
+            baselines.push_back(TimeMs([] { Baseline(); }));
+        }
+        const double rescan = Median(rescans);
+        const double baseline = Median(baselines);
         std::printf("%8d %12.2f %12.2f %8.2f %14.3f\n", tuners, rescan, baseline, rescan / baseline, rescan / tuners);
         std::fflush(stdout);
     }
