@@ -68,6 +68,24 @@ std::vector<HWND> FindWindowsOfClass(const std::wstring& className, DWORD proces
     return search.found;
 }
 
+bool EndProcessesWithWindowOfClass(const std::wstring& className) {
+    for (HWND window : FindWindowsOfClass(className)) {
+        DWORD id = 0;
+        GetWindowThreadProcessId(window, &id);
+        const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(window, WM_DESTROY, 0, 0, SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result);
+        if (process != nullptr) {
+            if (WaitForSingleObject(process, 10000) == WAIT_TIMEOUT) {
+                TerminateProcess(process, 99);
+                WaitForSingleObject(process, 5000);
+            }
+            CloseHandle(process);
+        }
+    }
+    return WaitFor([&] { return FindWindowsOfClass(className).empty(); }, 5s);
+}
+
 WindowContents ReadContents(HWND window) {
     WindowContents contents;
     const HWND list = GetDlgItem(window, companion::kTunerListId);

@@ -22,6 +22,10 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeou
 // Top-level windows of exactly this class, optionally only those of one process.
 std::vector<HWND> FindWindowsOfClass(const std::wstring& className, DWORD processId = 0);
 
+// Ends every process that owns a top-level window of this class (WM_DESTROY first, then
+// force after a bounded wait). True when no such window is left.
+bool EndProcessesWithWindowOfClass(const std::wstring& className);
+
 struct WindowContents {
     std::vector<std::wstring> rows;
     std::wstring status;
