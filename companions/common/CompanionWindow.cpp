@@ -3,6 +3,7 @@
 #include <OmbrelApi.h>
 
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 #include "CompanionIds.h"
@@ -60,6 +61,8 @@ private:
     void CreateChildren();
     void Layout();
     void ShowTuners();
+    std::optional<TunerKey> SelectedTuner() const;
+    void Select(const std::optional<TunerKey>& key);
 
     const CompanionKind& kind_;
     HWND window_ = nullptr;
@@ -163,8 +166,10 @@ LRESULT CompanionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case OMBREL_MSG_DEVICES_CHANGED:
         // Sent while the library's thread waits; once ending, no handle is reopened.
         if (!ending_ && libraryStarted_) {
+            const std::optional<TunerKey> selected = SelectedTuner();
             tuners_.Refresh();
             ShowTuners();
+            Select(selected);
         }
         return 0;
     case WM_DESTROY:
@@ -211,6 +216,25 @@ void CompanionWindow::Layout() {
     MoveWindow(list_, kMargin, listTop, width > 0 ? width : 0, listHeight > 0 ? listHeight : 0, TRUE);
     MoveWindow(status_, kMargin, client.bottom - kMargin - kStatusHeight, width > 0 ? width : 0, kStatusHeight,
                TRUE);
+}
+
+std::optional<TunerKey> CompanionWindow::SelectedTuner() const {
+    const LRESULT index = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+    const auto& tuners = tuners_.tuners();
+    if (index < 0 || static_cast<size_t>(index) >= tuners.size()) {
+        return std::nullopt;
+    }
+    return KeyOf(tuners[static_cast<size_t>(index)]);
+}
+
+// The selection follows its tuner to wherever the new reading lists it.
+void CompanionWindow::Select(const std::optional<TunerKey>& key) {
+    if (!key) {
+        return;
+    }
+    if (const auto index = IndexOf(tuners_.tuners(), *key)) {
+        SendMessageW(list_, LB_SETCURSEL, static_cast<WPARAM>(*index), 0);
+    }
 }
 
 void CompanionWindow::ShowTuners() {

@@ -22,6 +22,22 @@ std::string CountOfTuners(size_t n) {
 
 }  // namespace
 
+std::optional<TunerKey> KeyOf(const TunerInfo& tuner) {
+    if (!tuner.opened) {
+        return std::nullopt;
+    }
+    return TunerKey{tuner.guid, tuner.bda};
+}
+
+std::optional<size_t> IndexOf(const std::vector<TunerInfo>& tuners, const TunerKey& key) {
+    for (size_t i = 0; i < tuners.size(); ++i) {
+        if (KeyOf(tuners[i]) == key) {
+            return i;
+        }
+    }
+    return std::nullopt;
+}
+
 CiSlot CiSlotOf(const std::optional<Identification>& identification, std::string_view modelName) {
     if (identification) {
         const auto model = LookUpModel((*identification)[0], (*identification)[1], (*identification)[2]);

@@ -23,6 +23,17 @@ struct TunerInfo {
     CiSlot ci = CiSlot::Unknown;
 };
 
+// What identifies a listed device from one reading to the next: a box in both driver
+// models is two devices with one GUID. Unopened devices have no key.
+struct TunerKey {
+    std::string guid;
+    bool bda = false;
+    bool operator==(const TunerKey&) const = default;
+};
+std::optional<TunerKey> KeyOf(const TunerInfo& tuner);
+// Position of the first opened tuner with that key.
+std::optional<size_t> IndexOf(const std::vector<TunerInfo>& tuners, const TunerKey& key);
+
 // Identification bytes 0..2 of the firmware version record.
 using Identification = std::array<uint8_t, 3>;
 

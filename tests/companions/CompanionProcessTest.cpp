@@ -134,6 +134,41 @@ TEST_F(CompanionProcessTest, RemoteFollowsPluggingAndUnplugging) {
     EndByDestroyMessage(process, window);
 }
 
+TEST_F(CompanionProcessTest, SelectionStaysOnItsTunerWhenTheListChanges) {
+    tunersim::Plug(Box(kS2Id, 1, 0x34, 4));
+    auto process = CompanionProcess::Start(L"TalvexRemote.exe", SW_SHOWNORMAL);
+    const HWND window = process.WaitForWindow(kRemote);
+    ASSERT_NE(window, nullptr);
+    const std::wstring s2Row = L"Talvex S2\t" + kS2Guid + L"\tWDM";
+    const std::wstring cableRow = L"Talvex C/CI\t" + kCableGuid + L"\tWDM";
+    tunersim::Plug(Box(kCableId, 1, 0x36, 1));
+    ExpectContents(window, {{s2Row, cableRow}, L"2 tuners attached."});
+
+    const HWND list = GetDlgItem(window, companion::kTunerListId);
+    DWORD_PTR result = 0;
+    ASSERT_TRUE(SendMessageTimeoutW(list, LB_SETCURSEL, 1, 0, SMTO_NORMAL, 5000, &result));
+    const auto selection = [&] {
+        DWORD_PTR index = 0;
+        SendMessageTimeoutW(list, LB_GETCURSEL, 0, 0, SMTO_NORMAL, 5000, &index);
+        return static_cast<LRESULT>(index);
+    };
+    ASSERT_EQ(selection(), 1);
+
+    // The row before it goes: the selection moves up with its tuner.
+    tunersim::Unplug(kS2Id);
+    ExpectContents(window, {{cableRow}, L"1 tuner attached."});
+    EXPECT_EQ(selection(), 0);
+    // And down again when that row comes back in front of it.
+    tunersim::Plug(Box(kS2Id, 1, 0x34, 4));
+    ExpectContents(window, {{s2Row, cableRow}, L"2 tuners attached."});
+    EXPECT_EQ(selection(), 1);
+    // A selected tuner that goes leaves no selection behind.
+    tunersim::Unplug(kCableId);
+    ExpectContents(window, {{s2Row}, L"1 tuner attached."});
+    EXPECT_EQ(selection(), LB_ERR);
+    EndByDestroyMessage(process, window);
+}
+
 TEST_F(CompanionProcessTest, CiShowsWhichTunersHaveACommonInterfaceSlot) {
     tunersim::Plug(Box(kS2Id, 1, 0x34, 4));
     tunersim::Plug(Box(kSatvId, 1, 0x14, 0));

@@ -103,6 +103,17 @@ TEST(TunerView, UnopenedTunerIsShownAsSuch) {
     EXPECT_EQ(CiRow(unopened), "(could not be opened)");
 }
 
+TEST(TunerView, KeyFindsTheSameDeviceInANewReading) {
+    const std::vector<TunerInfo> tuners{TunerInfo{}, Tuner("Talvex S2", "efcdab7856341200", false, CiSlot::Present),
+                                        Tuner("Talvex S2", "efcdab7856341200", true, CiSlot::Present)};
+    EXPECT_EQ(IndexOf(tuners, TunerKey{"efcdab7856341200", false}), 1u);
+    EXPECT_EQ(IndexOf(tuners, TunerKey{"efcdab7856341200", true}), 2u);
+    EXPECT_EQ(IndexOf(tuners, TunerKey{"ab12000000000000", false}), std::nullopt);
+    EXPECT_EQ(KeyOf(tuners[0]), std::nullopt);
+    // An unopened device has an empty GUID, which must not match a key with one.
+    EXPECT_EQ(IndexOf(tuners, TunerKey{"", false}), std::nullopt);
+}
+
 TEST(TunerView, StatusLinesCountTunersAndSlots) {
     const std::vector<TunerInfo> none;
     EXPECT_EQ(RemoteStatus(none), "No tuner attached.");
