@@ -84,7 +84,7 @@ shoot() {
     sleep 0.7  # let the last paint reach the screen
     geometry="$(drive rect "$@" | tr -d '\r')" || die "no window to photograph for $name"
     "$import" -window root "$work/screen.png"
-    "$convert" "$work/screen.png" -crop "$geometry" +repage "$out/$name.png"
+    "$convert" "$work/screen.png" -crop "$geometry" +repage -strip -define png:exclude-chunks=date,time "$out/$name.png"
     say "wrote docs/screenshots/$name.png ($geometry)"
 }
 
