@@ -93,13 +93,13 @@ int Baseline() {
 void PlugTuners(int tuners) {
     tunersim::Reset(false);
     for (int i = 0; i < tuners / 2; ++i) {
-        tunersim::DeviceSpec spec;
+        tunersim::DeviceSpec box;
         char id[17];
         std::snprintf(id, sizeof id, "0000beef%02x%06x", tuners, i);
-        spec.id = id;
-        spec.subunit = i % 10;
-        spec.models = tunersim::kBoth;
-        tunersim::Plug(spec, false);
+        box.id = id;
+        box.subunit = i % 10;
+        box.models = tunersim::kBoth;
+        tunersim::Plug(box, false);
     }
 }
 

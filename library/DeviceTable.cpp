@@ -181,11 +181,11 @@ unsigned long DeviceTable::Count(KindFilter filter) const {
 std::uint32_t DeviceTable::NextHandleValueLocked() {
     // Values count up from a start that differs between processes and loads, skip 0
     // and are never given out twice while the library is loaded.
-    if (issued_ == UINT32_MAX - 1) return 0;
-    ++issued_;
-    std::uint32_t value = firstHandle_ + issued_;
-    if (value == 0) value = firstHandle_ + ++issued_;
-    return value;
+    while (given_ < UINT32_MAX) {
+        const std::uint32_t value = firstHandle_ + ++given_;
+        if (value != 0) return value;
+    }
+    return 0;  // every number has been used: no more opens while loaded
 }
 
 unsigned long DeviceTable::OpenByIndex(KindFilter filter, unsigned long index, unsigned long* handle) {

@@ -104,7 +104,7 @@ private:
     std::unordered_map<std::uint32_t, HandleLocation> byHandle_;
     std::vector<HWND> generalWindows_;
     std::uint32_t firstHandle_;
-    std::uint32_t issued_ = 0;
+    std::uint32_t given_ = 0;  // numbers handed out so far
 };
 
 }  // namespace ombrel

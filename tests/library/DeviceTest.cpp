@@ -16,8 +16,8 @@ namespace {
 class DeviceTest : public SimTest {
 protected:
     // Plugs the boxes with one broadcast, as a single change, and waits for the scan.
-    void PlugAll(const std::vector<tunersim::DeviceSpec>& specs, unsigned long expectedCount) {
-        for (const auto& spec : specs) tunersim::Plug(spec, false);
+    void PlugAll(const std::vector<tunersim::DeviceSpec>& boxes, unsigned long expectedCount) {
+        for (const auto& box : boxes) tunersim::Plug(box, false);
         tunersim::BroadcastDeviceChange();
         ASSERT_TRUE(PumpUntil([&] { return DeviceCount() == expectedCount; })) << DeviceCount();
     }
@@ -102,11 +102,11 @@ TEST_F(DeviceTest, IdentityAndStringsOfAWdmDevice) {
 }
 
 TEST_F(DeviceTest, BdaDeviceBindsItsReceiver) {
-    auto spec = Bda("00000000abcd0002", 2);
-    spec.productLine = 10;
-    spec.modelCode = 0x24;
-    spec.hardwareRevision = 7;
-    PlugAll({spec}, 1);
+    auto box = Bda("00000000abcd0002", 2);
+    box.productLine = 10;
+    box.modelCode = 0x24;
+    box.hardwareRevision = 7;
+    PlugAll({box}, 1);
     unsigned long h = 0;
     ASSERT_EQ(OB_OpenBDADeviceHandle(0, &h), OB_SUCCESS);
     EXPECT_EQ(DisplayStringOf(h), SimDisplayName("00000000abcd0002", 1));

@@ -37,15 +37,15 @@ class InfoTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        tunersim::DeviceSpec spec = Wdm(kId);
-        spec.versionMajor = 2;
-        spec.versionMinor = 7;
-        spec.versionPatch = 9;
-        spec.build = 0x1234;
-        spec.systemInfo = {9, 8, 7, 6, 5, 4, 3, 2};
-        spec.boardTemperature = {0x2B, 0x01, 0x02, 0x03};
-        spec.driverVersion = "TVX 4.2.1.1810";
-        tunersim::Plug(spec);
+        tunersim::DeviceSpec box = Wdm(kId);
+        box.versionMajor = 2;
+        box.versionMinor = 7;
+        box.versionPatch = 9;
+        box.build = 0x1234;
+        box.systemInfo = {9, 8, 7, 6, 5, 4, 3, 2};
+        box.boardTemperature = {0x2B, 0x01, 0x02, 0x03};
+        box.driverVersion = "TVX 4.2.1.1810";
+        tunersim::Plug(box);
         ASSERT_TRUE(PumpUntil([] { return DeviceCount() == 1; }));
         handle_ = OpenByDisplayName(SimDisplayName(kId, 0));
         ASSERT_NE(handle_, 0u);

@@ -45,17 +45,17 @@ unsigned long BdaCount() {
 }
 
 tunersim::DeviceSpec Wdm(const std::string& id, int subunit) {
-    tunersim::DeviceSpec spec;
-    spec.id = id;
-    spec.subunit = subunit;
-    spec.models = tunersim::kWdm;
-    return spec;
+    tunersim::DeviceSpec box;
+    box.id = id;
+    box.subunit = subunit;
+    box.models = tunersim::kWdm;
+    return box;
 }
 
 tunersim::DeviceSpec Bda(const std::string& id, int subunit) {
-    tunersim::DeviceSpec spec = Wdm(id, subunit);
-    spec.models = tunersim::kBda;
-    return spec;
+    tunersim::DeviceSpec box = Wdm(id, subunit);
+    box.models = tunersim::kBda;
+    return box;
 }
 
 std::string SimDisplayName(const std::string& id, int role) {

@@ -20,7 +20,7 @@ unsigned long DeviceCount();
 unsigned long WdmCount();
 unsigned long BdaCount();
 
-// A WDM or BDA spec with a fixed id (16 hex digits).
+// A box in the WDM or the BDA driver model with a fixed id (16 hex digits).
 tunersim::DeviceSpec Wdm(const std::string& id, int subunit = 0);
 tunersim::DeviceSpec Bda(const std::string& id, int subunit = 0);
 

@@ -141,12 +141,12 @@ constexpr const char* kWdmCategory = "{860BB310-5D01-11D0-BD3B-00A0C911CE86}";
 constexpr const char* kTunerCategory = "{71985F48-1CA1-11D3-9CC8-00C04F7971E0}";
 
 tunersim::DeviceSpec Box(int n, unsigned models) {
-    tunersim::DeviceSpec spec;
+    tunersim::DeviceSpec box;
     char id[17];
     snprintf(id, sizeof id, "00000000beef%04x", n);
-    spec.id = id;
-    spec.models = models;
-    return spec;
+    box.id = id;
+    box.models = models;
+    return box;
 }
 
 }  // namespace

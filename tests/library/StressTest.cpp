@@ -44,8 +44,8 @@ TEST(Stress, PlugUnplugWhileOthersOpenQueryAndClose) {
 
     auto both = Wdm(kIds[2]);
     both.models = tunersim::kBoth;
-    const std::vector<tunersim::DeviceSpec> specs = {Wdm(kIds[0]), Bda(kIds[1]), both};
-    for (const auto& s : specs) tunersim::Plug(s, false);
+    const std::vector<tunersim::DeviceSpec> boxes = {Wdm(kIds[0]), Bda(kIds[1]), both};
+    for (const auto& s : boxes) tunersim::Plug(s, false);
     tunersim::BroadcastDeviceChange();
     ASSERT_TRUE(PumpUntil([] { return DeviceCount() == 4; }));
 
@@ -63,9 +63,9 @@ TEST(Stress, PlugUnplugWhileOthersOpenQueryAndClose) {
     std::thread plugger([&] {
         CoInitialize(nullptr);
         for (int round = 0; round < 12; ++round) {
-            const auto& spec = specs[static_cast<size_t>(round) % specs.size()];
-            tunersim::Unplug(spec.id);
-            tunersim::Plug(spec);
+            const auto& box = boxes[static_cast<size_t>(round) % boxes.size()];
+            tunersim::Unplug(box.id);
+            tunersim::Plug(box);
         }
         stop = true;
         CoUninitialize();
