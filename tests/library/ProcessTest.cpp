@@ -9,6 +9,7 @@
 #include <OmbrelApi.h>
 #include <TunerSimControl.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -341,5 +342,46 @@ TEST(Unload, FreeLibraryDuringARescanThatSendsToThisThread) {
     Pump(100);
     EXPECT_EQ(g_generalMessages, 1);
     DestroyWindow(sink);
+    tunersim::Reset(false);
+}
+
+TEST(Unload, ConcurrentFirstInitializeStartsOneThread) {
+    tunersim::Reset(false);
+    tunersim::Plug(Box(303, tunersim::kWdm), false);
+    const int threadsBefore = ThreadsOfThisProcess();
+    LoadedLibrary lib;
+    ASSERT_TRUE(lib.ok());
+
+    std::vector<HANDLE> threads;
+    static LoadedLibrary::Initialize s_initialize;
+    s_initialize = lib.initialize;
+    static std::atomic<int> s_failures;
+    s_failures = 0;
+    for (int i = 0; i < 4; ++i) {
+        threads.push_back(CreateThread(nullptr, 0, [](void*) -> DWORD {
+            CoInitialize(nullptr);
+            if (s_initialize() != OB_SUCCESS) ++s_failures;
+            CoUninitialize();
+            return 0;
+        }, nullptr, 0, nullptr));
+    }
+    EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, 30000), WAIT_OBJECT_0);
+    for (HANDLE t : threads) CloseHandle(t);
+    EXPECT_EQ(s_failures.load(), 0);
+
+    int windows = 0;
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"Ombrel_Api", nullptr); w;
+         w = FindWindowExW(nullptr, w, L"Ombrel_Api", nullptr)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        windows += pid == GetCurrentProcessId();
+    }
+    EXPECT_EQ(windows, 1);
+    EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore + 1);
+    unsigned long n = 0;
+    lib.count(&n);
+    EXPECT_EQ(n, 1u);  // two scans at once, one entry
+    ASSERT_TRUE(FreeLibrary(lib.module));
+    EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore);
     tunersim::Reset(false);
 }
