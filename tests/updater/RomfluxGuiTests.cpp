@@ -363,7 +363,26 @@ TEST_F(RomfluxGui, UpdateSendsTheImageThatFitsTheSelectedTuner)
     EXPECT_EQ(receipt.length, image.size());
     EXPECT_EQ(receipt.crc32, tunersim::ImageCrc32(image.data(), image.size()));
     EXPECT_EQ(tunersim::LastImage("a100000000000001").count, 0u);
+
+    // A tuner arriving while the box is open is listed at once, the first line selected.
+    tunersim::Plug(Box("nubrik-s2", "a300000000000003"));
+    ASSERT_TRUE(WaitForLines({Line(L"Nubrik C/CI", "a100000000000001"), Line(L"Talvex C/CI", "a200000000000002"),
+                              Line(L"Nubrik S2", "a300000000000003")}));
+    EXPECT_EQ(ComboSelection(m_combo), 0);
+    EXPECT_EQ(Text(kGuid), GuidText("a100000000000001"));
+    EXPECT_TRUE(IsVisible(box));
     ASSERT_TRUE(PressOk(box));
+}
+
+TEST_F(RomfluxGui, EscapeClosesTheProgramLikeTheCloseCommand)
+{
+    tunersim::Plug(Box("talvex-s2", "d100000000000001"), false);
+    Start();
+    ASSERT_TRUE(WaitForLines({Line(L"Talvex S2", "d100000000000001")}));
+    PostMessageW(m_dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    const auto code = m_app.WaitForExit(kWaitMs);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 0u);
 }
 
 TEST_F(RomfluxGui, NoUpdateStartsForATunerWithoutAnImageEvenWhenTheClickArrives)
