@@ -39,7 +39,7 @@ BOOL CAboutDlg::OnInitDialog()
 
 void CAboutDlg::FillFirmwareList()
 {
-    for (const AboutRowSpec& row : kAboutRows) {
+    for (const AboutRow& row : kAboutRows) {
         std::string version;
         if (GetImageVersionText(FindImageResource(row.resourceId), version))
             m_firmwareList.AddString(WidenAnsi(FormatAboutRow(version, row.modelText)));

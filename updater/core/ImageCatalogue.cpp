@@ -21,7 +21,7 @@ const std::array<CatalogueEntry, 13> kImageCatalogue{{
     {"FW_013602", 139},
 }};
 
-const std::array<AboutRowSpec, 13> kAboutRows{{
+const std::array<AboutRow, 13> kAboutRows{{
     {142, " - Nubrik S/CI (Rev 1)"},
     {145, " - Nubrik S/CI (Rev 2)"},
     {150, " - Nubrik S2"},

@@ -17,14 +17,14 @@ struct CatalogueEntry {
     int resourceId;   // "UPDATES" resource of the program
 };
 
-struct AboutRowSpec {
+struct AboutRow {
     int resourceId;
     const char* modelText;  // appended to the version text, " - ..."
 };
 
 extern const std::array<CatalogueEntry, 13> kImageCatalogue;
 // The rows of the About list in the order they are added.
-extern const std::array<AboutRowSpec, 13> kAboutRows;
+extern const std::array<AboutRow, 13> kAboutRows;
 
 // "FW_%02X%02X%02X".
 std::string FormatImageKey(std::uint8_t productLine, std::uint8_t modelCode, std::uint8_t hardwareRevision);
