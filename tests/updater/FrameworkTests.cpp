@@ -225,17 +225,6 @@ TEST(ControlWrappers, ComboListAndProgressWorkOnRealControls)
     EXPECT_EQ(progressPos, 60);
 }
 
-TEST(ControlWrappers, UnboundWrappersDoNothing)
-{
-    CComboBoxCtl combo;
-    EXPECT_EQ(combo.GetCurSel(), CB_ERR);
-    EXPECT_EQ(combo.AddString(L"x"), CB_ERR);
-    EXPECT_EQ(combo.GetLBText(0), L"");
-    EXPECT_FALSE(combo.IsWindowEnabled());
-    CStaticText text;
-    EXPECT_EQ(text.GetWindowText(), L"");
-}
-
 TEST(ResourceStrings, LoadsTheStringOrNothing)
 {
     EXPECT_EQ(LoadResourceString(IDS_TEST_COMMAND), L"&Test \"Frame\"");

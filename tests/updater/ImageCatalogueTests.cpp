@@ -147,17 +147,6 @@ TEST(ImageVersionRecord, OnlyWholeImagesWithARecordAreOffered)
     EXPECT_FALSE(ReadOfferableImage(noRecord.data(), noRecord.size()));
 }
 
-TEST(DisplayTexts, GuidRevisionAndFirmwareVersion)
-{
-    EXPECT_EQ(FormatGuidText("00fedcba98765432"), "0x00FEDCBA98765432");
-    EXPECT_EQ(FormatGuidText("Error"), "0xERROR");
-    EXPECT_EQ(FormatRevisionText(1), "0x1");
-    EXPECT_EQ(FormatRevisionText(4), "0x4");
-    EXPECT_EQ(FormatRevisionText(0xAB), "0xAB");
-    EXPECT_EQ(FormatFirmwareVersionText(1, 3, 0, 0xAE, 0x6A), "1.3.0, Build 44650");
-    EXPECT_EQ(FormatFirmwareVersionText(255, 0, 9, 0, 1), "255.0.9, Build 1");
-}
-
 TEST(DriverLine, ComposedForEveryOutcome)
 {
     EXPECT_EQ(ComposeDriverLine(false, std::nullopt, std::nullopt), "Driver Version: Error, no tuner available");
@@ -168,11 +157,10 @@ TEST(DriverLine, ComposedForEveryOutcome)
     EXPECT_EQ(ComposeDriverLine(true, std::string("TVX 4.2"), std::nullopt), "Driver Version: TVX 4.2");
 }
 
-TEST(AboutTexts, VersionLineAndRows)
+TEST(AboutTexts, ASpecialBuildIsAppendedToTheVersionLine)
 {
-    EXPECT_EQ(FormatAboutVersionLine(3, 0, 2182, 0, ""), "Version: 3.0 (2182-0)");
+    // Romflux's own resource has none (the GUI tests see the plain line).
     EXPECT_EQ(FormatAboutVersionLine(3, 0, 2182, 0, "beta"), "Version: 3.0 (2182-0), Build beta");
-    EXPECT_EQ(FormatAboutRow("Ver. 1.3.0.44650", " - Nubrik S/CI (Rev 1)"), " Ver. 1.3.0.44650 - Nubrik S/CI (Rev 1)");
 }
 
 }  // namespace
