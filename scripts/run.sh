@@ -42,7 +42,7 @@ wine_prefix_init x11
 wine_server_start
 
 echo "run: plugging the simulator's demo tuners"
-wine "$bin/tunersim.exe" demo </dev/null
+wine "$bin/tunersim.exe" demo </dev/null >/dev/null
 wine "$bin/tunersim.exe" list </dev/null | tee "$out/tuners.txt"
 
 if [ ! -f "$bin/Romflux.exe" ]; then
@@ -60,8 +60,8 @@ if [ "$headless" -eq 0 ]; then
 fi
 
 echo "run: no X display; starting Romflux on the virtual display $DISPLAY"
-wine explorer /desktop=Romflux,640x420 Romflux.exe </dev/null >/dev/null 2>&1 &
+wine explorer /desktop=Romflux,420x280 Romflux.exe </dev/null >/dev/null 2>&1 &
 sleep 6
-/usr/bin/import -window root "$out/romflux.png"
+/usr/bin/import -window root -crop 420x280+0+0 +repage "$out/romflux.png"
 echo "run: Romflux's window with the demo tuners: $out/romflux.png"
 echo "run: the demo tuners: $out/tuners.txt"

@@ -27,6 +27,15 @@ wine_prefix_init() {
         fi
         wineserver -w
     fi
+    # Wine does not pick up its own fonts from its data folder here: without them caption
+    # buttons (Marlett) come out as letters and "MS Sans Serif" dialogs fall back to a
+    # wider font that clips their labels. Copies in the prefix's font folder are found.
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts" font
+    mkdir -p "$fonts"
+    for font in /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon; do
+        [ -f "$font" ] || continue
+        [ -f "$fonts/$(basename "$font")" ] || cp "$font" "$fonts/"
+    done
     local want=""
     [ "$driver" = null ] && want="null"
     local mark="$WINEPREFIX/.ombrel-driver"
