@@ -25,13 +25,13 @@ const Program kPrograms[] = {{L"TalvexRemote.exe", kRemote}, {L"TalvexCI.exe", k
 
 tunersim::DeviceSpec Box(const std::string& id, uint8_t line, uint8_t model, uint8_t revision,
                          unsigned models = tunersim::kWdm) {
-    tunersim::DeviceSpec spec;
-    spec.id = id;
-    spec.models = models;
-    spec.productLine = line;
-    spec.modelCode = model;
-    spec.hardwareRevision = revision;
-    return spec;
+    tunersim::DeviceSpec box;
+    box.id = id;
+    box.models = models;
+    box.productLine = line;
+    box.modelCode = model;
+    box.hardwareRevision = revision;
+    return box;
 }
 
 // Identifiers and the GUID strings that the library forms of them (byte pairs reversed).

@@ -15,13 +15,13 @@ namespace companion {
 namespace {
 
 tunersim::DeviceSpec Box(const std::string& id, uint8_t line, uint8_t model, uint8_t revision, unsigned models) {
-    tunersim::DeviceSpec spec;
-    spec.id = id;
-    spec.models = models;
-    spec.productLine = line;
-    spec.modelCode = model;
-    spec.hardwareRevision = revision;
-    return spec;
+    tunersim::DeviceSpec box;
+    box.id = id;
+    box.models = models;
+    box.productLine = line;
+    box.modelCode = model;
+    box.hardwareRevision = revision;
+    return box;
 }
 
 class TunerListTest : public ::testing::Test {
@@ -142,9 +142,9 @@ TEST_F(TunerListTest, ReadingAgainReplacesTheTunersAndTheirHandles) {
 
 TEST_F(TunerListTest, ListsADeviceThatCannotBeOpenedWithoutAHandle) {
     // A BDA tuner without its receiver component is counted but cannot be opened.
-    auto spec = Box("0000000000000abc", 1, 0x34, 4, tunersim::kBda);
-    spec.withReceiver = false;
-    tunersim::Plug(spec);
+    auto box = Box("0000000000000abc", 1, 0x34, 4, tunersim::kBda);
+    box.withReceiver = false;
+    tunersim::Plug(box);
     tunersim::Plug(Box("0000000000000def", 1, 0x14, 0, tunersim::kWdm));
     WaitForDevices(2);
 
