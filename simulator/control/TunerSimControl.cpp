@@ -185,9 +185,19 @@ void EnsureFilterRegistered() {
     if (n == 0 || n >= MAX_PATH) throw Error("cannot find the running program's folder");
     std::wstring path(exe, n);
     path = path.substr(0, path.find_last_of(L'\\') + 1) + kFilterDllName;
-    if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-        throw Error("the filter DLL " + Narrow(path) + " is missing");
-    RegisterFilterClass(path);
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        RegisterFilterClass(path);
+        return;
+    }
+    // A program outside the bin folder may still use a registration made earlier.
+    wchar_t registered[MAX_PATH] = {};
+    DWORD size = sizeof registered - sizeof(wchar_t);
+    const std::wstring key = std::wstring(L"CLSID\\") + kFilterClsidText + L"\\InprocServer32";
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
+                     registered, &size) == ERROR_SUCCESS &&
+        GetFileAttributesW(registered) != INVALID_FILE_ATTRIBUTES)
+        return;
+    throw Error("the filter DLL " + Narrow(path) + " is missing");
 }
 
 std::string Plug(const DeviceSpec& spec, bool broadcast) {

@@ -3,6 +3,9 @@
 #include <windows.h>
 #include <dbt.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "DeviceNames.h"
 #include "FilterClass.h"
 #include "Text.h"
@@ -110,10 +113,30 @@ void UnregisterFilterClass() {
     RegDeleteKeyW(HKEY_CLASSES_ROOT, base.c_str());
 }
 
+// Sent window by window (the set HWND_BROADCAST reaches) so that the whole broadcast is
+// bounded: a slow window costs at most kPerWindowMs, and once kTotalMs have passed the
+// remaining windows get the message posted instead of sent.
 void BroadcastDevNodesChanged() {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0,
-                        SMTO_ABORTIFHUNG, 2000, &result);
+    constexpr ULONGLONG kPerWindowMs = 1000;
+    constexpr ULONGLONG kTotalMs = 5000;
+    std::vector<HWND> windows;
+    EnumWindows(
+        [](HWND window, LPARAM list) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    const ULONGLONG deadline = GetTickCount64() + kTotalMs;
+    for (HWND window : windows) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) {
+            PostMessageW(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+            continue;
+        }
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG,
+                            static_cast<UINT>(std::min(kPerWindowMs, deadline - now)), &result);
+    }
 }
 
 }  // namespace tunersim

@@ -41,8 +41,11 @@ ComPtr<IKsPropertySet> BindTuner(const std::string& id) {
     if (devices->CreateClassEnumerator(categoryGuid, &monikers, 0) == S_OK && monikers) {
         ComPtr<IMoniker> moniker;
         while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+            ComPtr<IBindCtx> context;
             LPOLESTR name = nullptr;
-            if (FAILED(moniker->GetDisplayName(nullptr, nullptr, &name)) || !name) continue;
+            if (FAILED(CreateBindCtx(0, &context)) ||
+                FAILED(moniker->GetDisplayName(context.Get(), nullptr, &name)) || !name)
+                continue;
             const bool match = Narrow(name) == wanted;
             CoTaskMemFree(name);
             if (!match) continue;
