@@ -33,7 +33,7 @@ Direction ParseDirection(const std::string& text);              // get | set
 Fault ParseFault(const std::string& text);                      // fail | false | short:N | ...
 UpdateScript ParseScript(const std::string& text);              // none | fail:P:C[:S] | ...
 
-// The device spec that plug's options describe.
+// The DeviceSpec that plug's options describe.
 DeviceSpec SpecFromOptions(const Arguments& args);
 
 }  // namespace tunersim

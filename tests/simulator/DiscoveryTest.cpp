@@ -153,7 +153,7 @@ TEST_F(Discovery, UnplugRemovesFiltersAndReplugBringsBackTheSameDisplayNames) {
     EXPECT_EQ(CountOurs(kTunerCategory), 0u);
     EXPECT_EQ(CountOurs(kReceiverCategory), 0u);
 
-    // Plugging a known id again keeps its state, whatever the new spec says.
+    // Plugging a known id again keeps its state, whatever the new DeviceSpec says.
     auto again = tunersim::Preset("pellary");
     again.id = "00000000000000C1";
     tunersim::Plug(again, false);
