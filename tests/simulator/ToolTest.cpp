@@ -175,4 +175,40 @@ TEST_F(Tool, HelpExplainsEveryCommandAndDemoPlugsTheDemoSet) {
     }
 }
 
+TEST_F(Tool, ProcessesPluggingAtOnceGetDistinctCompleteBoxes) {
+    constexpr int kProcesses = 4;
+    std::vector<PROCESS_INFORMATION> started;
+    for (int i = 0; i < kProcesses; ++i) {
+        std::string command = "\"" + BinDir() + "tunersim.exe\" plug --preset pellary --model both "
+                              "--no-broadcast";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE,
+                                   CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info));
+        started.push_back(info);
+    }
+    for (auto& info : started) {
+        EXPECT_EQ(WaitForSingleObject(info.hProcess, 30000), WAIT_OBJECT_0);
+        DWORD code = 1;
+        GetExitCodeProcess(info.hProcess, &code);
+        EXPECT_EQ(code, 0u);
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+    const auto boxes = tunersim::List();
+    ASSERT_EQ(boxes.size(), static_cast<std::size_t>(kProcesses));
+    const auto tuners = Enumerate(kTunerCategory);
+    const auto receivers = Enumerate(kReceiverCategory);
+    const auto wdms = Enumerate(kWdmCategory);
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        for (std::size_t k = i + 1; k < boxes.size(); ++k)
+            EXPECT_NE(boxes[i].spec.id, boxes[k].spec.id);
+        ASSERT_EQ(boxes[i].displayNames.size(), 3u);
+        EXPECT_NE(FindListed(wdms, boxes[i].displayNames[0]), nullptr);
+        EXPECT_NE(FindListed(tuners, boxes[i].displayNames[1]), nullptr);
+        EXPECT_NE(FindListed(receivers, boxes[i].displayNames[2]), nullptr);
+    }
+}
+
 }  // namespace
