@@ -121,8 +121,15 @@ void DeviceTable::SetAttached(DeviceEntry& entry, int state) {
     }
 }
 
-std::vector<HWND> DeviceTable::Merge(EntryList fresh) {
+std::uint64_t DeviceTable::BeginScan() {
     std::lock_guard guard(lock_);
+    return ++scansBegun_;
+}
+
+std::vector<HWND> DeviceTable::Merge(EntryList fresh, std::uint64_t scan) {
+    std::lock_guard guard(lock_);
+    if (scan < newestMerged_) return {};
+    newestMerged_ = scan;
     bool changed = false;
 
     std::unordered_map<std::string_view, bool> present;

@@ -65,10 +65,15 @@ public:
     DeviceTable& operator=(const DeviceTable&) = delete;
     ~DeviceTable();
 
+    // Numbers a scan before it enumerates; Merge takes the number back.
+    std::uint64_t BeginScan();
+
     // Merges a scan: detaches what is gone, re-attaches what is back, appends what
     // is new. Returns the general windows to tell when anything changed (the caller
-    // sends to them after the lock is released).
-    std::vector<HWND> Merge(EntryList fresh);
+    // sends to them after the lock is released). Scans enumerate outside the lock,
+    // so two can finish out of order: a scan that began before the last merged one
+    // saw an older state and is dropped, lest it undo what the newer one found.
+    std::vector<HWND> Merge(EntryList fresh, std::uint64_t scan);
 
     unsigned long Count(KindFilter filter) const;
     unsigned long OpenByIndex(KindFilter filter, unsigned long index, unsigned long* handle);
@@ -105,6 +110,8 @@ private:
     std::vector<HWND> generalWindows_;
     std::uint32_t firstHandle_;
     std::uint32_t given_ = 0;  // numbers handed out so far
+    std::uint64_t scansBegun_ = 0;
+    std::uint64_t newestMerged_ = 0;
 };
 
 }  // namespace ombrel

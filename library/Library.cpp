@@ -39,7 +39,8 @@ void Library::Rescan() {
     // Single-threaded apartment; a thread that is initialised already stays as it
     // is, and the library never uninitialises it.
     (void)CoInitialize(nullptr);
-    const std::vector<HWND> tell = table_.Merge(ScanDevices());
+    const std::uint64_t scan = table_.BeginScan();
+    const std::vector<HWND> tell = table_.Merge(ScanDevices(), scan);
     for (HWND window : tell) SendMessageW(window, OMBREL_MSG_DEVICES_CHANGED, 0, 0);
 }
 
