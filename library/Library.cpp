@@ -26,12 +26,18 @@ unsigned long Library::Initialize() {
     {
         std::lock_guard guard(initLock_);
         if (initialised_) return OB_SUCCESS;
-        if (!window_.Start()) return OB_FAILED;
-        initialised_ = true;
+        if (!windowStarted_) {
+            if (!window_.Start()) return OB_FAILED;
+            windowStarted_ = true;
+        }
     }
     // Outside the start-up lock: the general windows told by this rescan may call
-    // back into the library, OB_Initialize included.
+    // back into the library, OB_Initialize included. A caller that comes while the
+    // first one is still scanning scans too, so that no caller returns before the
+    // table holds what is plugged in.
     Rescan();
+    std::lock_guard guard(initLock_);
+    initialised_ = true;
     return OB_SUCCESS;
 }
 

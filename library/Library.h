@@ -37,6 +37,7 @@ private:
     DeviceTable table_;
     WindowThread window_;
     std::mutex initLock_;
+    bool windowStarted_ = false;
     bool initialised_ = false;
 };
 

@@ -347,27 +347,42 @@ TEST(Unload, FreeLibraryDuringARescanThatSendsToThisThread) {
 
 TEST(Unload, ConcurrentFirstInitializeStartsOneThread) {
     tunersim::Reset(false);
-    tunersim::Plug(Box(303, tunersim::kWdm), false);
+    const tunersim::DeviceSpec box = Box(303, tunersim::kWdm);
+    tunersim::Plug(box, false);
+    // Slow identification keeps the first caller's scan running while the others come.
+    tunersim::InjectFault(box.id, OMBREL_PROP_FIRMWARE_VERSION, tunersim::Direction::Get,
+                          {tunersim::FaultKind::Delay, 0, 400});
     const int threadsBefore = ThreadsOfThisProcess();
     LoadedLibrary lib;
     ASSERT_TRUE(lib.ok());
 
     std::vector<HANDLE> threads;
     static LoadedLibrary::Initialize s_initialize;
+    static LoadedLibrary::Count s_count;
     s_initialize = lib.initialize;
+    s_count = lib.count;
     static std::atomic<int> s_failures;
+    static std::atomic<int> s_returnedBeforeScan;
     s_failures = 0;
+    s_returnedBeforeScan = 0;
     for (int i = 0; i < 4; ++i) {
         threads.push_back(CreateThread(nullptr, 0, [](void*) -> DWORD {
             CoInitialize(nullptr);
             if (s_initialize() != OB_SUCCESS) ++s_failures;
+            // Whoever returns from OB_Initialize finds the plugged box listed.
+            unsigned long n = 0;
+            s_count(&n);
+            if (n != 1) ++s_returnedBeforeScan;
             CoUninitialize();
             return 0;
         }, nullptr, 0, nullptr));
+        Sleep(20);
     }
     EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE, 30000), WAIT_OBJECT_0);
     for (HANDLE t : threads) CloseHandle(t);
     EXPECT_EQ(s_failures.load(), 0);
+    EXPECT_EQ(s_returnedBeforeScan.load(), 0);
+    tunersim::ClearFaults(box.id);
 
     int windows = 0;
     for (HWND w = FindWindowExW(nullptr, nullptr, L"Ombrel_Api", nullptr); w;
