@@ -41,13 +41,18 @@ unsigned long Library::Initialize() {
     return OB_SUCCESS;
 }
 
-void Library::Rescan() {
-    // Single-threaded apartment; a thread that is initialised already stays as it
-    // is, and the library never uninitialises it.
-    (void)CoInitialize(nullptr);
-    const std::uint64_t scan = table_.BeginScan();
-    const std::vector<HWND> tell = table_.Merge(ScanDevices(), scan);
-    for (HWND window : tell) SendMessageW(window, OMBREL_MSG_DEVICES_CHANGED, 0, 0);
+void Library::Rescan() noexcept {
+    try {
+        // Single-threaded apartment; a thread that is initialised already stays as
+        // it is, and the library never uninitialises it.
+        (void)CoInitialize(nullptr);
+        const std::uint64_t scan = table_.BeginScan();
+        const std::vector<HWND> tell = table_.Merge(ScanDevices(), scan);
+        for (HWND window : tell) SendMessageW(window, OMBREL_MSG_DEVICES_CHANGED, 0, 0);
+    } catch (...) {
+        // Out of memory: the table keeps its last state. Nothing may escape into
+        // the window procedure that runs this.
+    }
 }
 
 Library* TheLibrary() { return g_library.get(); }

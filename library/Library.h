@@ -26,7 +26,7 @@ public:
     unsigned long Initialize();
     // Enumerates on this thread (initialising COM here), merges, tells the general
     // windows when anything changed.
-    void Rescan();
+    void Rescan() noexcept;
 
     DeviceTable& Table() { return table_; }
     SharedSection& Shared() { return shared_; }
