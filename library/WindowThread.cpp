@@ -16,7 +16,9 @@ constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;                 
 // the library's, so that the class's name is what identifies it.
 HINSTANCE ClassInstance() { return GetModuleHandleW(nullptr); }
 
-WindowThread* g_owner = nullptr;  // one window thread per process
+// One window thread per process. Set and cleared by the threads that start and stop
+// it, read by the window procedure.
+std::atomic<WindowThread*> g_owner{nullptr};
 
 }  // namespace
 
@@ -54,8 +56,13 @@ DWORD WindowThread::Run() {
     HWND window = CreateWindowExW(kExStyle, kClassName, kClassName, kStyle, 0, 0, 600, 200, nullptr,
                                   nullptr, ClassInstance(), nullptr);
     window_.store(window);
+    if (!window) {
+        // The class points into this library: it must not outlive it.
+        UnregisterClassW(kClassName, ClassInstance());
+        SetEvent(started_.get());
+        return kExitNoWindow;
+    }
     SetEvent(started_.get());
-    if (!window) return kExitNoWindow;
 
     if (!stopping_.load()) rescan_();
 
@@ -78,7 +85,8 @@ LRESULT CALLBACK WindowThread::WindowProc(HWND window, UINT message, WPARAM wPar
     if (message == WM_DESTROY) {
         PostQuitMessage(0);
     } else if (message == WM_DEVICECHANGE) {
-        if (g_owner && !g_owner->stopping_.load()) g_owner->rescan_();
+        WindowThread* owner = g_owner.load();
+        if (owner && !owner->stopping_.load()) owner->rescan_();
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -90,6 +98,7 @@ void WindowThread::Stop() {
     if (!window || WaitForSingleObject(thread_.get(), 0) == WAIT_OBJECT_0) {
         // Never had a window, or already ended on its own.
         thread_.reset();
+        g_owner.store(nullptr);
         return;
     }
     PostMessageW(window, WM_CLOSE, 0, 0);

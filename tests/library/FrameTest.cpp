@@ -97,6 +97,17 @@ TEST(Initialize, HiddenWindowIsAsTabled) {
     EXPECT_EQ(r.bottom - r.top, 200);
     DWORD pid = 0;
     EXPECT_NE(GetWindowThreadProcessId(w, &pid), GetCurrentThreadId());
+
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    ASSERT_TRUE(GetClassInfoExW(GetModuleHandleW(nullptr), L"Ombrel_Api", &wc));
+    ASSERT_NE(wc.lpszMenuName, nullptr);
+    EXPECT_STREQ(wc.lpszMenuName, L"AppMenu");
+    EXPECT_EQ(wc.hIcon, nullptr);
+    EXPECT_EQ(wc.hCursor, nullptr);
+    EXPECT_EQ(wc.hbrBackground, nullptr);
+    EXPECT_EQ(wc.cbClsExtra, 0);
+    EXPECT_EQ(wc.cbWndExtra, 0);
 }
 
 TEST(TableOrder, WdmBeforeBdaAndFamilyIndexes) {
