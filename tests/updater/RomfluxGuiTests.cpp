@@ -432,7 +432,8 @@ TEST_F(RomfluxGui, ARebuildDuringARunKeepsPollingTheTunerUnderUpdate)
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageBoxText(box), L"An error occured while updating the firmware, device detached?");
     ASSERT_TRUE(PressOk(box));
-    EXPECT_EQ(ProgressPosition(bar), std::optional<int>(0));
+    // The bar is set from the (empty) status record only once the box has returned.
+    EXPECT_TRUE(WaitUntil([&] { return ProgressPosition(bar) == std::optional<int>(0); }, kWaitMs));
     PumpFor(1000);
     EXPECT_EQ(FindMessageBox(m_app.Id(), m_dialog), nullptr);
 }
