@@ -93,7 +93,7 @@ int Baseline() {
 void PlugTuners(int tuners) {
     tunersim::Reset(false);
     for (int i = 0; i < tuners / 2; ++i) {
-        tunersim::DeviceSpec box;
+        tunersim::DeviceProfile box;
         char id[17];
         std::snprintf(id, sizeof id, "0000beef%02x%06x", tuners, i);
         box.id = id;

@@ -45,33 +45,33 @@ constexpr std::array<PresetRow, 24> kPresets{{
     {"unknown-line1", 1, 0x50, 1, 1, 0, 0, 1, "DVBS"},
 }};
 
-DeviceSpec FromRow(const PresetRow& row) {
-    DeviceSpec spec;
-    spec.productLine = row.line;
-    spec.modelCode = row.model;
-    spec.hardwareRevision = row.revision;
-    spec.versionMajor = row.major;
-    spec.versionMinor = row.minor;
-    spec.versionPatch = row.patch;
-    spec.build = row.build;
-    spec.systemInfo = {row.line, row.model, row.revision, 0x00, 0x10, 0x20, 0x30, 0x40};
+DeviceProfile FromRow(const PresetRow& row) {
+    DeviceProfile profile;
+    profile.productLine = row.line;
+    profile.modelCode = row.model;
+    profile.hardwareRevision = row.revision;
+    profile.versionMajor = row.major;
+    profile.versionMinor = row.minor;
+    profile.versionPatch = row.patch;
+    profile.build = row.build;
+    profile.systemInfo = {row.line, row.model, row.revision, 0x00, 0x10, 0x20, 0x30, 0x40};
     const bool ombrelLine = row.line == 10;
     const std::string brand = ombrelLine ? "Ombrel" : "Talvex";
     const std::string standard(row.standard);
-    spec.driverVersion = ombrelLine ? "OMB 2.0.0.512" : "TVX 4.2.1.1810";
+    profile.driverVersion = ombrelLine ? "OMB 2.0.0.512" : "TVX 4.2.1.1810";
     if (row.model == 0x28 && !ombrelLine) {
-        spec.wdmFriendlyName = "Holtrim Capture";
+        profile.wdmFriendlyName = "Holtrim Capture";
     } else {
-        spec.wdmFriendlyName = ombrelLine ? "OMBREL" : "Ombrel WDM";
+        profile.wdmFriendlyName = ombrelLine ? "OMBREL" : "Ombrel WDM";
     }
-    spec.tunerFriendlyName = brand + " BDA Tuner " + standard;
-    spec.receiverFriendlyName = brand + " BDA Receiver " + standard;
-    return spec;
+    profile.tunerFriendlyName = brand + " BDA Tuner " + standard;
+    profile.receiverFriendlyName = brand + " BDA Receiver " + standard;
+    return profile;
 }
 
 }  // namespace
 
-DeviceSpec Preset(const std::string& name) {
+DeviceProfile Preset(const std::string& name) {
     for (const auto& row : kPresets) {
         if (row.name == name) return FromRow(row);
     }
@@ -88,7 +88,7 @@ std::vector<std::string> PresetNames() {
 
 namespace tunersim {
 
-std::vector<DeviceSpec> DemoSet() {
+std::vector<DeviceProfile> DemoSet() {
     struct Row {
         const char* preset;
         const char* id;
@@ -103,13 +103,13 @@ std::vector<DeviceSpec> DemoSet() {
         {"talvex-tci", "00a1b2c3d4e50005", 1, kWdm},
         {"pellary", "00a1b2c3d4e50006", 0, kWdm},
     };
-    std::vector<DeviceSpec> set;
+    std::vector<DeviceProfile> set;
     for (const auto& row : kRows) {
-        DeviceSpec spec = Preset(row.preset);
-        spec.id = row.id;
-        spec.subunit = row.subunit;
-        spec.models = row.models;
-        set.push_back(spec);
+        DeviceProfile profile = Preset(row.preset);
+        profile.id = row.id;
+        profile.subunit = row.subunit;
+        profile.models = row.models;
+        set.push_back(profile);
     }
     return set;
 }

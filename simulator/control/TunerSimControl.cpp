@@ -25,22 +25,22 @@ void CopyText(char (&out)[N], const std::string& text) {
     std::memcpy(out, text.data(), std::min(text.size(), N - 1));
 }
 
-void CheckSpec(const DeviceSpec& spec) {
-    if (!spec.id.empty() && !names::IsValidId(spec.id))
-        throw Error("malformed device id \"" + spec.id + "\": expected 16 hexadecimal digits");
-    if (spec.subunit < 0 || spec.subunit > 9)
-        throw Error("subunit " + std::to_string(spec.subunit) + " out of range 0..9");
-    if (spec.models < kWdm || spec.models > kBoth)
+void CheckProfile(const DeviceProfile& profile) {
+    if (!profile.id.empty() && !names::IsValidId(profile.id))
+        throw Error("malformed device id \"" + profile.id + "\": expected 16 hexadecimal digits");
+    if (profile.subunit < 0 || profile.subunit > 9)
+        throw Error("subunit " + std::to_string(profile.subunit) + " out of range 0..9");
+    if (profile.models < kWdm || profile.models > kBoth)
         throw Error("driver models must be WDM, BDA or both");
-    if (spec.driverVersion.size() > 20)
-        throw Error("driver version \"" + spec.driverVersion +
+    if (profile.driverVersion.size() > 20)
+        throw Error("driver version \"" + profile.driverVersion +
                     "\" is longer than 20 characters");
     for (const std::string* name :
-         {&spec.wdmFriendlyName, &spec.tunerFriendlyName, &spec.receiverFriendlyName}) {
+         {&profile.wdmFriendlyName, &profile.tunerFriendlyName, &profile.receiverFriendlyName}) {
         if (auto problem = names::FriendlyNameProblem(*name)) throw Error(*problem);
     }
     for (const std::string* name :
-         {&spec.wdmInstanceName, &spec.tunerInstanceName, &spec.receiverInstanceName}) {
+         {&profile.wdmInstanceName, &profile.tunerInstanceName, &profile.receiverInstanceName}) {
         if (!name->empty()) {
             if (auto problem = names::InstanceNameProblem(*name)) throw Error(*problem);
         }
@@ -59,32 +59,32 @@ std::string FreshId(StateLock& lock) {
     }
 }
 
-void FillRecord(DeviceRecord& d, const DeviceSpec& spec, const std::string& id) {
+void FillRecord(DeviceRecord& d, const DeviceProfile& profile, const std::string& id) {
     d.used = 1;
-    d.models = spec.models;
-    d.subunit = static_cast<uint32_t>(spec.subunit);
+    d.models = profile.models;
+    d.subunit = static_cast<uint32_t>(profile.subunit);
     CopyText(d.id, id);
-    d.productLine = spec.productLine;
-    d.modelCode = spec.modelCode;
-    d.hardwareRevision = spec.hardwareRevision;
-    d.versionMajor = spec.versionMajor;
-    d.versionMinor = spec.versionMinor;
-    d.versionPatch = spec.versionPatch;
-    d.build = spec.build;
-    d.withReceiver = spec.withReceiver ? 1 : 0;
-    CopyText(d.driverVersion, spec.driverVersion);
-    std::memcpy(d.systemInfo, spec.systemInfo.data(), 8);
-    std::memcpy(d.boardTemperature, spec.boardTemperature.data(), 4);
-    CopyText(d.friendlyNames[layout::kRoleWdm], spec.wdmFriendlyName);
-    CopyText(d.friendlyNames[layout::kRoleTuner], spec.tunerFriendlyName);
-    CopyText(d.friendlyNames[layout::kRoleReceiver], spec.receiverFriendlyName);
-    const std::string* raw[] = {&spec.wdmInstanceName, &spec.tunerInstanceName,
-                                &spec.receiverInstanceName};
+    d.productLine = profile.productLine;
+    d.modelCode = profile.modelCode;
+    d.hardwareRevision = profile.hardwareRevision;
+    d.versionMajor = profile.versionMajor;
+    d.versionMinor = profile.versionMinor;
+    d.versionPatch = profile.versionPatch;
+    d.build = profile.build;
+    d.withReceiver = profile.withReceiver ? 1 : 0;
+    CopyText(d.driverVersion, profile.driverVersion);
+    std::memcpy(d.systemInfo, profile.systemInfo.data(), 8);
+    std::memcpy(d.boardTemperature, profile.boardTemperature.data(), 4);
+    CopyText(d.friendlyNames[layout::kRoleWdm], profile.wdmFriendlyName);
+    CopyText(d.friendlyNames[layout::kRoleTuner], profile.tunerFriendlyName);
+    CopyText(d.friendlyNames[layout::kRoleReceiver], profile.receiverFriendlyName);
+    const std::string* raw[] = {&profile.wdmInstanceName, &profile.tunerInstanceName,
+                                &profile.receiverInstanceName};
     for (int r = 0; r < layout::kRoleCount; ++r) {
         const auto role = static_cast<Role>(r);
         if (!PresentsRole(d, role)) continue;
         CopyText(d.instanceNames[r], raw[r]->empty() ? names::StandardInstanceName(
-                                                           role, spec.modelCode, spec.subunit, id)
+                                                           role, profile.modelCode, profile.subunit, id)
                                                      : *raw[r]);
     }
     d.updateDurationMs = layout::kDefaultUpdateDurationMs;
@@ -116,7 +116,7 @@ DeviceRecord& Known(StateLock& lock, const std::string& id) {
 
 DeviceInfo Describe(const DeviceRecord& d) {
     DeviceInfo info;
-    DeviceSpec& s = info.spec;
+    DeviceProfile& s = info.profile;
     s.id = d.id;
     s.subunit = static_cast<int>(d.subunit);
     s.models = d.models;
@@ -200,24 +200,24 @@ void EnsureFilterRegistered() {
     throw Error("the filter DLL " + Narrow(path) + " is missing");
 }
 
-std::string Plug(const DeviceSpec& spec, bool broadcast) {
-    CheckSpec(spec);
+std::string Plug(const DeviceProfile& profile, bool broadcast) {
+    CheckProfile(profile);
     EnsureFilterRegistered();
     std::string id;
     {
         StateLock lock = LockState();
-        if (!spec.id.empty()) {
-            if (DeviceRecord* known = lock.Find(spec.id)) {
-                if (known->plugged) throw Error("device " + spec.id + " is already plugged");
+        if (!profile.id.empty()) {
+            if (DeviceRecord* known = lock.Find(profile.id)) {
+                if (known->plugged) throw Error("device " + profile.id + " is already plugged");
                 PlugRecord(*known);
                 id = known->id;
             }
         }
         if (id.empty()) {
-            id = spec.id.empty() ? FreshId(lock) : spec.id;
+            id = profile.id.empty() ? FreshId(lock) : profile.id;
             DeviceRecord* d = lock.Allocate();
             if (!d) throw Error("the simulator holds no more than 32 devices");
-            FillRecord(*d, spec, id);
+            FillRecord(*d, profile, id);
             try {
                 CheckNamesFree(lock, *d);
                 PlugRecord(*d);

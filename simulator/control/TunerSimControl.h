@@ -25,7 +25,7 @@ struct Error : std::runtime_error {
 // Driver models in which a box presents itself (bit mask).
 enum : unsigned { kWdm = 1, kBda = 2, kBoth = 3 };
 
-struct DeviceSpec {
+struct DeviceProfile {
     std::string id;          // 16 hex digits; empty: a fresh one is generated
     int subunit = 0;         // 0..9, the digit before the id in the display names
     unsigned models = kWdm;  // kWdm, kBda or kBoth
@@ -59,16 +59,16 @@ struct DeviceSpec {
 };
 
 // A preset model by name (see PresetNames()); throws Error for an unknown name.
-DeviceSpec Preset(const std::string& name);
+DeviceProfile Preset(const std::string& name);
 std::vector<std::string> PresetNames();
 
 // The boxes that `tunersim demo` plugs (after a reset), with fixed ids: a WDM tuner
 // that the updater carries an image for (1/0x34/4), a BDA tuner, a box in both models,
 // two tuners of one model, and a model without an image (1/0x14/1).
-std::vector<DeviceSpec> DemoSet();
+std::vector<DeviceProfile> DemoSet();
 
 struct DeviceInfo {
-    DeviceSpec spec;        // current state (versions follow firmware updates)
+    DeviceProfile profile;        // current state (versions follow firmware updates)
     bool plugged = false;
     std::vector<std::string> displayNames;  // "@device:sw:{CAT}\<instance>" per category
 };
@@ -81,7 +81,7 @@ void EnsureFilterRegistered();
 // (DBT_DEVNODES_CHANGED) unless broadcast is false. Returns the device id. Plugging
 // an id that is known but unplugged plugs it again with its kept state and the
 // same display names; plugging an id that is already plugged throws.
-std::string Plug(const DeviceSpec& spec, bool broadcast = true);
+std::string Plug(const DeviceProfile& profile, bool broadcast = true);
 
 // Unplugs a box (its filters disappear, its state is kept); throws for an unknown id.
 void Unplug(const std::string& id, bool broadcast = true);

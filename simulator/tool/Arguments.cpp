@@ -116,44 +116,44 @@ UpdateScript ParseScript(const std::string& text) {
     return script;
 }
 
-DeviceSpec SpecFromOptions(const Arguments& args) {
+DeviceProfile ProfileFromOptions(const Arguments& args) {
     const auto option = [&](const char* name) -> const std::string* {
         const auto it = args.options.find(name);
         return it == args.options.end() ? nullptr : &it->second;
     };
-    DeviceSpec spec = Preset(option("preset") ? *option("preset") : "talvex-s2");
-    if (auto v = option("id")) spec.id = *v;
-    if (auto v = option("subunit")) spec.subunit = static_cast<int>(ParseUnsigned(*v, 9, "subunit"));
+    DeviceProfile profile = Preset(option("preset") ? *option("preset") : "talvex-s2");
+    if (auto v = option("id")) profile.id = *v;
+    if (auto v = option("subunit")) profile.subunit = static_cast<int>(ParseUnsigned(*v, 9, "subunit"));
     if (auto v = option("model")) {
-        if (*v == "wdm") spec.models = kWdm;
-        else if (*v == "bda") spec.models = kBda;
-        else if (*v == "both") spec.models = kBoth;
+        if (*v == "wdm") profile.models = kWdm;
+        else if (*v == "bda") profile.models = kBda;
+        else if (*v == "both") profile.models = kBoth;
         else throw Error("bad driver model \"" + *v + "\" (wdm, bda or both)");
     }
     if (auto v = option("ident")) {
         const auto parts = Split(*v, ',');
         if (parts.size() != 3)
             throw Error("bad identification \"" + *v + "\" (LINE,MODEL,REV expected)");
-        spec.productLine = ParseNumber<uint8_t>(parts[0], "product line");
-        spec.modelCode = ParseNumber<uint8_t>(parts[1], "model code");
-        spec.hardwareRevision = ParseNumber<uint8_t>(parts[2], "hardware revision");
-        spec.systemInfo[0] = spec.productLine;
-        spec.systemInfo[1] = spec.modelCode;
-        spec.systemInfo[2] = spec.hardwareRevision;
+        profile.productLine = ParseNumber<uint8_t>(parts[0], "product line");
+        profile.modelCode = ParseNumber<uint8_t>(parts[1], "model code");
+        profile.hardwareRevision = ParseNumber<uint8_t>(parts[2], "hardware revision");
+        profile.systemInfo[0] = profile.productLine;
+        profile.systemInfo[1] = profile.modelCode;
+        profile.systemInfo[2] = profile.hardwareRevision;
     }
     if (auto v = option("version")) {
         const auto version = ParseVersion(*v);
-        spec.versionMajor = version[0];
-        spec.versionMinor = version[1];
-        spec.versionPatch = version[2];
+        profile.versionMajor = version[0];
+        profile.versionMinor = version[1];
+        profile.versionPatch = version[2];
     }
-    if (auto v = option("build")) spec.build = ParseNumber<uint16_t>(*v, "build");
-    if (auto v = option("driver")) spec.driverVersion = *v;
-    if (auto v = option("wdm-name")) spec.wdmFriendlyName = *v;
-    if (auto v = option("tuner-name")) spec.tunerFriendlyName = *v;
-    if (auto v = option("receiver-name")) spec.receiverFriendlyName = *v;
-    if (args.Has("no-receiver")) spec.withReceiver = false;
-    return spec;
+    if (auto v = option("build")) profile.build = ParseNumber<uint16_t>(*v, "build");
+    if (auto v = option("driver")) profile.driverVersion = *v;
+    if (auto v = option("wdm-name")) profile.wdmFriendlyName = *v;
+    if (auto v = option("tuner-name")) profile.tunerFriendlyName = *v;
+    if (auto v = option("receiver-name")) profile.receiverFriendlyName = *v;
+    if (args.Has("no-receiver")) profile.withReceiver = false;
+    return profile;
 }
 
 }  // namespace tunersim

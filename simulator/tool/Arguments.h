@@ -33,7 +33,7 @@ Direction ParseDirection(const std::string& text);              // get | set
 Fault ParseFault(const std::string& text);                      // fail | false | short:N | ...
 UpdateScript ParseScript(const std::string& text);              // none | fail:P:C[:S] | ...
 
-// The DeviceSpec that plug's options describe.
-DeviceSpec SpecFromOptions(const Arguments& args);
+// The DeviceProfile that plug's options describe.
+DeviceProfile ProfileFromOptions(const Arguments& args);
 
 }  // namespace tunersim

@@ -90,7 +90,7 @@ const char* ModelsText(unsigned models) {
 }
 
 void Print(const DeviceInfo& info) {
-    const DeviceSpec& s = info.spec;
+    const DeviceProfile& s = info.profile;
     std::printf("%s  %-9s %-7s subunit %d  id %u/0x%02X/%u  firmware %u.%u.%u build %u\n",
                 s.id.c_str(), info.plugged ? "plugged" : "unplugged", ModelsText(s.models),
                 s.subunit, s.productLine, s.modelCode, s.hardwareRevision, s.versionMajor,
@@ -111,7 +111,7 @@ void NoExtra(const Arguments& args, std::size_t count) {
 
 int Plug(const Arguments& args) {
     NoExtra(args, 0);
-    const std::string id = ::tunersim::Plug(SpecFromOptions(args), !args.Has("no-broadcast"));
+    const std::string id = ::tunersim::Plug(ProfileFromOptions(args), !args.Has("no-broadcast"));
     std::printf("%s\n", id.c_str());
     return 0;
 }
@@ -119,8 +119,8 @@ int Plug(const Arguments& args) {
 int Demo(const Arguments& args) {
     NoExtra(args, 0);
     Reset(true);
-    for (const auto& spec : DemoSet()) {
-        const auto id = ::tunersim::Plug(spec, false);
+    for (const auto& profile : DemoSet()) {
+        const auto id = ::tunersim::Plug(profile, false);
         Print(*Find(id));
     }
     BroadcastDeviceChange();
@@ -169,10 +169,10 @@ const std::map<std::string, Command>& Commands() {
          }},
         {"replug", [](const Arguments& a) {
              NoExtra(a, 1);
-             DeviceSpec spec;
-             spec.id = Need(a, 0, "device id");
-             if (!Find(spec.id)) throw Error("unknown device " + spec.id);
-             ::tunersim::Plug(spec, !a.Has("no-broadcast"));
+             DeviceProfile profile;
+             profile.id = Need(a, 0, "device id");
+             if (!Find(profile.id)) throw Error("unknown device " + profile.id);
+             ::tunersim::Plug(profile, !a.Has("no-broadcast"));
              return 0;
          }},
         {"remove", [](const Arguments& a) {

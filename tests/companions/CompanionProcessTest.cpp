@@ -23,9 +23,9 @@ struct Program {
 };
 const Program kPrograms[] = {{L"TalvexRemote.exe", kRemote}, {L"TalvexCI.exe", kCi}};
 
-tunersim::DeviceSpec Box(const std::string& id, uint8_t line, uint8_t model, uint8_t revision,
+tunersim::DeviceProfile Box(const std::string& id, uint8_t line, uint8_t model, uint8_t revision,
                          unsigned models = tunersim::kWdm) {
-    tunersim::DeviceSpec box;
+    tunersim::DeviceProfile box;
     box.id = id;
     box.models = models;
     box.productLine = line;

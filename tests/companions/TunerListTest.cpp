@@ -14,8 +14,8 @@
 namespace companion {
 namespace {
 
-tunersim::DeviceSpec Box(const std::string& id, uint8_t line, uint8_t model, uint8_t revision, unsigned models) {
-    tunersim::DeviceSpec box;
+tunersim::DeviceProfile Box(const std::string& id, uint8_t line, uint8_t model, uint8_t revision, unsigned models) {
+    tunersim::DeviceProfile box;
     box.id = id;
     box.models = models;
     box.productLine = line;

@@ -16,7 +16,7 @@ namespace {
 class DeviceTest : public SimTest {
 protected:
     // Plugs the boxes with one broadcast, as a single change, and waits for the scan.
-    void PlugAll(const std::vector<tunersim::DeviceSpec>& boxes, unsigned long expectedCount) {
+    void PlugAll(const std::vector<tunersim::DeviceProfile>& boxes, unsigned long expectedCount) {
         for (const auto& box : boxes) tunersim::Plug(box, false);
         tunersim::BroadcastDeviceChange();
         ASSERT_TRUE(PumpUntil([&] { return DeviceCount() == expectedCount; })) << DeviceCount();

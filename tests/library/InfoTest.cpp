@@ -37,7 +37,7 @@ class InfoTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        tunersim::DeviceSpec box = Wdm(kId);
+        tunersim::DeviceProfile box = Wdm(kId);
         box.versionMajor = 2;
         box.versionMinor = 7;
         box.versionPatch = 9;

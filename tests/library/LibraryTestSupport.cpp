@@ -44,16 +44,16 @@ unsigned long BdaCount() {
     return n;
 }
 
-tunersim::DeviceSpec Wdm(const std::string& id, int subunit) {
-    tunersim::DeviceSpec box;
+tunersim::DeviceProfile Wdm(const std::string& id, int subunit) {
+    tunersim::DeviceProfile box;
     box.id = id;
     box.subunit = subunit;
     box.models = tunersim::kWdm;
     return box;
 }
 
-tunersim::DeviceSpec Bda(const std::string& id, int subunit) {
-    tunersim::DeviceSpec box = Wdm(id, subunit);
+tunersim::DeviceProfile Bda(const std::string& id, int subunit) {
+    tunersim::DeviceProfile box = Wdm(id, subunit);
     box.models = tunersim::kBda;
     return box;
 }

@@ -21,8 +21,8 @@ unsigned long WdmCount();
 unsigned long BdaCount();
 
 // A box in the WDM or the BDA driver model with a fixed id (16 hex digits).
-tunersim::DeviceSpec Wdm(const std::string& id, int subunit = 0);
-tunersim::DeviceSpec Bda(const std::string& id, int subunit = 0);
+tunersim::DeviceProfile Wdm(const std::string& id, int subunit = 0);
+tunersim::DeviceProfile Bda(const std::string& id, int subunit = 0);
 
 // The display name the simulator gives the box in a category (0 WDM, 1 tuner, 2 receiver).
 std::string SimDisplayName(const std::string& id, int role);

@@ -141,8 +141,8 @@ std::string DisplayNameOf(const std::string& id, const char* category) {
 constexpr const char* kWdmCategory = "{860BB310-5D01-11D0-BD3B-00A0C911CE86}";
 constexpr const char* kTunerCategory = "{71985F48-1CA1-11D3-9CC8-00C04F7971E0}";
 
-tunersim::DeviceSpec Box(int n, unsigned models) {
-    tunersim::DeviceSpec box;
+tunersim::DeviceProfile Box(int n, unsigned models) {
+    tunersim::DeviceProfile box;
     char id[17];
     snprintf(id, sizeof id, "00000000beef%04x", n);
     box.id = id;
@@ -347,7 +347,7 @@ TEST(Unload, FreeLibraryDuringARescanThatSendsToThisThread) {
 
 TEST(Unload, ConcurrentFirstInitializeStartsOneThread) {
     tunersim::Reset(false);
-    const tunersim::DeviceSpec box = Box(303, tunersim::kWdm);
+    const tunersim::DeviceProfile box = Box(303, tunersim::kWdm);
     tunersim::Plug(box, false);
     // Slow identification keeps the first caller's scan running while the others come.
     tunersim::InjectFault(box.id, OMBREL_PROP_FIRMWARE_VERSION, tunersim::Direction::Get,

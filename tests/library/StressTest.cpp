@@ -44,7 +44,7 @@ TEST(Stress, PlugUnplugWhileOthersOpenQueryAndClose) {
 
     auto both = Wdm(kIds[2]);
     both.models = tunersim::kBoth;
-    const std::vector<tunersim::DeviceSpec> boxes = {Wdm(kIds[0]), Bda(kIds[1]), both};
+    const std::vector<tunersim::DeviceProfile> boxes = {Wdm(kIds[0]), Bda(kIds[1]), both};
     for (const auto& s : boxes) tunersim::Plug(s, false);
     tunersim::BroadcastDeviceChange();
     ASSERT_TRUE(PumpUntil([] { return DeviceCount() == 4; }));

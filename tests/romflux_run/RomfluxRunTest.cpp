@@ -62,10 +62,10 @@ protected:
         EndStrayCompanions();
         tunersim::Reset();
         tunersim::EnsureFilterRegistered();
-        tunersim::DeviceSpec spec = tunersim::Preset("talvex-s2");  // image FW_013404
-        spec.id = kId;
-        spec.models = tunersim::kWdm;
-        tunersim::Plug(spec, false);
+        tunersim::DeviceProfile profile = tunersim::Preset("talvex-s2");  // image FW_013404
+        profile.id = kId;
+        profile.models = tunersim::kWdm;
+        tunersim::Plug(profile, false);
         // Long hold: the box does not reboot while a test looks at the end of a run.
         tunersim::SetUpdateTiming(kId, 1600, 60000);
 
@@ -312,7 +312,7 @@ TEST_F(RomfluxRun, ARebuildDuringTheRunKeepsWatchingTheTuner) {
     ClickButton(button);
     ASSERT_TRUE(WaitUntil([&] { return Bar() > 0; }, kWait)) << "the run did not start";
     // Another box arrives: Romflux rebuilds its list while the update runs.
-    tunersim::DeviceSpec other = tunersim::Preset("talvex-s2");
+    tunersim::DeviceProfile other = tunersim::Preset("talvex-s2");
     other.id = "00c0ffee00000002";
     other.models = tunersim::kWdm;
     tunersim::Plug(other, true);

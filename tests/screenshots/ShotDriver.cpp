@@ -208,7 +208,7 @@ int Run(const std::vector<std::wstring>& args) {
             return Fail(L"no simulated box", L"timing");
         }
         for (const auto& device : devices) {
-            tunersim::SetUpdateTiming(device.spec.id, durationMs, holdMs);
+            tunersim::SetUpdateTiming(device.profile.id, durationMs, holdMs);
         }
         return kDone;
     }

@@ -47,7 +47,7 @@ TEST_F(Discovery, EachModelAppearsInItsOwnCategoriesWithItsNames) {
     both.id = "00000000000000b2";
     both.models = tunersim::kBoth;
     both.wdmFriendlyName = "Holtrim Capture";
-    for (const auto* spec : {&wdm, &bda, &both}) tunersim::Plug(*spec, false);
+    for (const auto* profile : {&wdm, &bda, &both}) tunersim::Plug(*profile, false);
 
     const auto wdmList = Enumerate(kWdmCategory);
     const auto tunerList = Enumerate(kTunerCategory);
@@ -96,12 +96,12 @@ TEST_F(Discovery, EachModelAppearsInItsOwnCategoriesWithItsNames) {
 }
 
 TEST_F(Discovery, ChosenNamesAndOptionsAreKeptExactly) {
-    auto spec = tunersim::Preset("talvex-s2");
-    spec.models = tunersim::kBoth;
-    spec.withReceiver = false;
-    spec.wdmFriendlyName = "ombrel wdm";  // any text is allowed
-    spec.tunerInstanceName = "odd&name{x}#no#pattern";
-    const std::string id = tunersim::Plug(spec, false);
+    auto profile = tunersim::Preset("talvex-s2");
+    profile.models = tunersim::kBoth;
+    profile.withReceiver = false;
+    profile.wdmFriendlyName = "ombrel wdm";  // any text is allowed
+    profile.tunerInstanceName = "odd&name{x}#no#pattern";
+    const std::string id = tunersim::Plug(profile, false);
     EXPECT_TRUE(tunersim::Find(id).has_value());
     EXPECT_EQ(id.size(), 16u);
 
@@ -139,40 +139,40 @@ TEST_F(Discovery, GeneratedIdsAreDistinctHexAndPlugOrderIsKept) {
 }
 
 TEST_F(Discovery, UnplugRemovesFiltersAndReplugBringsBackTheSameDisplayNames) {
-    auto spec = tunersim::Preset("talvex-sci-r1");
-    spec.id = "00000000000000c1";
-    spec.models = tunersim::kBoth;
-    tunersim::Plug(spec, false);
-    const auto before = tunersim::Find(spec.id)->displayNames;
+    auto profile = tunersim::Preset("talvex-sci-r1");
+    profile.id = "00000000000000c1";
+    profile.models = tunersim::kBoth;
+    tunersim::Plug(profile, false);
+    const auto before = tunersim::Find(profile.id)->displayNames;
     ASSERT_EQ(before.size(), 3u);
-    tunersim::SetFirmwareVersion(spec.id, 9, 8, 7, 0x1234);
+    tunersim::SetFirmwareVersion(profile.id, 9, 8, 7, 0x1234);
 
-    tunersim::Unplug(spec.id, false);
-    EXPECT_FALSE(tunersim::Find(spec.id)->plugged);
+    tunersim::Unplug(profile.id, false);
+    EXPECT_FALSE(tunersim::Find(profile.id)->plugged);
     EXPECT_EQ(CountOurs(kWdmCategory), 0u);
     EXPECT_EQ(CountOurs(kTunerCategory), 0u);
     EXPECT_EQ(CountOurs(kReceiverCategory), 0u);
 
-    // Plugging a known id again keeps its state, whatever the new DeviceSpec says.
+    // Plugging a known id again keeps its state, whatever the new DeviceProfile says.
     auto again = tunersim::Preset("pellary");
     again.id = "00000000000000C1";
     tunersim::Plug(again, false);
-    const auto info = *tunersim::Find(spec.id);
+    const auto info = *tunersim::Find(profile.id);
     EXPECT_TRUE(info.plugged);
     EXPECT_EQ(info.displayNames, before);
-    EXPECT_EQ(info.spec.modelCode, 0x34);
-    EXPECT_EQ(info.spec.versionMajor, 9);
+    EXPECT_EQ(info.profile.modelCode, 0x34);
+    EXPECT_EQ(info.profile.versionMajor, 9);
     EXPECT_NE(FindListed(Enumerate(kWdmCategory), DisplayNameIn(info, kWdmText)), nullptr);
     EXPECT_NE(FindListed(Enumerate(kTunerCategory), DisplayNameIn(info, kTunerText)), nullptr);
 
-    EXPECT_THROW(tunersim::Plug(spec, false), tunersim::Error);  // already plugged
-    tunersim::Remove(spec.id, false);
-    EXPECT_FALSE(tunersim::Find(spec.id).has_value());
+    EXPECT_THROW(tunersim::Plug(profile, false), tunersim::Error);  // already plugged
+    tunersim::Remove(profile.id, false);
+    EXPECT_FALSE(tunersim::Find(profile.id).has_value());
     EXPECT_EQ(CountOurs(kWdmCategory), 0u);
 }
 
 TEST_F(Discovery, ResetForgetsEveryBoxAndItsKeys) {
-    for (const auto& spec : tunersim::DemoSet()) tunersim::Plug(spec, false);
+    for (const auto& profile : tunersim::DemoSet()) tunersim::Plug(profile, false);
     EXPECT_EQ(tunersim::List().size(), tunersim::DemoSet().size());
     tunersim::Reset(false);
     EXPECT_TRUE(tunersim::List().empty());
@@ -202,10 +202,10 @@ TEST_F(Discovery, DemoSetCoversTheCasesTheUpdaterNeeds) {
 }
 
 TEST_F(Discovery, FilterBindsWithClassIdentityAndReferenceCounting) {
-    auto spec = tunersim::Preset("talvex-s2");
-    spec.id = "00000000000000d1";
-    tunersim::Plug(spec, false);
-    const std::string name = tunersim::Find(spec.id)->displayNames[0];
+    auto profile = tunersim::Preset("talvex-s2");
+    profile.id = "00000000000000d1";
+    tunersim::Plug(profile, false);
+    const std::string name = tunersim::Find(profile.id)->displayNames[0];
     ComPtr<IBaseFilter> filter = BindFilter(kWdmCategory, name);
     ASSERT_TRUE(filter);
 

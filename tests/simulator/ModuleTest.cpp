@@ -111,10 +111,10 @@ TEST_F(Module, SelfRegistrationWritesAndRemovesTheClass) {
     // Without the class the enumerator still lists a plugged box, but nothing binds;
     // the control library registers it again on the next plug.
     tunersim::Reset(false);
-    auto spec = tunersim::Preset("talvex-s2");
-    spec.id = "0000000000000d71";
-    tunersim::Plug(spec, false);
-    const std::string name = tunersim::Find(spec.id)->displayNames[0];
+    auto profile = tunersim::Preset("talvex-s2");
+    profile.id = "0000000000000d71";
+    tunersim::Plug(profile, false);
+    const std::string name = tunersim::Find(profile.id)->displayNames[0];
     EXPECT_EQ(unregister_(), S_OK);
     EXPECT_EQ(BindFilter(kWdmCategory, name).Get(), nullptr);
     tunersim::EnsureFilterRegistered();
@@ -162,10 +162,10 @@ TEST(Broadcast, ReachesEveryWindowPastOneThatDoesNotAnswer) {
     ASSERT_TRUE(stuck.Ready());
     DeviceChangeWindow listener;
     ASSERT_TRUE(listener.Ready());
-    auto spec = tunersim::Preset("pellary");
-    spec.id = "0000000000000d72";
-    tunersim::Plug(spec, true);
-    tunersim::Unplug(spec.id, true);
+    auto profile = tunersim::Preset("pellary");
+    profile.id = "0000000000000d72";
+    tunersim::Plug(profile, true);
+    tunersim::Unplug(profile.id, true);
     EXPECT_TRUE(listener.WaitFor(2));
     tunersim::Reset(false);
 }

@@ -19,13 +19,13 @@ class Properties : public ::testing::Test {
 protected:
     void SetUp() override {
         tunersim::Reset(false);
-        auto spec = tunersim::Preset("talvex-s2");
-        spec.id = "0000000000000a01";
-        spec.models = tunersim::kBoth;
-        spec.driverVersion = "TVX 4.2.1.1810";
-        spec.systemInfo = {1, 2, 3, 4, 5, 6, 7, 8};
-        spec.boardTemperature = {0x2A, 0x01, 0x00, 0x7F};
-        id_ = tunersim::Plug(spec, false);
+        auto profile = tunersim::Preset("talvex-s2");
+        profile.id = "0000000000000a01";
+        profile.models = tunersim::kBoth;
+        profile.driverVersion = "TVX 4.2.1.1810";
+        profile.systemInfo = {1, 2, 3, 4, 5, 6, 7, 8};
+        profile.boardTemperature = {0x2A, 0x01, 0x00, 0x7F};
+        id_ = tunersim::Plug(profile, false);
         const auto info = *tunersim::Find(id_);
         wdmName_ = info.displayNames[0];
         tunerName_ = info.displayNames[1];
@@ -132,7 +132,7 @@ TEST_F(Properties, UnpluggedBoxFailsAndTheSameFilterWorksAgainAfterReplug) {
     }
     EXPECT_EQ(BindFilter(kWdmCategory, wdmName_).Get(), nullptr);
 
-    tunersim::DeviceSpec again;
+    tunersim::DeviceProfile again;
     again.id = id_;
     tunersim::Plug(again, false);
     EXPECT_EQ(GetProperty(wdm_.Get(), 11, 8).hr, S_OK);

@@ -29,9 +29,9 @@ TEST_F(Tool, StateChangedByTheToolIsSeenByThisProcessAndTheOtherWayRound) {
     EXPECT_EQ(Trimmed(plugged.output), "00000000000000e1");
     const auto info = tunersim::Find("00000000000000e1");
     ASSERT_TRUE(info.has_value());
-    EXPECT_EQ(info->spec.modelCode, 0x36);
-    EXPECT_EQ(info->spec.hardwareRevision, 2);
-    EXPECT_EQ(info->spec.subunit, 4);
+    EXPECT_EQ(info->profile.modelCode, 0x36);
+    EXPECT_EQ(info->profile.hardwareRevision, 2);
+    EXPECT_EQ(info->profile.subunit, 4);
 
     auto properties = BindProperties(kTunerCategory, info->displayNames[1]);
     ASSERT_TRUE(properties);
@@ -137,14 +137,14 @@ TEST_F(Tool, BadInputFailsClearlyAndLeavesNothingBehind) {
     EXPECT_NE(again.exitCode, 0u);
     EXPECT_NE(again.output.find("already plugged"), std::string::npos) << again.output;
     ASSERT_EQ(tunersim::List().size(), 1u);
-    EXPECT_EQ(tunersim::List()[0].spec.modelCode, 0x34);
+    EXPECT_EQ(tunersim::List()[0].profile.modelCode, 0x34);
 
     // A raw instance name taken by another box is refused and leaves no half box.
-    auto spec = tunersim::Preset("pellary");
-    spec.wdmInstanceName = tunersim::List()[0].spec.wdmInstanceName;
-    EXPECT_THROW(tunersim::Plug(spec, false), tunersim::Error);
-    spec.wdmInstanceName = "bad\\name";
-    EXPECT_THROW(tunersim::Plug(spec, false), tunersim::Error);
+    auto profile = tunersim::Preset("pellary");
+    profile.wdmInstanceName = tunersim::List()[0].profile.wdmInstanceName;
+    EXPECT_THROW(tunersim::Plug(profile, false), tunersim::Error);
+    profile.wdmInstanceName = "bad\\name";
+    EXPECT_THROW(tunersim::Plug(profile, false), tunersim::Error);
     EXPECT_EQ(tunersim::List().size(), 1u);
 }
 
@@ -203,7 +203,7 @@ TEST_F(Tool, ProcessesPluggingAtOnceGetDistinctCompleteBoxes) {
     const auto wdms = Enumerate(kWdmCategory);
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         for (std::size_t k = i + 1; k < boxes.size(); ++k)
-            EXPECT_NE(boxes[i].spec.id, boxes[k].spec.id);
+            EXPECT_NE(boxes[i].profile.id, boxes[k].profile.id);
         ASSERT_EQ(boxes[i].displayNames.size(), 3u);
         EXPECT_NE(FindListed(wdms, boxes[i].displayNames[0]), nullptr);
         EXPECT_NE(FindListed(tuners, boxes[i].displayNames[1]), nullptr);

@@ -27,10 +27,10 @@ protected:
     // Plugs a preset box with a short update timing and binds its tuner filter.
     void PlugBox(const char* preset, const std::string& id, unsigned models = tunersim::kWdm,
                  uint32_t durationMs = 600, uint32_t holdMs = 500) {
-        auto spec = tunersim::Preset(preset);
-        spec.id = id;
-        spec.models = models;
-        id_ = tunersim::Plug(spec, false);
+        auto profile = tunersim::Preset(preset);
+        profile.id = id;
+        profile.models = models;
+        id_ = tunersim::Plug(profile, false);
         tunersim::SetUpdateTiming(id_, durationMs, holdMs);
         const auto info = *tunersim::Find(id_);
         names_ = info.displayNames;
@@ -114,7 +114,7 @@ TEST_F(Update, GoodImageRunsToHundredThenTheBoxRebootsWithTheNewVersion) {
     // high byte first.
     EXPECT_EQ(GetProperty(rebound.Get(), 11, 8).data,
               (std::vector<uint8_t>{1, 0x34, 4, 1, 5, 0, 0x58, 0xC0}));
-    EXPECT_EQ(info.spec.build, 22720);
+    EXPECT_EQ(info.profile.build, 22720);
     EXPECT_TRUE(BindProperties(kTunerCategory, names_[1]));
 }
 
@@ -139,8 +139,8 @@ TEST_F(Update, TheTunerChecksTheImageAndReportsEachFaultWithItsCode) {
     EXPECT_EQ(s.error, 9);
     Sleep(700);
     EXPECT_EQ(Read().state, 8);  // a rejected image stays rejected
-    EXPECT_EQ(tunersim::Find(id_)->spec.versionMajor, 1);
-    EXPECT_EQ(tunersim::Find(id_)->spec.versionMinor, 2);
+    EXPECT_EQ(tunersim::Find(id_)->profile.versionMajor, 1);
+    EXPECT_EQ(tunersim::Find(id_)->profile.versionMinor, 2);
     EXPECT_EQ(tunersim::LastImage(id_).count, firmware::DamagedVariants().size() + 1);
 }
 
@@ -177,7 +177,7 @@ TEST_F(Update, ScriptedFailureStallAndDisappearance) {
     EXPECT_EQ(s.progress, 30);
     EXPECT_EQ(s.state, 10);
     EXPECT_EQ(s.error, 5);
-    EXPECT_EQ(tunersim::Find(id_)->spec.versionMinor, 3);  // nothing was programmed
+    EXPECT_EQ(tunersim::Find(id_)->profile.versionMinor, 3);  // nothing was programmed
 
     tunersim::ScriptUpdate(id_, {tunersim::ScriptKind::Stall, 50, 0, 0});
     ASSERT_EQ(Send(image), S_OK);
@@ -203,10 +203,10 @@ TEST_F(Update, ScriptedFailureStallAndDisappearance) {
     EXPECT_EQ(window.Count(), 1);  // it does not come back by itself
 
     tunersim::ScriptUpdate(id_, {});
-    tunersim::DeviceSpec again;
+    tunersim::DeviceProfile again;
     again.id = id_;
     tunersim::Plug(again, false);
-    EXPECT_EQ(tunersim::Find(id_)->spec.versionMinor, 3);
+    EXPECT_EQ(tunersim::Find(id_)->profile.versionMinor, 3);
 }
 
 TEST_F(Update, ARunWhoseProcessIsGoneIsFinishedByTheNextStatusRequest) {
@@ -236,7 +236,7 @@ TEST_F(Update, ARunWhoseProcessIsGoneIsFinishedByTheNextStatusRequest) {
     EXPECT_TRUE(window.WaitFor(2));
     for (int i = 0; i < 300 && !tunersim::Find(id_)->plugged; ++i) Sleep(10);
     EXPECT_TRUE(tunersim::Find(id_)->plugged);
-    EXPECT_EQ(tunersim::Find(id_)->spec.versionMinor, 5);
+    EXPECT_EQ(tunersim::Find(id_)->profile.versionMinor, 5);
 
     const auto status = RunTool("status " + id_);
     EXPECT_EQ(status.exitCode, 0u) << status.output;

@@ -34,12 +34,12 @@ constexpr int kAboutList = 1019;
 constexpr int kAboutDriver = 1020;
 constexpr WPARAM kAboutCommand = 0x0010;
 
-tunersim::DeviceSpec Box(const std::string& preset, const std::string& id, unsigned models = tunersim::kWdm)
+tunersim::DeviceProfile Box(const std::string& preset, const std::string& id, unsigned models = tunersim::kWdm)
 {
-    tunersim::DeviceSpec spec = tunersim::Preset(preset);
-    spec.id = id;
-    spec.models = models;
-    return spec;
+    tunersim::DeviceProfile profile = tunersim::Preset(preset);
+    profile.id = id;
+    profile.models = models;
+    return profile;
 }
 
 // The library's GUID text of a box: the identifier's eight digit pairs in reverse
