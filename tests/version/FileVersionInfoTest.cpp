@@ -79,7 +79,7 @@ TEST(FileVersionInfoLanguages, SearchOrderOverSeveralTranslations) {
 
 TEST(FileVersionInfoBlocks, NoVersionResourceFailsAndLeavesEverythingReset) {
     CFileVersionInfo info;
-    ASSERT_TRUE(info.ReadFromFile(Module("verinfo_special.dll"), 0x0409));
+    ASSERT_TRUE(info.ReadFromFile(Module("verinfo_beta.dll"), 0x0409));
     ASSERT_EQ(info.GetSpecialBuild(), "beta");
     EXPECT_FALSE(info.ReadFromFile(Module("verinfo_none.dll"), 0x0409));
     ExpectAllStringsEmpty(info);
@@ -92,7 +92,7 @@ TEST(FileVersionInfoBlocks, WithoutATranslationListNoStringsAreRead) {
     for (const char* name : {"verinfo_notranslation.dll", "verinfo_emptytranslation.dll"}) {
         SCOPED_TRACE(name);
         CFileVersionInfo info;
-        ASSERT_TRUE(info.ReadFromFile(Module("verinfo_special.dll"), 0x0409));
+        ASSERT_TRUE(info.ReadFromFile(Module("verinfo_beta.dll"), 0x0409));
         EXPECT_TRUE(info.ReadFromFile(Module(name), 0x0409));
         ExpectAllStringsEmpty(info);
         EXPECT_EQ(info.GetChosenTranslation(), 0u);
@@ -103,13 +103,13 @@ TEST(FileVersionInfoBlocks, WithoutATranslationListNoStringsAreRead) {
 
 TEST(FileVersionInfoBlocks, SpecialBuildWithAllTwelveStrings) {
     CFileVersionInfo info;
-    ASSERT_TRUE(info.ReadFromFile(Module("verinfo_special.dll"), 0x0409));
+    ASSERT_TRUE(info.ReadFromFile(Module("verinfo_beta.dll"), 0x0409));
     EXPECT_EQ(info.GetCompanyName(), "Example Company");
-    EXPECT_EQ(info.GetFileDescription(), "Special build module");
+    EXPECT_EQ(info.GetFileDescription(), "Beta build module");
     EXPECT_EQ(info.GetFileVersion(), "4.1.0.9");
-    EXPECT_EQ(info.GetInternalName(), "special");
+    EXPECT_EQ(info.GetInternalName(), "beta");
     EXPECT_EQ(info.GetLegalCopyright(), "Copyright (C) Example");
-    EXPECT_EQ(info.GetOriginalFileName(), "verinfo_special.dll");
+    EXPECT_EQ(info.GetOriginalFileName(), "verinfo_beta.dll");
     EXPECT_EQ(info.GetProductName(), "Example Product");
     EXPECT_EQ(info.GetProductVersion(), "4.1");
     EXPECT_EQ(info.GetComments(), "some comments");
@@ -137,7 +137,7 @@ TEST(FileVersionInfoBlocks, FixedInfoIsCopiedWhole) {
     EXPECT_EQ(fixed.dwFileType, 2u);
     EXPECT_EQ(fixed.dwFileSubtype, 0u);
 
-    ASSERT_TRUE(info.ReadFromFile(Module("verinfo_special.dll"), 0x0409));
+    ASSERT_TRUE(info.ReadFromFile(Module("verinfo_beta.dll"), 0x0409));
     EXPECT_EQ(info.GetFixedFileInfo().dwFileFlags, 0x20u);
     EXPECT_EQ(info.GetFixedFileInfo().dwFileVersionLS, 0x00000009u);
 }
@@ -157,7 +157,7 @@ TEST(FileVersionInfoBlocks, ReadFromModuleReadsTheLoadedModulesFile) {
 
 TEST(FileVersionInfoBlocks, CopiesAreIndependent) {
     CFileVersionInfo info;
-    ASSERT_TRUE(info.ReadFromFile(Module("verinfo_special.dll"), 0x0409));
+    ASSERT_TRUE(info.ReadFromFile(Module("verinfo_beta.dll"), 0x0409));
     CFileVersionInfo copy = info;
     info.Reset();
     EXPECT_EQ(copy.GetProductName(), "Example Product");
