@@ -63,14 +63,6 @@ wine_prefix_init x11
 # frames there (there is no window manager), and the driver sees the same windows.
 wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shots /f </dev/null >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shots /d 1024x768 /f </dev/null >/dev/null 2>&1
-# Wine does not pick up its own fonts from its data folder here: without them caption
-# buttons (Marlett) are letters and dialogs in "MS Sans Serif" fall back to a wider
-# font that clips their labels. Copies in the prefix's font folder are found.
-fonts="$WINEPREFIX/drive_c/windows/Fonts"
-mkdir -p "$fonts"
-for font in /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon; do
-    [ -f "$fonts/$(basename "$font")" ] || cp "$font" "$fonts/"
-done
 wineserver -w
 wine_server_start
 
