@@ -20,11 +20,13 @@ wine_prefix_init() {
         echo "wine: creating prefix $WINEPREFIX"
         mkdir -p "$WINEPREFIX"
         # Without a display wineboot must not try to open one.
+        local log="$OMBREL_BUILD/wineboot.log"
+        mkdir -p "$OMBREL_BUILD"
         if [ "$driver" = null ]; then
-            env -u DISPLAY wineboot -i </dev/null >/dev/null 2>&1
+            env -u DISPLAY wineboot -i </dev/null >"$log" 2>&1
         else
-            wineboot -i </dev/null >/dev/null 2>&1
-        fi
+            wineboot -i </dev/null >"$log" 2>&1
+        fi || { echo "wine: creating the prefix failed, see $log" >&2; return 1; }
         wineserver -w
     fi
     # Wine does not pick up its own fonts from its data folder here: without them caption
