@@ -146,37 +146,6 @@ DeviceInfo Describe(const DeviceRecord& d) {
     return info;
 }
 
-// Deletes instance keys of our filter class that no record owns (left by a state file
-// that was deleted or a process that died half-way).
-void RemoveStrayKeys() {
-    for (int r = 0; r < layout::kRoleCount; ++r) {
-        const std::wstring path = L"CLSID\\" +
-                                  Widen(names::CategoryText(static_cast<Role>(r))) +
-                                  L"\\Instance";
-        HKEY instances = nullptr;
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | KEY_WRITE,
-                          &instances) != ERROR_SUCCESS)
-            continue;
-        std::vector<std::wstring> ours;
-        wchar_t name[300];
-        for (DWORD i = 0;; ++i) {
-            DWORD length = 300;
-            if (RegEnumKeyExW(instances, i, name, &length, nullptr, nullptr, nullptr,
-                              nullptr) != ERROR_SUCCESS)
-                break;
-            wchar_t clsid[64] = {};
-            DWORD size = sizeof clsid - sizeof(wchar_t);
-            if (RegGetValueW(instances, name, L"CLSID", RRF_RT_REG_SZ, nullptr, clsid,
-                             &size) == ERROR_SUCCESS &&
-                lstrcmpiW(clsid, kFilterClsidText) == 0) {
-                ours.emplace_back(name);
-            }
-        }
-        for (const auto& key : ours) RegDeleteKeyW(instances, key.c_str());
-        RegCloseKey(instances);
-    }
-}
-
 }  // namespace
 
 void EnsureFilterRegistered() {
@@ -332,7 +301,7 @@ void Reset(bool broadcast) {
             RemoveDeviceKeys(d);
         }
         std::memset(lock.State().devices, 0, sizeof lock.State().devices);
-        RemoveStrayKeys();
+        RemoveStrayFilterKeys();
     }
     if (anyPlugged && broadcast) BroadcastDevNodesChanged();
 }

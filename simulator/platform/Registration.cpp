@@ -90,6 +90,34 @@ void RemoveDeviceKeys(const layout::DeviceRecord& device) {
     }
 }
 
+void RemoveStrayFilterKeys() {
+    for (int r = 0; r < layout::kRoleCount; ++r) {
+        const std::wstring path = L"CLSID\\" +
+                                  Widen(names::CategoryText(static_cast<layout::Role>(r))) +
+                                  L"\\Instance";
+        Key instances;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | KEY_WRITE,
+                          instances.Out()) != ERROR_SUCCESS)
+            continue;
+        std::vector<std::wstring> ours;
+        wchar_t name[300];
+        for (DWORD i = 0;; ++i) {
+            DWORD length = 300;
+            if (RegEnumKeyExW(instances.Get(), i, name, &length, nullptr, nullptr, nullptr,
+                              nullptr) != ERROR_SUCCESS)
+                break;
+            wchar_t clsid[64] = {};
+            DWORD size = sizeof clsid - sizeof(wchar_t);
+            if (RegGetValueW(instances.Get(), name, L"CLSID", RRF_RT_REG_SZ, nullptr, clsid,
+                             &size) == ERROR_SUCCESS &&
+                lstrcmpiW(clsid, kFilterClsidText) == 0) {
+                ours.emplace_back(name);
+            }
+        }
+        for (const auto& key : ours) RegDeleteKeyW(instances.Get(), key.c_str());
+    }
+}
+
 void RegisterFilterClass(const std::wstring& dllPath) {
     const std::wstring base = std::wstring(L"CLSID\\") + kFilterClsidText;
     Key cls;

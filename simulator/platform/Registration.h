@@ -15,6 +15,10 @@ void RegisterDeviceKeys(const layout::DeviceRecord& device);
 // Deletes the instance keys of the box (missing keys are not an error).
 void RemoveDeviceKeys(const layout::DeviceRecord& device);
 
+// Deletes every instance key of the filter class in the enumerator's categories, whoever
+// wrote it (left by a state file that was deleted or a process that died half-way).
+void RemoveStrayFilterKeys();
+
 // The roles (WDM, BDA tuner, BDA receiver) a record presents.
 bool PresentsRole(const layout::DeviceRecord& device, layout::Role role);
 
