@@ -41,10 +41,7 @@ std::atomic<long>& LiveObjects() {
 
 SimFilter::SimFilter() { ++LiveObjects(); }
 
-SimFilter::~SimFilter() {
-    if (clock_) clock_->Release();
-    --LiveObjects();
-}
+SimFilter::~SimFilter() { --LiveObjects(); }
 
 STDMETHODIMP SimFilter::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
@@ -104,8 +101,6 @@ STDMETHODIMP SimFilter::GetState(DWORD, FILTER_STATE* state) {
 
 STDMETHODIMP SimFilter::SetSyncSource(IReferenceClock* clock) {
     std::lock_guard lock(mutex_);
-    if (clock) clock->AddRef();
-    if (clock_) clock_->Release();
     clock_ = clock;
     return S_OK;
 }
@@ -113,8 +108,8 @@ STDMETHODIMP SimFilter::SetSyncSource(IReferenceClock* clock) {
 STDMETHODIMP SimFilter::GetSyncSource(IReferenceClock** clock) {
     if (!clock) return E_POINTER;
     std::lock_guard lock(mutex_);
-    *clock = clock_;
-    if (clock_) clock_->AddRef();
+    *clock = clock_.Get();
+    if (*clock) (*clock)->AddRef();
     return S_OK;
 }
 

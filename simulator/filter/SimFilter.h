@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <ocidl.h>
 #include <strmif.h>
+#include <wrl/client.h>
 
 #include <atomic>
 #include <mutex>
@@ -67,7 +68,7 @@ private:
     bool loaded_ = false;
     FILTER_STATE state_ = State_Stopped;
     IFilterGraph* graph_ = nullptr;  // not owned, as the filter-graph contract says
-    IReferenceClock* clock_ = nullptr;
+    Microsoft::WRL::ComPtr<IReferenceClock> clock_;
     std::wstring name_;
 };
 
