@@ -32,26 +32,7 @@ Process StartWindow(const wchar_t* className, const wchar_t* mode = L"window") {
 
 // Ends companion windows that a test's restart started outside any job of ours.
 void EndStrayCompanions() {
-    for (const wchar_t* name : {kRemote, kCi}) {
-        for (HWND window : WindowsOfClass(name)) {
-            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
-                                             WindowProcessId(window))) {
-                TerminateProcess(process, 1);
-                WaitForSingleObject(process, 5000);
-                CloseHandle(process);
-            }
-        }
-    }
-    WaitUntil([] { return WindowsOfClass(kRemote).empty() && WindowsOfClass(kCi).empty(); }, kWait);
-}
-
-ULONGLONG CreationTime(DWORD processId) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    if (!process) return 0;
-    FILETIME created{}, exited{}, kernel{}, user{};
-    GetProcessTimes(process, &created, &exited, &kernel, &user);
-    CloseHandle(process);
-    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+    for (const wchar_t* name : {kRemote, kCi}) EndOwnersOfWindowsOfClass(name, kWait);
 }
 
 // A directory with Tools\TalvexRemote.exe and Tools\TalvexCI.exe (copies of the
@@ -203,7 +184,7 @@ TEST_F(CompanionToolsTest, RestartStartsTheFoundOnesHiddenFromTheirToolsFolder) 
             << Narrow(caption);
     }
     // Remote control first.
-    EXPECT_LT(CreationTime(WindowProcessId(remote)), CreationTime(WindowProcessId(ci)));
+    EXPECT_LT(ProcessCreationTime(WindowProcessId(remote)), ProcessCreationTime(WindowProcessId(ci)));
 }
 
 TEST_F(CompanionToolsTest, RestartStartsOnlyWhatTheLastSearchFound) {

@@ -34,27 +34,10 @@ bool NoCompanionWindows() { return WindowsOfClass(kRemote).empty() && WindowsOfC
 bool BothCompanionWindows() { return !WindowsOfClass(kRemote).empty() && !WindowsOfClass(kCi).empty(); }
 
 void EndStrayCompanions() {
-    for (const wchar_t* name : {kRemote, kCi}) {
-        for (HWND window : WindowsOfClass(name)) {
-            if (HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
-                                             WindowProcessId(window))) {
-                TerminateProcess(process, 1);
-                WaitForSingleObject(process, 5000);
-                CloseHandle(process);
-            }
-        }
-    }
-    WaitUntil(NoCompanionWindows, kWait);
+    for (const wchar_t* name : {kRemote, kCi}) EndOwnersOfWindowsOfClass(name, kWait);
 }
 
-ULONGLONG CreationTime(HWND window) {
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, WindowProcessId(window));
-    if (!process) return 0;
-    FILETIME created{}, exited{}, kernel{}, user{};
-    GetProcessTimes(process, &created, &exited, &kernel, &user);
-    CloseHandle(process);
-    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-}
+ULONGLONG CreationTime(HWND window) { return ProcessCreationTime(WindowProcessId(window)); }
 
 class RomfluxRun : public ::testing::Test {
 protected:

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <stdexcept>
 #include <utility>
 
@@ -22,6 +23,11 @@ bool SendBounded(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     if (result) *result = static_cast<LRESULT>(answer);
     return true;
 }
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using ScopedHandle = std::unique_ptr<void, HandleCloser>;
 
 struct EnumContext {
     DWORD processId;  // 0: any process
@@ -181,6 +187,24 @@ DWORD WindowProcessId(HWND window) {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
     return processId;
+}
+
+ULONGLONG ProcessCreationTime(DWORD processId) {
+    ScopedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!process || !GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) return 0;
+    return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+bool EndOwnersOfWindowsOfClass(const wchar_t* className, DWORD timeoutMs) {
+    for (HWND window : WindowsOfClass(className)) {
+        ScopedHandle process(
+            OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, WindowProcessId(window)));
+        if (process && TerminateProcess(process.get(), 1)) {
+            WaitForSingleObject(process.get(), timeoutMs);
+        }
+    }
+    return WaitUntil([className] { return WindowsOfClass(className).empty(); }, timeoutMs);
 }
 
 std::wstring WindowClassName(HWND window) {

@@ -76,6 +76,11 @@ HWND WaitForTopLevelWindow(DWORD processId, const wchar_t* className, const wcha
                            DWORD timeoutMs);
 
 DWORD WindowProcessId(HWND window);
+// Creation time of a process (FILETIME as one number); 0 when it cannot be opened.
+ULONGLONG ProcessCreationTime(DWORD processId);
+// Ends (forcibly) every process that owns a top-level window of exactly this class,
+// whoever started it, and waits until no such window is left. True when none is left.
+bool EndOwnersOfWindowsOfClass(const wchar_t* className, DWORD timeoutMs);
 std::wstring WindowClassName(HWND window);
 
 // Text of a window or control (WM_GETTEXT; bounded, so a hung program gives "").
