@@ -10,6 +10,7 @@
 
 #include "CompanionIds.h"
 #include "CompanionProcess.h"
+#include "SimulatedBox.h"
 
 namespace companion_test {
 namespace {
@@ -22,17 +23,6 @@ struct Program {
     std::wstring className;
 };
 const Program kPrograms[] = {{L"TalvexRemote.exe", kRemote}, {L"TalvexCI.exe", kCi}};
-
-tunersim::DeviceProfile Box(const std::string& id, uint8_t line, uint8_t model, uint8_t revision,
-                         unsigned models = tunersim::kWdm) {
-    tunersim::DeviceProfile box;
-    box.id = id;
-    box.models = models;
-    box.productLine = line;
-    box.modelCode = model;
-    box.hardwareRevision = revision;
-    return box;
-}
 
 // Identifiers and the GUID strings that the library forms of them (byte pairs reversed).
 const std::string kS2Id = "0012345678abcdef";

@@ -9,20 +9,13 @@
 
 #include <algorithm>
 
+#include "SimulatedBox.h"
 #include "TunerList.h"
 
 namespace companion {
 namespace {
 
-tunersim::DeviceProfile Box(const std::string& id, uint8_t line, uint8_t model, uint8_t revision, unsigned models) {
-    tunersim::DeviceProfile box;
-    box.id = id;
-    box.models = models;
-    box.productLine = line;
-    box.modelCode = model;
-    box.hardwareRevision = revision;
-    return box;
-}
+using companion_test::Box;
 
 class TunerListTest : public ::testing::Test {
 protected:
