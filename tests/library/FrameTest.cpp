@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "LibraryTestSupport.h"
+#include "ProcessProbe.h"
 
 #include <objbase.h>
-#include <tlhelp32.h>
 
 #include <cstring>
 #include <thread>
@@ -13,31 +13,6 @@
 using namespace libtest;
 
 namespace {
-
-int ThreadsOfThisProcess() {
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 te{};
-    te.dwSize = sizeof te;
-    int n = 0;
-    for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te))
-        n += te.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snap);
-    return n;
-}
-
-HWND FindOurHiddenWindow() {
-    HWND found = nullptr;
-    for (HWND w = FindWindowExW(nullptr, nullptr, L"Ombrel_Api", nullptr); w;
-         w = FindWindowExW(nullptr, w, L"Ombrel_Api", nullptr)) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == GetCurrentProcessId()) {
-            EXPECT_EQ(found, nullptr) << "more than one hidden window in this process";
-            found = w;
-        }
-    }
-    return found;
-}
 
 const std::string kWdmId = "0012345678abcdef";
 const std::string kBdaId = "00000000cafe0001";
@@ -61,7 +36,7 @@ TEST(BeforeInitialize, TableIsEmptyAndHandlesUnknown) {
     EXPECT_EQ(handle, 77u);
     EXPECT_EQ(OB_CloseDeviceHandle(0), OB_INVALID_HANDLE);
     EXPECT_EQ(OB_CloseDeviceHandle(1), OB_INVALID_HANDLE);
-    EXPECT_EQ(FindOurHiddenWindow(), nullptr);
+    EXPECT_EQ(HiddenWindowOfThisProcess(), nullptr);
 }
 
 TEST(Initialize, StartsOneWindowThreadAndScans) {
@@ -80,7 +55,7 @@ TEST(Initialize, StartsOneWindowThreadAndScans) {
 }
 
 TEST(Initialize, HiddenWindowIsAsTabled) {
-    HWND w = FindOurHiddenWindow();
+    HWND w = HiddenWindowOfThisProcess();
     ASSERT_NE(w, nullptr);
     wchar_t text[64] = {};
     GetWindowTextW(w, text, 64);

@@ -5,9 +5,10 @@
 
 #include <windows.h>
 #include <objbase.h>
-#include <tlhelp32.h>
 #include <OmbrelApi.h>
 #include <TunerSimControl.h>
+
+#include "ProcessProbe.h"
 
 #include <atomic>
 #include <cstring>
@@ -15,6 +16,9 @@
 #include <set>
 #include <string>
 #include <vector>
+
+using libtest::HiddenWindowOfThisProcess;
+using libtest::ThreadsOfThisProcess;
 
 namespace {
 
@@ -226,27 +230,6 @@ struct LoadedLibrary {
     bool ok() const { return module && initialize && count && open && close && registerGeneral; }
 };
 
-int ThreadsOfThisProcess() {
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 te{};
-    te.dwSize = sizeof te;
-    int n = 0;
-    for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te))
-        n += te.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snap);
-    return n;
-}
-
-HWND HiddenWindowOfThisProcess() {
-    for (HWND w = FindWindowExW(nullptr, nullptr, L"Ombrel_Api", nullptr); w;
-         w = FindWindowExW(nullptr, w, L"Ombrel_Api", nullptr)) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == GetCurrentProcessId()) return w;
-    }
-    return nullptr;
-}
-
 bool ClassRegistered() {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -384,14 +367,7 @@ TEST(Unload, ConcurrentFirstInitializeStartsOneThread) {
     EXPECT_EQ(s_returnedBeforeScan.load(), 0);
     tunersim::ClearFaults(box.id);
 
-    int windows = 0;
-    for (HWND w = FindWindowExW(nullptr, nullptr, L"Ombrel_Api", nullptr); w;
-         w = FindWindowExW(nullptr, w, L"Ombrel_Api", nullptr)) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        windows += pid == GetCurrentProcessId();
-    }
-    EXPECT_EQ(windows, 1);
+    EXPECT_EQ(libtest::HiddenWindowsOfThisProcess().size(), 1u);
     EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore + 1);
     unsigned long n = 0;
     lib.count(&n);
