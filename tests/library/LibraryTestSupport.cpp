@@ -104,6 +104,10 @@ MessageSink::MessageSink() {
     RegisterClassW(&wc);  // once per process; later calls fail harmlessly
     hwnd_ = CreateWindowExW(0, kSinkClass, L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
+    if (!hwnd_) {
+        ADD_FAILURE() << "no message sink window, error " << GetLastError();
+        return;
+    }
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
