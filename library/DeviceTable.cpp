@@ -17,6 +17,14 @@ HandleRecord::~HandleRecord() {
 
 namespace {
 
+// Whether an entry is among those that counting and opening by index see.
+bool Listed(const DeviceEntry& entry, KindFilter filter) {
+    if (!entry.attached) return false;
+    if (filter == KindFilter::Wdm) return entry.kind == OMBREL_TUNER_TYPE_WDM;
+    if (filter == KindFilter::Bda) return entry.kind == OMBREL_TUNER_TYPE_BDA;
+    return true;
+}
+
 Category TunerCategory(OMBREL_TUNER_TYPE kind) {
     return kind == OMBREL_TUNER_TYPE_BDA ? Category::BdaTuner : Category::WdmCapture;
 }
@@ -97,6 +105,12 @@ EntryList ScanDevices() {
     return fresh;
 }
 
+DeviceTable::DeviceTable(SharedSection* shared)
+    : shared_(shared),
+      // Where the numbers start says nothing; it only makes a number from another
+      // process or an earlier load unlikely to name a handle of this one.
+      firstHandle_((GetCurrentProcessId() << 20) ^ (GetTickCount() << 4)) {}
+
 DeviceTable::~DeviceTable() = default;
 
 void DeviceTable::Abandon() {
@@ -165,10 +179,7 @@ std::vector<HWND> DeviceTable::Merge(EntryList fresh, std::uint64_t scan) {
 DeviceEntry* DeviceTable::NthLocked(KindFilter filter, unsigned long index) const {
     unsigned long seen = 0;
     for (const auto& entry : entries_) {
-        if (!entry->attached) continue;
-        if (filter == KindFilter::Wdm && entry->kind != OMBREL_TUNER_TYPE_WDM) continue;
-        if (filter == KindFilter::Bda && entry->kind != OMBREL_TUNER_TYPE_BDA) continue;
-        if (seen++ == index) return entry.get();
+        if (Listed(*entry, filter) && seen++ == index) return entry.get();
     }
     return nullptr;
 }
@@ -177,10 +188,7 @@ unsigned long DeviceTable::Count(KindFilter filter) const {
     std::lock_guard guard(lock_);
     unsigned long count = 0;
     for (const auto& entry : entries_) {
-        if (!entry->attached) continue;
-        if (filter == KindFilter::Wdm && entry->kind != OMBREL_TUNER_TYPE_WDM) continue;
-        if (filter == KindFilter::Bda && entry->kind != OMBREL_TUNER_TYPE_BDA) continue;
-        ++count;
+        count += Listed(*entry, filter);
     }
     return count;
 }
@@ -277,15 +285,5 @@ void DeviceTable::AddGeneralWindow(HWND window) {
     std::lock_guard guard(lock_);
     generalWindows_.push_back(window);
 }
-
-}  // namespace ombrel
-
-namespace ombrel {
-
-DeviceTable::DeviceTable(SharedSection* shared)
-    : shared_(shared),
-      // Where the numbers start says nothing; it only makes a number from another
-      // process or an earlier load unlikely to name a handle of this one.
-      firstHandle_((GetCurrentProcessId() << 20) ^ (GetTickCount() << 4)) {}
 
 }  // namespace ombrel
