@@ -23,11 +23,8 @@ using Microsoft::WRL::ComPtr;
 namespace {
 
 constexpr GUID kSystemDeviceEnum = {0x62BE5D10, 0x60EB, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
-constexpr GUID kCategories[] = {
-    {0x860BB310, 0x5D01, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}},  // WDM capture
-    {0x71985F48, 0x1CA1, 0x11D3, {0x9C, 0xC8, 0x00, 0xC0, 0x4F, 0x79, 0x71, 0xE0}},  // BDA tuner
-    {0xFD0A5AF4, 0xB41D, 0x11D2, {0x9C, 0x95, 0x00, 0xC0, 0x4F, 0x79, 0x71, 0xE0}},  // BDA receiver
-};
+constexpr ombrel::Category kCategories[] = {ombrel::Category::WdmCapture, ombrel::Category::BdaTuner,
+                                            ombrel::Category::BdaReceiver};
 
 double NowMs() {
     static LARGE_INTEGER frequency = [] {
@@ -57,9 +54,9 @@ int Baseline() {
     ComPtr<ICreateDevEnum> devEnum;
     if (FAILED(CoCreateInstance(kSystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&devEnum)))) return -1;
     int devices = 0;
-    for (int c = 0; c < 3; ++c) {
+    for (ombrel::Category category : kCategories) {
         ComPtr<IEnumMoniker> monikers;
-        if (devEnum->CreateClassEnumerator(kCategories[c], &monikers, 0) != S_OK) continue;
+        if (devEnum->CreateClassEnumerator(ombrel::CategoryGuid(category), &monikers, 0) != S_OK) continue;
         ComPtr<IMoniker> moniker;
         while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
             ComPtr<IPropertyBag> bag;
@@ -77,11 +74,11 @@ int Baseline() {
 
             ComPtr<IBaseFilter> filter;
             if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(&filter)))) continue;
-            if (c == 2) continue;  // receivers are bound, not asked
+            if (category == ombrel::Category::BdaReceiver) continue;  // bound, not asked
             ComPtr<IKsPropertySet> properties;
             if (FAILED(filter.As(&properties))) continue;
             unsigned char record[8];
-            ombrel::GetProperty(properties.Get(), 11, record, sizeof record);
+            ombrel::GetProperty(properties.Get(), OMBREL_PROP_FIRMWARE_VERSION, record, sizeof record);
             ++devices;
         }
     }
