@@ -24,10 +24,14 @@ bool SharedSection::Open() {
     view_ = std::move(view);
     mutex_ = std::move(mutex);
     table_ = static_cast<SharedDeviceTable*>(view_.get());
+    // Without the owner records the flags still work, only a flag left behind by an
+    // ended process cannot be recognised.
+    (void)claims_.Open();
     return true;
 }
 
 void SharedSection::Close() {
+    claims_.Close();
     table_ = nullptr;
     view_.reset();
     mapping_.reset();
@@ -39,6 +43,15 @@ RegisterResult SharedSection::Register(std::string_view displayName) {
     MutexLock lock(mutex_.get(), kAppendLockTimeoutMs);
     if (!lock.owns()) return RegisterResult::TableFull;
     return RegisterSharedName(*table_, displayName);
+}
+
+ClaimResult SharedSection::Claim(std::string_view displayName, DeviceFlag flag) {
+    if (!table_) return ClaimResult::NoEntry;
+    return claims_.Claim(*table_, displayName, flag);
+}
+
+void SharedSection::Release(std::string_view displayName, DeviceFlag flag) {
+    if (table_) claims_.Release(*table_, displayName, flag);
 }
 
 }  // namespace ombrel

@@ -1,6 +1,7 @@
 // The named section "SHARED_DATA" that every process using the library maps.
 #pragma once
 
+#include "DeviceClaims.h"
 #include "SharedLayout.h"
 #include "Win32Handle.h"
 
@@ -20,6 +21,12 @@ public:
     // Serialised between processes by a named mutex.
     RegisterResult Register(std::string_view displayName);
 
+    // The in-use flag of a device's Common Interface session or remote-control reader:
+    // test-and-set between processes, taking over a flag whose owner process has ended.
+    // NoEntry while closed.
+    ClaimResult Claim(std::string_view displayName, DeviceFlag flag);
+    void Release(std::string_view displayName, DeviceFlag flag);
+
     // Null while closed.
     SharedDeviceTable* Table() const { return table_; }
 
@@ -28,6 +35,7 @@ private:
     UniqueHandle mutex_;
     MappedView view_;
     SharedDeviceTable* table_ = nullptr;
+    DeviceClaims claims_;
 };
 
 }  // namespace ombrel
