@@ -170,52 +170,65 @@ Outcome SetPids(FrontEndState& state, const uint8_t* record, uint32_t length) {
     return Outcome::Ok;
 }
 
+Outcome SelectSatellite(FrontEndState& state, const uint8_t* record, int64_t nowMs) {
+    const SatelliteTune t = ReadSatelliteTune(record);
+    const LnbParameters lnb = ReadLnbParameters(state.lnbParameters);
+    if (!SatelliteTuneValid(t, false) || !InIfBand(FromMultiplex(t, lnb, 0).ifKHz))
+        return Outcome::Rejected;
+    Tune(state, TuneKind::Satellite, record, nowMs);
+    return Outcome::Ok;
+}
+
+Outcome TuneQpsk(FrontEndState& state, const uint8_t* record, int64_t nowMs) {
+    const SatelliteTune t = ReadSatelliteTune(record);
+    if (!SatelliteTuneValid(t, true) || !InIfBand(t.frequencyKHz)) return Outcome::Rejected;
+    Tune(state, TuneKind::Qpsk, record, nowMs);
+    return Outcome::Ok;
+}
+
+Outcome SelectTerrestrial(FrontEndState& state, Family family, const uint8_t* record,
+                          int64_t nowMs) {
+    if (!TerrestrialTuneValid(ReadTerrestrialTune(record), family == Family::Atsc))
+        return Outcome::Rejected;
+    Tune(state, TuneKind::Terrestrial, record, nowMs);
+    return Outcome::Ok;
+}
+
+Outcome SendLnbCommand(FrontEndState& state, const uint8_t* record, int64_t nowMs) {
+    const LnbCommand command = ReadLnbCommand(record);
+    if (!LnbCommandValid(command)) return Outcome::Rejected;
+    const int input = SelectedInput(command);
+    if (input >= 0) state.input = static_cast<uint8_t>(input);
+    Resettle(state, nowMs);
+    return Outcome::Ok;
+}
+
+Outcome SetLnbParameters(FrontEndState& state, const uint8_t* record, int64_t nowMs) {
+    if (!LnbParametersValid(ReadLnbParameters(record))) return Outcome::Rejected;
+    std::memcpy(state.lnbParameters, record, kLnbParametersLength);
+    Resettle(state, nowMs);
+    return Outcome::Ok;
+}
+
+Outcome SetAutoTune(FrontEndState& state, uint8_t flag) {
+    if (flag > 1) return Outcome::Rejected;
+    state.autoTune = flag;
+    return Outcome::Ok;
+}
+
 Outcome Apply(FrontEndState& state, Family family, unsigned property, const uint8_t* data,
               uint32_t length, int64_t nowMs) {
     switch (property) {
-    case kSelectMultiplexDvbs: {
-        const SatelliteTune t = ReadSatelliteTune(data);
-        if (!SatelliteTuneValid(t, false) ||
-            !InIfBand(FromMultiplex(t, ReadLnbParameters(state.lnbParameters), 0).ifKHz))
-            return Outcome::Rejected;
-        Tune(state, TuneKind::Satellite, data, nowMs);
-        return Outcome::Ok;
-    }
-    case kTuneQpsk: {
-        const SatelliteTune t = ReadSatelliteTune(data);
-        if (!SatelliteTuneValid(t, true) || !InIfBand(t.frequencyKHz)) return Outcome::Rejected;
-        Tune(state, TuneKind::Qpsk, data, nowMs);
-        return Outcome::Ok;
-    }
-    case kSelectMultiplexDvbt:
-        if (!TerrestrialTuneValid(ReadTerrestrialTune(data), family == Family::Atsc))
-            return Outcome::Rejected;
-        Tune(state, TuneKind::Terrestrial, data, nowMs);
-        return Outcome::Ok;
+    case kSelectMultiplexDvbs: return SelectSatellite(state, data, nowMs);
+    case kTuneQpsk: return TuneQpsk(state, data, nowMs);
+    case kSelectMultiplexDvbt: return SelectTerrestrial(state, family, data, nowMs);
     case kSelectPidsDvbs:
-    case kSelectPidsDvbt:
-        return SetPids(state, data, length);
-    case kLnbCommand: {
-        const LnbCommand command = ReadLnbCommand(data);
-        if (!LnbCommandValid(command)) return Outcome::Rejected;
-        const int input = SelectedInput(command);
-        if (input >= 0) state.input = static_cast<uint8_t>(input);
-        Resettle(state, nowMs);
-        return Outcome::Ok;
-    }
-    case kSetLnbParameters:
-        if (!LnbParametersValid(ReadLnbParameters(data))) return Outcome::Rejected;
-        std::memcpy(state.lnbParameters, data, kLnbParametersLength);
-        Resettle(state, nowMs);
-        return Outcome::Ok;
-    case kPowerState:
-        return SetPower(state, data[0], nowMs);
-    case kAutoTune:
-        if (data[0] > 1) return Outcome::Rejected;
-        state.autoTune = data[0];
-        return Outcome::Ok;
-    default:
-        return Outcome::Rejected;
+    case kSelectPidsDvbt: return SetPids(state, data, length);
+    case kLnbCommand: return SendLnbCommand(state, data, nowMs);
+    case kSetLnbParameters: return SetLnbParameters(state, data, nowMs);
+    case kPowerState: return SetPower(state, data[0], nowMs);
+    case kAutoTune: return SetAutoTune(state, data[0]);
+    default: return Outcome::Unsupported;
     }
 }
 

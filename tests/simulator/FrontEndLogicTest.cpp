@@ -3,7 +3,9 @@
 // and the requests the driver refuses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <initializer_list>
 #include <vector>
 
 #include "FrontEndLogic.h"
