@@ -4,9 +4,11 @@
 
 #include <cstring>
 
+#include "ControlState.h"
 #include "Crc32.h"
 #include "DeviceNames.h"
 #include "FilterClass.h"
+#include "FrontEndLogic.h"
 #include "Lifecycle.h"
 #include "Registration.h"
 #include "SharedState.h"
@@ -89,6 +91,7 @@ void FillRecord(DeviceRecord& d, const DeviceProfile& profile, const std::string
     }
     d.updateDurationMs = layout::kDefaultUpdateDurationMs;
     d.updateHoldMs = layout::kDefaultUpdateHoldMs;
+    frontend::Init(d.frontEnd);
 }
 
 // Registry names compare without regard to case.
@@ -104,14 +107,6 @@ void CheckNamesFree(StateLock& lock, const DeviceRecord& fresh) {
             }
         }
     }
-}
-
-DeviceRecord& Known(StateLock& lock, const std::string& id) {
-    if (!names::IsValidId(id))
-        throw Error("malformed device id \"" + id + "\": expected 16 hexadecimal digits");
-    DeviceRecord* d = lock.Find(id);
-    if (!d) throw Error("unknown device " + id);
-    return *d;
 }
 
 DeviceInfo Describe(const DeviceRecord& d) {
@@ -147,6 +142,14 @@ DeviceInfo Describe(const DeviceRecord& d) {
 }
 
 }  // namespace
+
+DeviceRecord& Known(StateLock& lock, const std::string& id) {
+    if (!names::IsValidId(id))
+        throw Error("malformed device id \"" + id + "\": expected 16 hexadecimal digits");
+    DeviceRecord* d = lock.Find(id);
+    if (!d) throw Error("unknown device " + id);
+    return *d;
+}
 
 void EnsureFilterRegistered() {
     wchar_t exe[MAX_PATH];

@@ -165,4 +165,45 @@ ImageReceipt LastImage(const std::string& id);
 // The CRC-32 that LastImage reports, for the caller's own bytes.
 uint32_t ImageCrc32(const void* data, std::size_t length);
 
+// ---------------------------------------------------------------------------
+// Front end: tuning, PID filter and LNB (properties 0, 2, 5, 6, 9, 12 to 16, 25, 30)
+// ---------------------------------------------------------------------------
+// Time from a tune (or a change of LNB, dish input or power) until the box reports
+// lock or no signal. Default 300 ms.
+void SetSettleTime(const std::string& id, uint32_t ms);
+
+// What the front end of a box is doing now.
+struct TuningState {
+    std::string family;          // "satellite", "terrestrial", "ATSC" or "none"
+    bool powered = false;
+    bool autoTune = false;
+    unsigned input = 0;          // dish input chosen by the last LNB command (0 = A)
+    uint32_t settleMs = 0;
+    uint32_t tunes = 0;          // tune requests accepted since first plug
+    unsigned lastTuneProperty = 0;   // 0, 5 or 25; meaningful when tunes > 0
+    std::vector<uint8_t> lastTune;   // its 12 bytes; empty before the first tune
+    std::vector<uint8_t> lnbParameters;  // 42 bytes, as get 13 reports them
+    std::vector<uint16_t> pids;      // the last PID list
+    // The reading: what get 9 and get 30 report now.
+    int flag = 0;                // 0 busy or idle, 1 locked, -1 no signal
+    bool settling = false;
+    bool carrier = false;
+    bool locked = false;
+    std::string multiplex;       // the multiplex found; empty when none
+    uint64_t frequencyHz = 0;
+    uint32_t strength = 0, quality = 0, bitErrorRate = 0, lostBlocks = 0, snrTenthsDb = 0;
+};
+TuningState Tuning(const std::string& id);
+
+// What the last set of a property carried: its length and first (up to 64) bytes;
+// for a get, the length asked for (no bytes). Zero length before the first request.
+struct LastRequest {
+    uint32_t length = 0;
+    std::vector<uint8_t> bytes;
+};
+LastRequest LastRequestOf(const std::string& id, unsigned property, Direction direction);
+
+// The simulated sky, one line per multiplex.
+std::vector<std::string> Sky();
+
 }  // namespace tunersim

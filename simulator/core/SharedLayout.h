@@ -8,10 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "FrontEndState.h"
+
 namespace tunersim::layout {
 
 inline constexpr uint32_t kMagic = 0x4D495354;  // "TSIM"
-inline constexpr uint32_t kLayoutVersion = 3;
+inline constexpr uint32_t kLayoutVersion = 4;
 
 inline constexpr std::size_t kMaxDevices = 32;
 inline constexpr std::size_t kPropertySlots = 64;  // property numbers 0..63 are tracked
@@ -19,6 +21,7 @@ inline constexpr std::size_t kIdChars = 16;
 inline constexpr std::size_t kFriendlyChars = 128;   // including the NUL
 inline constexpr std::size_t kInstanceChars = 261;   // including the NUL
 inline constexpr std::size_t kDriverVersionChars = 21;
+inline constexpr std::size_t kNotedBytes = 64;       // of each property's last set
 
 inline constexpr uint32_t kDefaultUpdateDurationMs = 4000;
 inline constexpr uint32_t kDefaultUpdateHoldMs = 1500;
@@ -27,6 +30,12 @@ inline constexpr uint32_t kRebootGapMs = 300;
 
 enum Role : uint32_t { kRoleWdm = 0, kRoleTuner = 1, kRoleReceiver = 2 };
 inline constexpr int kRoleCount = 3;
+
+// What the last set of a property carried, for tests that check what reached the driver.
+struct NotedSet {
+    uint32_t length;            // the request's data length
+    uint8_t bytes[kNotedBytes]; // its first bytes; zero beyond the length
+};
 
 struct FaultSlot {
     uint32_t kind;  // FaultKind as number (0 = none)
@@ -91,10 +100,13 @@ struct DeviceRecord {
     char instanceNames[kRoleCount][kInstanceChars];
     FaultSlot faults[kPropertySlots][2];   // [property][0 = get, 1 = set]
     uint32_t requests[kPropertySlots][2];
+    NotedSet lastSets[kPropertySlots];
+    uint32_t lastGetLengths[kPropertySlots];
     uint32_t updateDurationMs;
     uint32_t updateHoldMs;
     UpdateScript script;                   // applies to the next run
     UpdateRun update;
+    FrontEndState frontEnd;
 };
 
 struct SharedState {

@@ -13,6 +13,7 @@
 #include "Enumerate.h"
 #include "Flash.h"
 #include "TunerSimControl.h"
+#include "TuningView.h"
 
 namespace tunersim {
 
@@ -64,6 +65,12 @@ const char kHelp[] =
     "  last-image ID               count, length and CRC-32 of the last image received\n"
     "  flash ID FILE               send FILE's first 368754 bytes to the box (set 17)\n"
     "  status ID                   read the box's firmware-update status (get 18)\n"
+    "  tuning ID                   the front end: power, input, last tune, LNB, PIDs,\n"
+    "                              lock and signal figures\n"
+    "  settle-time ID MS           time from a tune to lock or no signal (default 300)\n"
+    "  last-request ID PROPERTY get|set\n"
+    "                              length (and bytes of a set) of the last request\n"
+    "  sky                         the simulated satellites and terrestrial channels\n"
     "  broadcast                   broadcast WM_DEVICECHANGE (DBT_DEVNODES_CHANGED)\n"
     "  reset                       unplug and forget every box\n"
     "  demo                        reset, then plug the demo set\n"
@@ -259,6 +266,30 @@ const std::map<std::string, Command>& Commands() {
              if (!status) throw Error("the box gives no update status");
              std::printf("progress %u state %u error %u\n", (*status)[0], (*status)[1],
                          (*status)[2]);
+             return 0;
+         }},
+        {"tuning", [](const Arguments& a) {
+             NoExtra(a, 1);
+             std::printf("%s", DescribeTuning(Tuning(Need(a, 0, "device id"))).c_str());
+             return 0;
+         }},
+        {"settle-time", [](const Arguments& a) {
+             NoExtra(a, 2);
+             SetSettleTime(Need(a, 0, "device id"),
+                           ParseNumber<uint32_t>(Need(a, 1, "settle time"), "settle time"));
+             return 0;
+         }},
+        {"last-request", [](const Arguments& a) {
+             NoExtra(a, 3);
+             const auto request = LastRequestOf(
+                 Need(a, 0, "device id"), ParseNumber<uint8_t>(Need(a, 1, "property"), "property"),
+                 ParseDirection(Need(a, 2, "get or set")));
+             std::printf("%s\n", DescribeRequest(request).c_str());
+             return 0;
+         }},
+        {"sky", [](const Arguments& a) {
+             NoExtra(a, 0);
+             for (const auto& line : Sky()) std::printf("%s\n", line.c_str());
              return 0;
          }},
         {"broadcast", [](const Arguments& a) {
