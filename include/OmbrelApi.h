@@ -364,15 +364,15 @@ typedef struct _OMBREL_FRONTEND_STATUS {
 
 #pragma pack(pop)
 
-OMBREL_API unsigned long OMBREL_CALL OB_SelectMultiplex_DVBS(unsigned long handle, const _OMBREL_SELECT_MULTIPLEX_DVBS* multiplex);
-OMBREL_API unsigned long OMBREL_CALL OB_SelectMultiplex_DVBT(unsigned long handle, const _OMBREL_SELECT_MULTIPLEX_DVBT* multiplex);
-OMBREL_API unsigned long OMBREL_CALL OB_SelectPids_DVBS(unsigned long handle, const _OMBREL_SELECT_PIDS_S* pids);
-OMBREL_API unsigned long OMBREL_CALL OB_SelectPids_DVBT(unsigned long handle, const _OMBREL_SELECT_PIDS_DVBT* pids);
+OMBREL_API unsigned long OMBREL_CALL OB_SelectMultiplex_DVBS(unsigned long handle, _OMBREL_SELECT_MULTIPLEX_DVBS* multiplex);
+OMBREL_API unsigned long OMBREL_CALL OB_SelectMultiplex_DVBT(unsigned long handle, _OMBREL_SELECT_MULTIPLEX_DVBT* multiplex);
+OMBREL_API unsigned long OMBREL_CALL OB_SelectPids_DVBS(unsigned long handle, _OMBREL_SELECT_PIDS_S* pids);
+OMBREL_API unsigned long OMBREL_CALL OB_SelectPids_DVBT(unsigned long handle, _OMBREL_SELECT_PIDS_DVBT* pids);
 // Returns OB_SUCCESS without contacting the driver when the frequency lies outside
 // OMBREL_QPSK_MIN_FREQUENCY..OMBREL_QPSK_MAX_FREQUENCY.
-OMBREL_API unsigned long OMBREL_CALL OB_TuneQPSK(unsigned long handle, const _OMBREL_TUNE_QPSK_PARAM* parameters);
-OMBREL_API unsigned long OMBREL_CALL OB_SendLnbCmd(unsigned long handle, const _OMBREL_LNB_CMD* command);
-OMBREL_API unsigned long OMBREL_CALL OB_SetLNBParameter(unsigned long handle, const _OMBREL_LNB_PARAMETERS* parameters);
+OMBREL_API unsigned long OMBREL_CALL OB_TuneQPSK(unsigned long handle, _OMBREL_TUNE_QPSK_PARAM* parameters);
+OMBREL_API unsigned long OMBREL_CALL OB_SendLnbCmd(unsigned long handle, _OMBREL_LNB_CMD* command);
+OMBREL_API unsigned long OMBREL_CALL OB_SetLNBParameter(unsigned long handle, _OMBREL_LNB_PARAMETERS* parameters);
 OMBREL_API unsigned long OMBREL_CALL OB_GetLNBParameter(unsigned long handle, _OMBREL_LNB_PARAMETERS* parameters);
 // The byte goes to the driver unchanged (OMBREL_POWER_*).
 OMBREL_API unsigned long OMBREL_CALL OB_SetPowerState(unsigned long handle, unsigned char state);

@@ -40,12 +40,12 @@ constexpr std::size_t kFlagOffset = 0;
 constexpr std::size_t kValueLowOffset = 8;
 constexpr std::size_t kValueHighOffset = 12;
 
-// The caller's record is the property data; the driver only reads it.
+// The caller's record is the property data, passed in place.
 template <class Record>
-unsigned long SetRecord(unsigned long handle, unsigned long property, const Record* record) {
+unsigned long SetRecord(unsigned long handle, unsigned long property, Record* record) {
     return WithPropertySet(handle, [&](IKsPropertySet* properties) -> unsigned long {
         if (!record) return OB_INVALID_PARAMETER;
-        return SetProperty(properties, property, const_cast<Record*>(record), sizeof(Record));
+        return SetProperty(properties, property, record, sizeof(Record));
     });
 }
 
@@ -71,38 +71,37 @@ bool InQpskBand(unsigned long frequency) {
 }  // namespace
 
 OMBREL_API unsigned long OMBREL_CALL OB_SelectMultiplex_DVBS(unsigned long handle,
-                                                          const _OMBREL_SELECT_MULTIPLEX_DVBS* multiplex) {
+                                                          _OMBREL_SELECT_MULTIPLEX_DVBS* multiplex) {
     return SetRecord(handle, OMBREL_PROP_SELECT_MULTIPLEX_DVBS, multiplex);
 }
 
 OMBREL_API unsigned long OMBREL_CALL OB_SelectMultiplex_DVBT(unsigned long handle,
-                                                          const _OMBREL_SELECT_MULTIPLEX_DVBT* multiplex) {
+                                                          _OMBREL_SELECT_MULTIPLEX_DVBT* multiplex) {
     return SetRecord(handle, OMBREL_PROP_SELECT_MULTIPLEX_DVBT, multiplex);
 }
 
-OMBREL_API unsigned long OMBREL_CALL OB_SelectPids_DVBS(unsigned long handle, const _OMBREL_SELECT_PIDS_S* pids) {
+OMBREL_API unsigned long OMBREL_CALL OB_SelectPids_DVBS(unsigned long handle, _OMBREL_SELECT_PIDS_S* pids) {
     return SetRecord(handle, OMBREL_PROP_SELECT_PIDS_DVBS, pids);
 }
 
-OMBREL_API unsigned long OMBREL_CALL OB_SelectPids_DVBT(unsigned long handle, const _OMBREL_SELECT_PIDS_DVBT* pids) {
+OMBREL_API unsigned long OMBREL_CALL OB_SelectPids_DVBT(unsigned long handle, _OMBREL_SELECT_PIDS_DVBT* pids) {
     return SetRecord(handle, OMBREL_PROP_SELECT_PIDS_DVBT, pids);
 }
 
-OMBREL_API unsigned long OMBREL_CALL OB_TuneQPSK(unsigned long handle, const _OMBREL_TUNE_QPSK_PARAM* parameters) {
+OMBREL_API unsigned long OMBREL_CALL OB_TuneQPSK(unsigned long handle, _OMBREL_TUNE_QPSK_PARAM* parameters) {
     return WithPropertySet(handle, [&](IKsPropertySet* properties) -> unsigned long {
         if (!parameters) return OB_INVALID_PARAMETER;
         // Outside the intermediate-frequency band nothing is sent, and that is no error.
         if (!InQpskBand(parameters->Frequency)) return OB_SUCCESS;
-        return SetProperty(properties, OMBREL_PROP_TUNE_QPSK, const_cast<_OMBREL_TUNE_QPSK_PARAM*>(parameters),
-                           sizeof *parameters);
+        return SetProperty(properties, OMBREL_PROP_TUNE_QPSK, parameters, sizeof *parameters);
     });
 }
 
-OMBREL_API unsigned long OMBREL_CALL OB_SendLnbCmd(unsigned long handle, const _OMBREL_LNB_CMD* command) {
+OMBREL_API unsigned long OMBREL_CALL OB_SendLnbCmd(unsigned long handle, _OMBREL_LNB_CMD* command) {
     return SetRecord(handle, OMBREL_PROP_LNB_CMD, command);
 }
 
-OMBREL_API unsigned long OMBREL_CALL OB_SetLNBParameter(unsigned long handle, const _OMBREL_LNB_PARAMETERS* parameters) {
+OMBREL_API unsigned long OMBREL_CALL OB_SetLNBParameter(unsigned long handle, _OMBREL_LNB_PARAMETERS* parameters) {
     return SetRecord(handle, OMBREL_PROP_SET_LNB_PARAMETERS, parameters);
 }
 

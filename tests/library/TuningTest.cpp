@@ -115,13 +115,13 @@ struct Expected {
 };
 
 TEST_F(TuningTest, EachExportIsOneRequestOfItsPropertyCarryingTheCallersRecord) {
-    const auto dvbs = Dvbs(11362000, 22000, OMBREL_POLARISATION_HORIZONTAL, OMBREL_MODULATION_8PSK, OMBREL_FEC_2_3);
+    auto dvbs = Dvbs(11362000, 22000, OMBREL_POLARISATION_HORIZONTAL, OMBREL_MODULATION_8PSK, OMBREL_FEC_2_3);
     _OMBREL_SELECT_PIDS_S pidsS{};
     pidsS.PidCount = OMBREL_MAX_PIDS_DVBS;
     for (int i = 0; i < OMBREL_MAX_PIDS_DVBS; ++i) pidsS.Pids[i] = static_cast<unsigned short>(0x100 + i);
     pidsS.Pids[OMBREL_MAX_PIDS_DVBS - 1] = OMBREL_PID_ALL;
-    const auto qpsk = Qpsk(1612000);
-    const auto command = SwitchTo(1);
+    auto qpsk = Qpsk(1612000);
+    auto command = SwitchTo(1);
     auto lnb = Universal();
     std::memset(lnb.Reserved, 0x5C, sizeof lnb.Reserved);
     _OMBREL_SELECT_MULTIPLEX_DVBT dvbt{};
@@ -238,14 +238,14 @@ TEST_F(TuningTest, NullRecordsAreRefusedWithoutAskingTheDriver) {
 TEST_F(TuningTest, QpskFrequencyOutsideTheBandSucceedsWithoutAskingTheDriver) {
     for (unsigned long kHz : {950000UL, 2150000UL}) {
         const auto before = tunersim::Requests(kSat, 25);
-        const auto q = Qpsk(kHz);
+        auto q = Qpsk(kHz);
         EXPECT_EQ(OB_TuneQPSK(sat_, &q), OB_SUCCESS) << kHz;
         EXPECT_EQ(tunersim::Requests(kSat, 25).sets, before.sets + 1) << kHz;
         EXPECT_EQ(tunersim::LastRequestOf(kSat, 25, Direction::Set).bytes, BytesOf(q)) << kHz;
     }
     const auto before = tunersim::Requests(kSat, 25);
     for (unsigned long kHz : {949999UL, 2150001UL, 0UL, 0xFFFFFFFFUL}) {
-        const auto q = Qpsk(kHz);
+        auto q = Qpsk(kHz);
         EXPECT_EQ(OB_TuneQPSK(sat_, &q), OB_SUCCESS) << kHz;
     }
     EXPECT_EQ(tunersim::Requests(kSat, 25).sets, before.sets);
@@ -278,7 +278,7 @@ TEST_F(TuningTest, OneByteValuesReachTheDriverAsTheLibraryPromises) {
 }
 
 TEST_F(TuningTest, TuningFlagReplyIsSplitAndFailuresLeaveTheOutputsAlone) {
-    const auto m = Dvbs(11362000, 22000, OMBREL_POLARISATION_HORIZONTAL);
+    auto m = Dvbs(11362000, 22000, OMBREL_POLARISATION_HORIZONTAL);
     ASSERT_EQ(OB_SelectMultiplex_DVBS(sat_, &m), OB_SUCCESS);
     struct {
         int flag;
@@ -329,9 +329,9 @@ TEST_F(TuningTest, SatelliteTuneLocksThroughLnbAndSwitchAndAnEmptyFrequencyNever
     _OMBREL_LNB_PARAMETERS readBack{};
     ASSERT_EQ(OB_GetLNBParameter(sat_, &readBack), OB_SUCCESS);
     EXPECT_EQ(BytesOf(readBack), BytesOf(lnb));
-    const auto toB = SwitchTo(1);
+    auto toB = SwitchTo(1);
     ASSERT_EQ(OB_SendLnbCmd(sat_, &toB), OB_SUCCESS);
-    const auto b11623 = Dvbs(11623000, 27500, OMBREL_POLARISATION_VERTICAL, OMBREL_MODULATION_QPSK, OMBREL_FEC_3_4);
+    auto b11623 = Dvbs(11623000, 27500, OMBREL_POLARISATION_VERTICAL, OMBREL_MODULATION_QPSK, OMBREL_FEC_3_4);
     ASSERT_EQ(OB_SelectMultiplex_DVBS(sat_, &b11623), OB_SUCCESS);
 
     LARGE_INTEGER value{};
@@ -355,7 +355,7 @@ TEST_F(TuningTest, SatelliteTuneLocksThroughLnbAndSwitchAndAnEmptyFrequencyNever
     EXPECT_EQ(state.lastTune, BytesOf(b11623));
 
     // Nothing at 11111 MHz vertical: the front end settles without a lock and stays so.
-    const auto empty = Dvbs(11111000, 27500, OMBREL_POLARISATION_VERTICAL);
+    auto empty = Dvbs(11111000, 27500, OMBREL_POLARISATION_VERTICAL);
     ASSERT_EQ(OB_SelectMultiplex_DVBS(sat_, &empty), OB_SUCCESS);
     ASSERT_EQ(AwaitResult(sat_, &value), OMBREL_TUNING_NO_SIGNAL);
     EXPECT_EQ(value.QuadPart, 0);
@@ -372,7 +372,7 @@ TEST_F(TuningTest, SatelliteTuneLocksThroughLnbAndSwitchAndAnEmptyFrequencyNever
     _OMBREL_LNB_CMD burstA{};
     burstA.ToneBurst = OMBREL_TONE_BURST_A;
     ASSERT_EQ(OB_SendLnbCmd(sat_, &burstA), OB_SUCCESS);
-    const auto a11362 = Qpsk(1612000);
+    auto a11362 = Qpsk(1612000);
     ASSERT_EQ(OB_TuneQPSK(sat_, &a11362), OB_SUCCESS);
     ASSERT_EQ(AwaitResult(sat_, &value), OMBREL_TUNING_LOCKED);
     EXPECT_EQ(value.QuadPart, 11362000000LL);
@@ -397,10 +397,10 @@ TEST_F(TuningTest, TerrestrialBoxLocksAndEachFamilyRefusesTheOther) {
     ASSERT_EQ(AwaitResult(ter_, &value), OMBREL_TUNING_LOCKED);
     EXPECT_EQ(value.QuadPart, 474000000LL);
 
-    const auto dvbs = Dvbs(11362000, 22000, OMBREL_POLARISATION_HORIZONTAL);
-    const auto qpsk = Qpsk(1612000);
-    const auto command = SwitchTo(0);
-    const auto lnb = Universal();
+    auto dvbs = Dvbs(11362000, 22000, OMBREL_POLARISATION_HORIZONTAL);
+    auto qpsk = Qpsk(1612000);
+    auto command = SwitchTo(0);
+    auto lnb = Universal();
     _OMBREL_LNB_PARAMETERS readBack;
     _OMBREL_SELECT_PIDS_S pidsS{};
     _OMBREL_SELECT_PIDS_DVBT pidsT{};
