@@ -1,16 +1,13 @@
 #include "ImageResources.h"
 
-#include "ImageCatalogue.h"
-
-HRSRC FindImageResource(int resourceId)
+HRSRC FindImageResource(int resourceId, HMODULE module)
 {
-    return FindResourceW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), L"UPDATES");
+    return FindResourceW(module, MAKEINTRESOURCEW(resourceId), L"UPDATES");
 }
 
-ImageText LoadImageText(HRSRC resource)
+ImageText LoadImageText(HRSRC resource, HMODULE module)
 {
     if (!resource) return {};
-    HMODULE module = GetModuleHandleW(nullptr);
     HGLOBAL loaded = LoadResource(module, resource);
     const void* locked = loaded ? LockResource(loaded) : nullptr;
     if (!locked) return {};
@@ -25,4 +22,15 @@ bool GetImageVersionText(HRSRC resource, std::string& text)
     if (!version) return false;
     text = FormatVersionText(*version);
     return true;
+}
+
+std::optional<CarriedImage> FindCarriedImage(HMODULE module, std::uint8_t productLine, std::uint8_t modelCode,
+                                             std::uint8_t hardwareRevision)
+{
+    const CatalogueEntry* entry = FindCatalogueEntry(FormatImageKey(productLine, modelCode, hardwareRevision));
+    if (!entry) return std::nullopt;
+    const ImageText image = LoadImageText(FindImageResource(entry->resourceId, module), module);
+    const auto version = ReadOfferableImage(image.text, image.size);
+    if (!version) return std::nullopt;
+    return CarriedImage{entry, image, *version};
 }
