@@ -2,7 +2,7 @@
 
 #include "Console.h"
 #include "ExitCodes.h"
-#include "ModelTable.h"
+#include "TunerView.h"
 #include "TunerSelector.h"
 
 #include <windows.h>
@@ -113,13 +113,15 @@ TunerDetails ReadTunerDetails(const OpenTuner& tuner) {
         details.boardTemperature.emplace();
         std::memcpy(details.boardTemperature->data(), temperature.Data, sizeof(temperature.Data));
     }
-    // The library keeps its model table's slot flag to itself; the companions' copy of
-    // the table answers by the identification bytes, or by the model name.
-    const auto model = tuner.line.firmware
-                           ? companion::LookUpModel((*tuner.line.firmware)[0], (*tuner.line.firmware)[1],
-                                                    (*tuner.line.firmware)[2])
-                           : companion::LookUpModelByName(tuner.line.model);
-    if (model) details.commonInterface = model->ciSlot;
+    // The library keeps its model table's slot flag to itself; the companions read it as
+    // they do, by the identification bytes, or by the model name.
+    std::optional<companion::Identification> identification;
+    if (const auto& f = tuner.line.firmware) identification = companion::Identification{(*f)[0], (*f)[1], (*f)[2]};
+    switch (companion::CiSlotOf(identification, tuner.line.model)) {
+    case companion::CiSlot::Present: details.commonInterface = true; break;
+    case companion::CiSlot::Absent: details.commonInterface = false; break;
+    case companion::CiSlot::Unknown: break;
+    }
     return details;
 }
 

@@ -1,6 +1,7 @@
 #include "ConsoleProcess.h"
 
-#include <chrono>
+#include "UiDriver.h"
+
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -8,28 +9,15 @@
 namespace ombrel_test {
 namespace {
 
+using uidriver::BinDirectory;
+using uidriver::Widen;
+
 struct HandleCloser {
     void operator()(HANDLE handle) const {
         if (handle && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
     }
 };
 using Handle = std::unique_ptr<void, HandleCloser>;
-
-std::wstring BinDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path);
-    directory.erase(directory.find_last_of(L"\\/") + 1);
-    return directory;
-}
-
-std::wstring Widen(const std::string& text) {
-    if (text.empty()) return {};
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
 
 // Quoting as the C runtime splits a command line.
 std::wstring Quote(const std::string& argument) {
@@ -199,12 +187,7 @@ std::string ConsoleProcess::Err() const {
 
 bool ConsoleProcess::WaitForOutput(const std::function<bool(const std::string&, const std::string&)>& done,
                                    DWORD timeoutMs) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        if (done(Out(), Err())) return true;
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    return uidriver::WaitUntil([&] { return done(Out(), Err()); }, timeoutMs);
 }
 
 bool ConsoleProcess::WaitForOut(const std::string& text, DWORD timeoutMs) const {
