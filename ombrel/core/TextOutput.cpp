@@ -108,6 +108,7 @@ std::string InfoText(const TunerDetails& d) {
     if (line.firmware) {
         const FirmwareBytes& f = *line.firmware;
         text += Item("Firmware version", FirmwareText(line.firmware));
+        // Model code and revision both in Romflux's revision form, "0x%X".
         text += Item("Hardware", "product line " + std::to_string(f[0]) + ", model code " +
                                      FormatRevisionText(f[1]) + ", revision " + FormatRevisionText(f[2]));
         text += Item("Firmware record", HexBytesText(f));

@@ -21,26 +21,30 @@ std::wstring Widen(std::string_view text, UINT codePage) {
     return wide;
 }
 
-void Write(DWORD stream, std::string_view text) {
+// False when the stream has gone (a pipe whose reader has ended).
+bool Write(DWORD stream, std::string_view text) {
     const HANDLE handle = GetStdHandle(stream);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) return;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
+    if (text.empty()) return true;
     if (IsConsole(handle)) {
         const std::wstring wide = Widen(text, CP_ACP);
         DWORD written = 0;
-        WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return;
+        return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != 0;
     }
-    // A pipe may take less than asked; a reader that has gone ends the loop.
+    // A pipe may take less than asked.
     while (!text.empty()) {
         DWORD written = 0;
-        if (!WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) || written == 0) return;
+        if (!WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) || written == 0) {
+            return false;
+        }
         text.remove_prefix(written);
     }
+    return true;
 }
 
 }  // namespace
 
-void WriteOut(std::string_view text) { Write(STD_OUTPUT_HANDLE, text); }
+bool WriteOut(std::string_view text) { return Write(STD_OUTPUT_HANDLE, text); }
 void WriteErr(std::string_view text) { Write(STD_ERROR_HANDLE, text); }
 
 void ReportError(std::string_view message) { WriteErr("ombrel: " + std::string(message) + "\n"); }

@@ -9,7 +9,8 @@
 
 namespace ombrel_cli {
 
-void WriteOut(std::string_view text);
+// False when standard output has gone (its reader has ended).
+bool WriteOut(std::string_view text);
 void WriteErr(std::string_view text);
 // "ombrel: " + message + line end, on stderr.
 void ReportError(std::string_view message);

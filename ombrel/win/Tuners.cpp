@@ -2,8 +2,8 @@
 
 #include "Console.h"
 #include "ExitCodes.h"
-#include "TunerView.h"
 #include "TunerSelector.h"
+#include "TunerView.h"
 
 #include <windows.h>
 

@@ -91,6 +91,9 @@ public:
         }
     }
 
+    // Nobody reads the lines any more (the pipe's reader has ended).
+    bool OutputGone() const { return outputGone_; }
+
     std::size_t AttachedCount() const {
         return static_cast<std::size_t>(
             std::count_if(known_.begin(), known_.end(), [](const OpenTuner& t) { return t.line.attached; }));
@@ -103,11 +106,12 @@ private:
         return found == known_.end() ? nullptr : &*found;
     }
 
-    void Print(TunerEvent event, const TunerLine& line) const {
-        WriteOut(json_ ? WatchJson(event, line, AnsiToUtf8) : WatchLine(event, line));
+    void Print(TunerEvent event, const TunerLine& line) {
+        if (!WriteOut(json_ ? WatchJson(event, line, AnsiToUtf8) : WatchLine(event, line))) outputGone_ = true;
     }
 
     bool json_;
+    bool outputGone_ = false;
     std::vector<OpenTuner> known_;
 };
 
@@ -135,6 +139,7 @@ int RunWatch(const Invocation& invocation) {
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             if (message.message == kRefreshMessage) {
                 watcher.Refresh(true);
+                if (watcher.OutputGone()) return kExitOk;
             } else {
                 DispatchMessageW(&message);
             }
