@@ -123,7 +123,8 @@ ConsoleProcess ConsoleProcess::Start(const std::string& exe, const std::vector<s
     MakePipe(outRead, outWrite, false);
     MakePipe(errRead, errWrite, false);
 
-    const std::wstring path = BinDirectory() + Widen(exe);
+    const bool absolute = exe.find(':') != std::string::npos || exe.rfind("\\", 0) == 0;
+    const std::wstring path = absolute ? Widen(exe) : BinDirectory() + Widen(exe);
     std::wstring commandLine = L"\"" + path + L"\"";
     for (const std::string& argument : arguments) commandLine += L" " + Quote(argument);
     STARTUPINFOW startup{};

@@ -15,7 +15,8 @@ namespace ombrel_test {
 
 class ConsoleProcess {
 public:
-    // Starts bin\<exe> with the arguments (quoted where needed). `input` is written to
+    // Starts <exe> (a whole path, or a program in bin) with the arguments (quoted where
+    // needed), in bin. `input` is written to
     // its standard input, which is then closed unless `keepInputOpen`.
     static ConsoleProcess Start(const std::string& exe, const std::vector<std::string>& arguments,
                                 const std::string& input = "", bool keepInputOpen = false);

@@ -236,22 +236,14 @@ TEST_F(OmbrelCli, BadInputIsRefusedWithItsExitCode) {
     };
     const Case cases[] = {
         {{}, 2, "no verb given"},
-        {{"frob"}, 2, "unknown verb 'frob'"},
-        {{"--frob"}, 2, "unknown option '--frob'"},
-        {{"list", "--yes"}, 2, "unknown option '--yes' for 'list'"},
-        {{"list", "7"}, 2, "unexpected argument '7'"},
-        {{"info"}, 2, "missing <tuner>"},
+        {{"list", "--frob"}, 2, "unknown option '--frob' for 'list'"},
         {{"info", "zz"}, 2, "'zz' is neither a tuner index nor a GUID"},
         {{"info", "42"}, 3, "no tuner with index 42: 7 tuners are attached (index 0 to 6)"},
         {{"info", "0xFFFF"}, 3, "no tuner with a GUID beginning FFFF"},
         {{"info", "0x0"}, 3, "GUID prefix 0 is ambiguous"},
-        {{"update", "0", "--image"}, 2, "option --image needs a value (FILE)"},
         {{"update", "0", "--auto", "--image", "x.hex"}, 2, "--auto and --image exclude each other"},
-        {{"update", "0", "--yes", "--yes"}, 2, "option --yes given twice"},
         {{"update", "0", "--image", "no such file.hex", "--yes"}, 5, "no such file.hex: "},
         {{"update", GuidOf(kPellary), "--yes"}, 4, "no firmware image is carried for this tuner (hardware 01 14 01"},
-        {{"watch", "--json=1"}, 2, "option --json takes no value"},
-        {{"--version", "list"}, 2, "unexpected argument 'list'"},
     };
     for (const Case& c : cases) {
         std::string command;
@@ -268,27 +260,31 @@ TEST_F(OmbrelCli, BadInputIsRefusedWithItsExitCode) {
     }
     // Nothing was sent to any tuner.
     for (const tunersim::DeviceProfile& box : tunersim::DemoSet()) EXPECT_EQ(tunersim::Requests(box.id, 17).sets, 0u);
+
+    // Without Romflux.exe beside it there are no carried images to send or to show.
+    const std::string alone = WriteFile("ombrel.exe", "");
+    const std::wstring bin = uidriver::BinDirectory();
+    const std::wstring folder = uidriver::Widen(folder_);
+    for (const wchar_t* file : {L"ombrel.exe", L"OmbrelApi.dll"}) {
+        ASSERT_TRUE(CopyFileW((bin + file).c_str(), (folder + file).c_str(), FALSE));
+    }
+    files_.push_back(folder_ + "OmbrelApi.dll");
+    ConsoleProcess update = ConsoleProcess::Start(alone, {"update", GuidOf(kS2), "--yes"});
+    const Result r = Finish(update);
+    EXPECT_EQ(r.exitCode, 4u);
+    EXPECT_NE(r.err.find("cannot read the firmware images: "), std::string::npos) << r.err;
+    ConsoleProcess info = ConsoleProcess::Start(alone, {"info", GuidOf(kS2)});
+    EXPECT_NE(Finish(info).out.find("Update image:       unknown (cannot read the firmware images: "), std::string::npos);
 }
 
 TEST_F(OmbrelCli, HelpAndVersion) {
-    const Result general = RunOmbrel({"--help"});
-    EXPECT_EQ(general.exitCode, 0u);
-    for (const char* text : {"Usage: ombrel <verb>", "  list ", "  info ", "  update ", "  watch ", "Exit codes:",
-                             "  0   success", "  17  stopped waiting"}) {
-        EXPECT_NE(general.out.find(text), std::string::npos) << text;
-    }
-    const Result update = RunOmbrel({"update", "--help"});
-    EXPECT_EQ(update.exitCode, 0u);
-    for (const char* text : {"Usage: ombrel update <tuner> [--auto | --image FILE] [--yes]", "--image FILE",
-                             "Ctrl+C", "  11  update ended: device detached"}) {
-        EXPECT_NE(update.out.find(text), std::string::npos) << text;
-    }
-    EXPECT_EQ(RunOmbrel({"help", "update"}).out, update.out);
-    const Result watch = RunOmbrel({"watch", "-h"});
-    EXPECT_NE(watch.out.find("Usage: ombrel watch [--json]"), std::string::npos) << watch.out;
-    const Result version = RunOmbrel({"--version"});
-    EXPECT_EQ(version.exitCode, 0u);
-    EXPECT_EQ(version.out, "ombrel 1.0.0 (OmbrelApi 1.10.2)\n");
+    // The texts themselves are the core tests' business; here: where they go, and the
+    // library's version.
+    const Result help = RunOmbrel({"update", "--bogus", "--help"});
+    EXPECT_EQ(help.exitCode, 0u);
+    EXPECT_EQ(help.out.rfind("Usage: ombrel update <tuner> [--auto | --image FILE] [--yes]\n", 0), 0u) << help.out;
+    EXPECT_TRUE(help.err.empty());
+    EXPECT_EQ(RunOmbrel({"--version"}).out, "ombrel 1.0.0 (OmbrelApi 1.10.2)\n");
 }
 
 TEST_F(OmbrelCli, UpdateWithTheCarriedImageEndsAndRestartsTheCompanions) {
