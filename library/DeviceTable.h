@@ -9,6 +9,7 @@
 
 #include "Discovery.h"
 #include "DisplayName.h"
+#include "RemoteControl.h"
 
 #include <OmbrelApi.h>
 
@@ -48,6 +49,7 @@ struct DeviceEntry {
     int subunitId = kNoSubunit;
     bool ciCapable = false;
     std::vector<std::unique_ptr<HandleRecord>> handles;  // in opening order
+    RemoteControl remote;  // last: a running reader is stopped before the handles go
 };
 
 using EntryList = std::vector<std::unique_ptr<DeviceEntry>>;
