@@ -227,7 +227,8 @@ struct LoadedLibrary {
     Open open = Get<Open>("_Z19OB_OpenDeviceHandlemPm");
     Close close = Get<Close>("_Z20OB_CloseDeviceHandlem");
     RegisterGeneral registerGeneral = Get<RegisterGeneral>("_Z31OB_RegisterGeneralNotificationsP6HWND__");
-    bool ok() const { return module && initialize && count && open && close && registerGeneral; }
+    Close remoteStart = Get<Close>("_Z22OB_RemoteControl_Startm");
+    bool ok() const { return module && initialize && count && open && close && registerGeneral && remoteStart; }
 };
 
 bool ClassRegistered() {
@@ -285,6 +286,33 @@ TEST(Unload, FreeLibraryStopsTheWindowThreadAndTheProcessGoesOn) {
         tunersim::Plug(Box(300, tunersim::kWdm));
         Pump(100);
     }
+}
+
+TEST(Unload, FreeLibraryEndsARunningRemoteReaderAndKeepsNothingLoaded) {
+    CoInitialize(nullptr);
+    tunersim::Reset(false);
+    const tunersim::DeviceProfile box = Box(304, tunersim::kWdm);
+    tunersim::Plug(box, false);
+    const int threadsBefore = ThreadsOfThisProcess();
+
+    for (uint32_t round = 0; round < 2; ++round) {
+        LoadedLibrary lib;
+        ASSERT_TRUE(lib.ok()) << round;
+        ASSERT_EQ(lib.initialize(), OB_SUCCESS);
+        unsigned long h = 0;
+        ASSERT_EQ(lib.open(0, &h), OB_SUCCESS);
+        ASSERT_EQ(lib.remoteStart(h), OB_SUCCESS);  // neither stopped nor closed: unload must
+        for (int i = 0; i < 2000 && tunersim::Remote(box.id).waitingReads == 0; ++i) Sleep(10);
+        EXPECT_EQ(tunersim::Remote(box.id).waitingReads, 1u) << round;
+
+        ASSERT_TRUE(FreeLibrary(lib.module));
+        // The read was released and the thread ended; nothing keeps the library loaded.
+        EXPECT_EQ(tunersim::Remote(box.id).waitingReads, 0u) << round;
+        EXPECT_EQ(tunersim::Remote(box.id).releasedReads, round + 1);
+        EXPECT_EQ(GetModuleHandleW(L"OmbrelApi.dll"), nullptr) << round;
+        EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore) << round;
+    }
+    tunersim::Reset(false);
 }
 
 TEST(Unload, FreeLibraryDuringARescanThatSendsToThisThread) {
