@@ -8,6 +8,7 @@
 #include <OmbrelApi.h>
 #include <TunerSimControl.h>
 
+#include "LoadedLibrary.h"
 #include "ProcessProbe.h"
 
 #include <atomic>
@@ -17,7 +18,9 @@
 #include <string>
 #include <vector>
 
+using libtest::BinDir;
 using libtest::HiddenWindowOfThisProcess;
+using libtest::LoadedLibrary;
 using libtest::ThreadsOfThisProcess;
 
 namespace {
@@ -70,13 +73,6 @@ private:
 SectionView& Section() {
     static SectionView view;
     return view;
-}
-
-std::wstring BinDir() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1);
 }
 
 class Kernel {
@@ -209,27 +205,6 @@ TEST(SharedSection, FullTableRegistersNoNewNameAndWritesNothingPast) {
 }
 
 namespace {
-
-// The library loaded by hand, its exports found by their decorated names.
-struct LoadedLibrary {
-    HMODULE module = LoadLibraryW(L"OmbrelApi.dll");
-    template <class F>
-    F Get(const char* name) {
-        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    }
-    using Initialize = unsigned long (*)();
-    using Count = unsigned long (*)(unsigned long*);
-    using Open = unsigned long (*)(unsigned long, unsigned long*);
-    using Close = unsigned long (*)(unsigned long);
-    using RegisterGeneral = unsigned long (*)(HWND);
-    Initialize initialize = Get<Initialize>("_Z13OB_Initializev");
-    Count count = Get<Count>("_Z21OB_GetNumberOfDevicesPm");
-    Open open = Get<Open>("_Z19OB_OpenDeviceHandlemPm");
-    Close close = Get<Close>("_Z20OB_CloseDeviceHandlem");
-    RegisterGeneral registerGeneral = Get<RegisterGeneral>("_Z31OB_RegisterGeneralNotificationsP6HWND__");
-    Close remoteStart = Get<Close>("_Z22OB_RemoteControl_Startm");
-    bool ok() const { return module && initialize && count && open && close && registerGeneral && remoteStart; }
-};
 
 bool ClassRegistered() {
     WNDCLASSEXW wc{};

@@ -16,46 +16,27 @@
 // Exit codes 200 and above: the helper could not set itself up.
 #include <windows.h>
 #include <objbase.h>
-#include <tlhelp32.h>
 
 #include <OmbrelApi.h>
+
+#include "LoadedLibrary.h"
+#include "ProcessBasics.h"
 
 #include <string>
 
 namespace {
 
-struct Library {
-    HMODULE module = LoadLibraryW(L"OmbrelApi.dll");
-    template <class F>
-    F Get(const char* name) const {
-        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+unsigned long OpenByDisplayName(const libtest::LoadedLibrary& lib, const std::string& name) {
+    unsigned long n = 0;
+    lib.count(&n);
+    for (unsigned long i = 0; i < n; ++i) {
+        unsigned long handle = 0;
+        char text[OMBREL_DISPLAY_STRING_SIZE] = {};
+        if (lib.open(i, &handle) == OB_SUCCESS && lib.displayString(handle, text) == OB_SUCCESS && name == text)
+            return handle;
     }
-    using Initialize = unsigned long (*)();
-    using Count = unsigned long (*)(unsigned long*);
-    using Open = unsigned long (*)(unsigned long, unsigned long*);
-    using Display = unsigned long (*)(unsigned long, char*);
-    using Register = unsigned long (*)(unsigned long, HWND);
-    using Remote = unsigned long (*)(unsigned long);
-    Initialize initialize = Get<Initialize>("_Z13OB_Initializev");
-    Count count = Get<Count>("_Z21OB_GetNumberOfDevicesPm");
-    Open open = Get<Open>("_Z19OB_OpenDeviceHandlemPm");
-    Display display = Get<Display>("_Z19OB_GetDisplayStringmPc");
-    Register registerWindow = Get<Register>("_Z24OB_RegisterNotificationsmP6HWND__");
-    Remote start = Get<Remote>("_Z22OB_RemoteControl_Startm");
-    Remote stop = Get<Remote>("_Z21OB_RemoteControl_Stopm");
-    bool ok() const { return module && initialize && count && open && display && registerWindow && start && stop; }
-
-    unsigned long OpenByDisplayName(const std::string& name) const {
-        unsigned long n = 0;
-        count(&n);
-        for (unsigned long i = 0; i < n; ++i) {
-            unsigned long handle = 0;
-            char text[OMBREL_DISPLAY_STRING_SIZE] = {};
-            if (open(i, &handle) == OB_SUCCESS && display(handle, text) == OB_SUCCESS && name == text) return handle;
-        }
-        return 0;
-    }
-};
+    return 0;
+}
 
 int g_keys = 0;
 LRESULT CALLBACK KeyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -97,40 +78,28 @@ void Pump(DWORD ms) {
     }
 }
 
-int Threads() {
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snap == INVALID_HANDLE_VALUE) return -1;
-    THREADENTRY32 te{};
-    te.dwSize = sizeof te;
-    int n = 0;
-    for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te))
-        n += te.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snap);
-    return n;
-}
-
-int Hold(const Library& lib, unsigned long handle, HANDLE ready, HANDLE quit) {
-    const unsigned long started = lib.start(handle);
+int Hold(const libtest::LoadedLibrary& lib, unsigned long handle, HANDLE ready, HANDLE quit) {
+    const unsigned long started = lib.remoteStart(handle);
     if (started != OB_SUCCESS) return 10 + static_cast<int>(started);
     SetEvent(ready);
     PumpUntilSet(quit, INFINITE);
-    const unsigned long stopped = lib.stop(handle);
+    const unsigned long stopped = lib.remoteStop(handle);
     if (stopped != OB_SUCCESS) return 20 + static_cast<int>(stopped);
     Pump(100);  // keys posted before the stop
     return 100 + (g_keys < 99 ? g_keys : 99);
 }
 
-int Unload(Library& lib, unsigned long handle, int threadsBefore, HANDLE ready, HANDLE go) {
-    const unsigned long started = lib.start(handle);
+int Unload(libtest::LoadedLibrary& lib, unsigned long handle, int threadsBefore, HANDLE ready, HANDLE go) {
+    const unsigned long started = lib.remoteStart(handle);
     if (started != OB_SUCCESS) return 10 + static_cast<int>(started);
     SetEvent(ready);
     PumpUntilSet(go, INFINITE);
     FreeLibrary(lib.module);
     SetEvent(ready);
     // The window thread is gone with the library; the reader thread is not.
-    if (Threads() != threadsBefore + 1) return 30;
+    if (libtest::CountThreadsOfThisProcess() != threadsBefore + 1) return 30;
     const ULONGLONG deadline = GetTickCount64() + 60000;
-    while (Threads() != threadsBefore) {
+    while (libtest::CountThreadsOfThisProcess() != threadsBefore) {
         if (GetTickCount64() >= deadline) return 31;
         Pump(20);
     }
@@ -151,10 +120,10 @@ int wmain(int argc, wchar_t** argv) {
 
     CoInitialize(nullptr);
     const HWND window = KeyWindow();
-    const int threadsBefore = Threads();
-    Library lib;
+    const int threadsBefore = libtest::CountThreadsOfThisProcess();
+    libtest::LoadedLibrary lib;
     if (!window || !lib.ok() || lib.initialize() != OB_SUCCESS) return 204;
-    const unsigned long handle = lib.OpenByDisplayName(name);
+    const unsigned long handle = OpenByDisplayName(lib, name);
     if (handle == 0 || lib.registerWindow(handle, window) != OB_SUCCESS) return 205;
     if (mode == L"hold") return Hold(lib, handle, ready, other);
     if (mode == L"unload") return Unload(lib, handle, threadsBefore, ready, other);

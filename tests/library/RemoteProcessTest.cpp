@@ -4,19 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "LibraryTestSupport.h"
+#include "ProcessBasics.h"
 
 #include <string>
 
 using namespace libtest;
 
 namespace {
-
-std::wstring BinDir() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1);
-}
 
 // library_remote_helper.exe in a mode, with the event it signals and the one it waits for.
 class Helper {
