@@ -4,7 +4,8 @@
 // (enumerating categories, binding filters, driver requests) runs outside it:
 // enumeration and identification before a merge, binding before a new handle is
 // added, and driver requests on a COM reference taken under the lock so that a
-// concurrent close cannot free the interface a call is using.
+// concurrent close cannot free the interface a call is using. An entry's remote-control
+// state has a lock of its own, taken after this one (RemoteControl.h).
 #pragma once
 
 #include "Discovery.h"

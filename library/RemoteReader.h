@@ -1,8 +1,8 @@
 // One remote-control reader thread: it reads key codes from the driver (get 26, which waits
 // until a key arrives) and posts OMBREL_MSG_REMOTE_KEY for each to the owning handle's window.
 //
-// The thread uses nothing of the library's tables. What it needs (its own reference to the
-// property interface, the stop flag, the window) it shares with its RemoteReader through a
+// The thread uses nothing of the library's tables: it holds a reference of its own to the
+// property interface, and shares the stop flag and the window with its RemoteReader through a
 // reference-counted link, so that a thread whose read the driver never gives back still finds
 // all of it alive when the read returns at last. The link's lock makes "stopped" final: no
 // key is posted once RequestStop has returned.
