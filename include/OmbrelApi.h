@@ -36,6 +36,8 @@ struct IBaseFilter;
 #define OMBREL_MSG_ATTACHED        0x401  // posted to the handle's window
 #define OMBREL_MSG_DETACHED        0x402  // posted to the handle's window
 #define OMBREL_MSG_DEVICES_CHANGED 0x403  // sent to general windows, wParam 0
+#define OMBREL_MSG_REMOTE_KEY      0x40A  // posted to the window of the handle that started
+                                          // the reader; lParam = key code (byte 0 * 256 + byte 1)
 
 // ---------------------------------------------------------------------------
 // Driver property set and its property numbers
@@ -385,5 +387,16 @@ OMBREL_API unsigned long OMBREL_CALL OB_GetFrontendStatus(unsigned long handle, 
 // else 0. OB_INVALID_PARAMETER when either pointer is null; on a failure neither
 // output is written.
 OMBREL_API unsigned long OMBREL_CALL OB_CheckTuningFlag(unsigned long handle, int* flag, LARGE_INTEGER* value);
+
+// ---------------------------------------------------------------------------
+// Remote control
+// ---------------------------------------------------------------------------
+// One reader per device, across all processes. Start: 0, 1 when a reader already runs for
+// the device in this process (or ended after a failed key read and was not stopped yet), 4
+// when another process runs it. Stop: 0, 1 when no reader runs or another handle started it.
+// Keys go to the window registered with OB_RegisterNotifications on the starting handle;
+// without one they are read and dropped. Closing the starting handle stops the reader.
+OMBREL_API unsigned long OMBREL_CALL OB_RemoteControl_Start(unsigned long handle);
+OMBREL_API unsigned long OMBREL_CALL OB_RemoteControl_Stop(unsigned long handle);
 
 #endif  // OMBRELAPI_H

@@ -206,4 +206,41 @@ LastRequest LastRequestOf(const std::string& id, unsigned property, Direction di
 // The simulated sky, one line per multiplex.
 std::vector<std::string> Sky();
 
+// ---------------------------------------------------------------------------
+// Remote control (get of property 26, set of property 27)
+// ---------------------------------------------------------------------------
+// A key press reaches a plugged box as a code of two bytes (RemoteKeymap.h names the
+// Talvex remote's keys). The box keeps up to 64 keys that no read has taken yet, in order,
+// and drops further ones; a read of property 26 takes the oldest or waits until one comes
+// or a cancel (set 27) releases it. Throws for an unknown or unplugged box.
+
+// Presses one key; false when the box's queue was full and the key was dropped.
+bool PressKey(const std::string& id, uint16_t code);
+// Presses the codes in order, `gapMs` apart. Returns how many were dropped.
+uint32_t PressKeys(const std::string& id, const std::vector<uint16_t>& codes, uint32_t gapMs = 0);
+// A held key, as a remote repeats it: the code at once and then every `intervalMs` (> 0)
+// until `durationMs` have passed. Returns how many were dropped.
+uint32_t HoldKey(const std::string& id, uint16_t code, uint32_t durationMs, uint32_t intervalMs);
+
+// Faults of the remote control, added to those already set; None clears them all.
+enum class KeyFault {
+    None,
+    FailNextRead,  // the next read of property 26 fails (E_FAIL), once
+    IgnoreCancel,  // cancels are answered S_OK and release nothing, until cleared
+};
+void InjectKeyFault(const std::string& id, KeyFault fault);
+
+struct RemoteStatus {
+    uint32_t queued = 0;            // pressed, not yet read
+    uint32_t waitingReads = 0;      // reads of property 26 waiting now, in any process
+    uint32_t pressed = 0;           // queued since the box was first plugged
+    uint32_t read = 0;              // handed to a read
+    uint32_t dropped = 0;           // lost to a full queue
+    uint32_t cancels = 0;           // cancels that came without buffers, as they must
+    uint32_t malformedCancels = 0;  // cancels with a buffer or a length (rejected)
+    uint32_t releasedReads = 0;     // reads that a cancel ended
+    bool cancelPending = false;     // a cancel that the next read will consume
+};
+RemoteStatus Remote(const std::string& id);
+
 }  // namespace tunersim

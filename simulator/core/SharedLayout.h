@@ -13,7 +13,7 @@
 namespace tunersim::layout {
 
 inline constexpr uint32_t kMagic = 0x4D495354;  // "TSIM"
-inline constexpr uint32_t kLayoutVersion = 4;
+inline constexpr uint32_t kLayoutVersion = 5;
 
 inline constexpr std::size_t kMaxDevices = 32;
 inline constexpr std::size_t kPropertySlots = 64;  // property numbers 0..63 are tracked
@@ -83,6 +83,27 @@ struct UpdateRun {
     uint32_t imagesReceived;
 };
 
+// The remote control of a box: keys pressed and not yet read, and the reads of property 26
+// that wait for them (in any process).
+inline constexpr std::size_t kKeyQueueLength = 64;
+
+struct RemoteState {
+    uint16_t keys[kKeyQueueLength];  // ring: the oldest at `head`
+    uint32_t head;
+    uint32_t queued;
+    uint32_t waitingReads;      // reads waiting now
+    uint32_t cancelGeneration;  // bumped by every cancel that takes effect
+    uint32_t cancelPending;     // 1: a cancel that the next read (or a waiting one) consumes
+    uint32_t failNextRead;      // fault: the next read fails
+    uint32_t ignoreCancel;      // fault: a cancel is answered S_OK and does nothing
+    uint32_t pressed;           // keys queued since plug-in
+    uint32_t read;              // keys handed to a read
+    uint32_t dropped;           // keys lost to a full queue
+    uint32_t cancels;           // well-formed cancels received
+    uint32_t malformedCancels;  // cancels with a buffer or a length (rejected)
+    uint32_t releasedReads;     // reads ended by a cancel
+};
+
 struct DeviceRecord {
     uint32_t used;
     uint32_t plugged;
@@ -107,6 +128,7 @@ struct DeviceRecord {
     UpdateScript script;                   // applies to the next run
     UpdateRun update;
     FrontEndState frontEnd;
+    RemoteState remote;
 };
 
 struct SharedState {

@@ -154,7 +154,7 @@ TEST_F(Tool, HelpExplainsEveryCommandAndDemoPlugsTheDemoSet) {
     for (const char* command :
          {"plug", "unplug", "replug", "remove", "list", "enum", "set-firmware", "set-ident",
           "set-driver", "fault", "clear-faults", "requests", "update-timing", "script-update",
-          "last-image", "broadcast", "reset", "demo"})
+          "last-image", "broadcast", "reset", "demo", "press", "hold", "keys", "remote", "remote-fault"})
         EXPECT_NE(help.output.find(std::string("  ") + command + " "), std::string::npos)
             << command;
     for (const auto& preset : tunersim::PresetNames())
