@@ -9,6 +9,8 @@ int RunList(const Invocation& invocation);
 int RunInfo(const Invocation& invocation);
 int RunUpdate(const Invocation& invocation);
 int RunWatch(const Invocation& invocation);
+int RunTune(const Invocation& invocation);
+int RunStatus(const Invocation& invocation);
 
 // Starts the library; on failure reports it. False then.
 bool StartLibraryOrReport();
