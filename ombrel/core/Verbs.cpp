@@ -35,8 +35,8 @@ constexpr OptionSpec kTuneOptions[] = {
     {"--bandwidth", "6|7|8", "terrestrial: channel bandwidth in MHz (8; ATSC 6)"},
     {"--guard", "G", "terrestrial: guard interval auto, 1/32, 1/16, 1/8 or 1/4 (auto)"},
     {"--mode", "M", "terrestrial: transmission mode auto, 2k or 8k (auto)"},
-    {"--modulation", "M", "auto, qpsk, 8psk (satellite), qam16, qam64 (DVB-T), 8vsb (ATSC) (auto)"},
-    {"--fec", "RATE", "code rate auto, 1/2, 2/3, 3/4, 5/6, 7/8; satellite also 3/5, 4/5, 8/9, 9/10"},
+    {"--modulation", "M", "auto, qpsk, 8psk (satellite), qam16, qam64 (DVB-T) or 8vsb (ATSC); auto by default"},
+    {"--fec", "RATE", "auto, 1/2, 2/3, 3/4, 5/6, 7/8, satellite also 3/5, 4/5, 8/9, 9/10; auto by default"},
     {"--pids", "LIST", "PIDs to pass on after the tune: 0x100,256,... or all (29 at most,\n"
                        "                      terrestrial 27)"},
     {"--family", "F", "satellite, terrestrial or atsc, for a tuner of a model ombrel does not know"},

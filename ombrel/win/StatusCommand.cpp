@@ -45,12 +45,11 @@ int RunStatus(const Invocation& invocation) {
         ReportUsageError(invocation.verb->name, error);
         return kExitUsage;
     }
-    if (!StartLibraryOrReport()) return kExitFailed;
     int exitCode = kExitOk;
-    const auto tuner = OpenSelectedTuner(invocation, exitCode);
+    const auto tuner = StartAndOpenSelectedTuner(invocation, exitCode);
     if (!tuner) return exitCode;
     const unsigned long handle = tuner->handle.get();
-    const std::string name = "tuner " + std::to_string(tuner->index) + " (" + tuner->line.model + ")";
+    const std::string name = TunerName(*tuner);
     if (arguments->follow) return Follow(handle, name, *arguments);
 
     const auto reading = ReadFrontEnd(handle);

@@ -69,12 +69,11 @@ int RunTune(const Invocation& invocation) {
         ReportUsageError(invocation.verb->name, error);
         return kExitUsage;
     }
-    if (!StartLibraryOrReport()) return kExitFailed;
     int exitCode = kExitOk;
-    const auto tuner = OpenSelectedTuner(invocation, exitCode);
+    const auto tuner = StartAndOpenSelectedTuner(invocation, exitCode);
     if (!tuner) return exitCode;
     const unsigned long handle = tuner->handle.get();
-    const std::string name = "tuner " + std::to_string(tuner->index) + " (" + tuner->line.model + ")";
+    const std::string name = TunerName(*tuner);
 
     PlanRefusal refusal;
     const auto plan = PlanTune(*arguments, TunerReception(tuner->line), name, refusal);

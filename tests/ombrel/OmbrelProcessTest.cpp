@@ -44,12 +44,7 @@ const std::map<std::string, std::string>& ModelNames() {
     return names;
 }
 
-JsonValue Json(const std::string& text) {
-    std::string error;
-    auto value = ParseJson(text, &error);
-    if (!value) throw std::runtime_error("not JSON (" + error + "): " + text);
-    return *value;
-}
+JsonValue Json(const std::string& text) { return ReadJson(text); }
 
 std::vector<int> ProgressPercents(const std::string& out) {
     std::vector<int> percents;

@@ -10,7 +10,6 @@
 
 using namespace ombrel_cli;
 using ombrel_test::JsonValue;
-using ombrel_test::ParseJson;
 
 namespace {
 
@@ -48,12 +47,7 @@ Planned Plan(std::vector<std::string> rest, Reception model) {
     return planned;
 }
 
-JsonValue Read(const std::string& text) {
-    std::string error;
-    const auto value = ParseJson(text, &error);
-    EXPECT_TRUE(value) << error << ": " << text;
-    return value.value_or(JsonValue{});
-}
+JsonValue Read(const std::string& text) { return ombrel_test::ReadJson(text); }
 
 FrontEndReading Locked() {
     FrontEndReading r;
