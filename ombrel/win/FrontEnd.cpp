@@ -28,8 +28,10 @@ static_assert(tuning::kIfMinKHz == OMBREL_QPSK_MIN_FREQUENCY && tuning::kIfMaxKH
 static_assert(tuning::kFlagBusy == OMBREL_TUNING_BUSY && tuning::kFlagLocked == OMBREL_TUNING_LOCKED &&
               tuning::kFlagNoSignal == OMBREL_TUNING_NO_SIGNAL);
 
-// How long a failed request waits for the library to notice that the tuner has gone.
-constexpr DWORD kDetachGraceMs = 1000;
+// How long a failed request waits for the library to notice that the tuner has gone:
+// the driver fails at once, the library learns of it when its rescan after the
+// device-change broadcast has run, which on a busy machine takes a while.
+constexpr DWORD kDetachGraceMs = 2000;
 constexpr DWORD kDetachCheckMs = 50;
 
 std::optional<std::string> Refused(const char* what, const char* function, unsigned long code) {
