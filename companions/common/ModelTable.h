@@ -1,9 +1,10 @@
-// The tuner models and which of them carry a Common Interface slot.
+// The tuner models, which of them carry a Common Interface slot, and what each receives.
 //
-// The companions need the slot information without asking the library for it (the
-// library keeps it private), so they look the model up themselves: by the three
+// The programs beside the library need this without asking the library for it (the
+// library keeps its table private), so they look the model up themselves: by the three
 // identification bytes of the firmware version record, or, when that record cannot
-// be read, by the model name that the library reports.
+// be read, by the model name that the library reports. The reception column follows
+// the table of tuning families in OmbrelApi.h.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +14,14 @@
 
 namespace companion {
 
+// Which tuning requests a model takes: satellite ones, terrestrial ones (DVB-T, or ATSC
+// through the same requests), or neither (cable and unknown models).
+enum class Reception { Satellite, Terrestrial, Atsc, Cable, Unknown };
+
 struct ModelInfo {
     std::string_view name;  // the library's device string for the model
     bool ciSlot = false;
+    Reception reception = Reception::Unknown;
 };
 
 // Identification bytes 0..2 of the firmware version record. Product lines other than

@@ -49,6 +49,13 @@ CiSlot CiSlotOf(const std::optional<Identification>& identification, std::string
     return CiSlot::Unknown;
 }
 
+Reception ReceptionOf(const std::optional<Identification>& identification, std::string_view modelName) {
+    const auto model = identification
+                           ? LookUpModel((*identification)[0], (*identification)[1], (*identification)[2])
+                           : LookUpModelByName(modelName);
+    return model ? model->reception : Reception::Unknown;
+}
+
 std::string RemoteRow(const TunerInfo& tuner) {
     if (!tuner.opened) {
         return std::string(kNotOpened);

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "ModelTable.h"
+
 namespace companion {
 
 enum class CiSlot { Present, Absent, Unknown };
@@ -40,6 +42,9 @@ using Identification = std::array<uint8_t, 3>;
 // The slot from the identification when it could be read, else from the model name.
 // A readable record of no known product line is no tuner of the family: no slot.
 CiSlot CiSlotOf(const std::optional<Identification>& identification, std::string_view modelName);
+
+// What the model receives, found the same way; Unknown for no model of the table.
+Reception ReceptionOf(const std::optional<Identification>& identification, std::string_view modelName);
 
 // List rows, fields separated by tabs (the list box has tab stops).
 std::string RemoteRow(const TunerInfo& tuner);

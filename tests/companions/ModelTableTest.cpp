@@ -77,6 +77,33 @@ TEST(CiSlot, NameDecidesWhenTheRecordIsUnreadable) {
     EXPECT_EQ(CiSlotOf(std::nullopt, "Unknown Device Type"), CiSlot::Unknown);
 }
 
+TEST(Reception, FollowsTheHeadersFamiliesByIdentificationThenByName) {
+    struct Case {
+        uint8_t line, model, revision;
+        Reception reception;
+    };
+    const Case cases[] = {
+        {1, 0x14, 1, Reception::Satellite},    {1, 0x24, 4, Reception::Satellite},
+        {1, 0x24, 0, Reception::Satellite},    {1, 0x28, 0, Reception::Satellite},
+        {1, 0x34, 4, Reception::Satellite},    {1, 0x34, 1, Reception::Satellite},
+        {10, 0x1F, 0, Reception::Satellite},   {10, 0x22, 0, Reception::Satellite},
+        {1, 0x25, 0, Reception::Terrestrial},  {1, 0x35, 1, Reception::Terrestrial},
+        {10, 0x20, 0, Reception::Terrestrial}, {10, 0x23, 0, Reception::Terrestrial},
+        {1, 0x37, 0, Reception::Atsc},         {10, 0x25, 0, Reception::Atsc},
+        {1, 0x26, 1, Reception::Cable},        {1, 0x36, 0, Reception::Cable},
+        {10, 0x21, 0, Reception::Cable},       {10, 0x24, 0, Reception::Cable},
+        {1, 0x99, 0, Reception::Unknown},      {2, 0x34, 4, Reception::Unknown},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ReceptionOf(Identification{c.line, c.model, c.revision}, "Talvex C/CI"), c.reception)
+            << int(c.line) << "/" << int(c.model);
+    }
+    EXPECT_EQ(ReceptionOf(std::nullopt, "Talvex T/CI"), Reception::Terrestrial);
+    EXPECT_EQ(ReceptionOf(std::nullopt, "Ombrel ATSC"), Reception::Atsc);
+    EXPECT_EQ(ReceptionOf(std::nullopt, "Unknown Device Type"), Reception::Unknown);
+    EXPECT_EQ(ReceptionOf(std::nullopt, "Error"), Reception::Unknown);
+}
+
 TunerInfo Tuner(std::string model, std::string guid, bool bda, CiSlot ci) {
     TunerInfo tuner;
     tuner.opened = true;
