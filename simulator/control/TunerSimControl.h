@@ -130,6 +130,10 @@ void BroadcastDeviceChange();
 // anything was plugged (and broadcast is true).
 void Reset(bool broadcast = true);
 
+// Undoes the simulator's installation: unplugs and forgets every box (as Reset does) and
+// removes the registration of the filter's COM class. The next Plug registers it again.
+void UnregisterFilter(bool broadcast = true);
+
 // ---------------------------------------------------------------------------
 // Firmware update (set of property 17, get of property 18)
 // ---------------------------------------------------------------------------
