@@ -308,6 +308,7 @@ void Reset(bool broadcast) {
 
 void UnregisterFilter(bool broadcast) {
     Reset(broadcast);
+    RemoveEmptyCategoryKeys();
     UnregisterFilterClass();
 }
 

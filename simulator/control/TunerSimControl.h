@@ -130,8 +130,9 @@ void BroadcastDeviceChange();
 // anything was plugged (and broadcast is true).
 void Reset(bool broadcast = true);
 
-// Undoes the simulator's installation: unplugs and forgets every box (as Reset does) and
-// removes the registration of the filter's COM class. The next Plug registers it again.
+// Undoes the simulator's installation: unplugs and forgets every box (as Reset does),
+// removes the category keys left empty and the registration of the filter's COM class.
+// The next Plug registers it again.
 void UnregisterFilter(bool broadcast = true);
 
 // ---------------------------------------------------------------------------
