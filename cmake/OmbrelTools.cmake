@@ -1,6 +1,6 @@
 # Host tools beside the cross compiler (Debian packages, see scripts/setup.sh):
-#   clang, lld-link, llvm-dlltool, llvm-readobj  the library's MSVC names, import library
-#                                                and the MSVC-mode client
+#   clang, lld-link, llvm-dlltool, llvm-readobj, llvm-nm  the library's MSVC names and
+#                                                import library, the MSVC-mode client, checks
 #   doxygen                                      the API reference
 #   makensis                                     the installer (CPack)
 function(ombrel_require_tool var package)
@@ -14,6 +14,7 @@ ombrel_require_tool(OMBREL_CLANG clang clang clang-14)
 ombrel_require_tool(OMBREL_LLD_LINK lld lld-link lld-link-14)
 ombrel_require_tool(OMBREL_DLLTOOL llvm llvm-dlltool llvm-dlltool-14)
 ombrel_require_tool(OMBREL_READOBJ llvm llvm-readobj llvm-readobj-14)
+ombrel_require_tool(OMBREL_NM llvm llvm-nm llvm-nm-14)
 ombrel_require_tool(OMBREL_DOXYGEN doxygen doxygen)
 ombrel_require_tool(OMBREL_MAKENSIS nsis makensis)
 

@@ -6,6 +6,74 @@
 // 32-bit numbers (never 0); texts are ANSI in the system code page.
 //
 // Self-contained: brings in <windows.h> itself.
+
+/**
+ * @file OmbrelApi.h
+ * @brief OmbrelApi: access to Talvex tuner boxes of both driver models (WDM capture
+ *        filter, or BDA network tuner with its receiver component).
+ *
+ * The library is a set of flat C++ functions, all named `OB_...`, each returning a code
+ * (#OB_SUCCESS and the other `OB_` codes) and never failing in any other way. They use the
+ * caller-cleans-stack convention and C++ linkage; OmbrelApi.dll exports every one both
+ * under the name that GNU compilers give it and under the name that Microsoft's compiler
+ * gives it, so programs of either toolchain link against it (`OmbrelApi.dll.a` or
+ * `OmbrelApi.lib`).
+ *
+ * @section calling_order Calling order
+ * 1. #OB_Initialize once (later calls return #OB_SUCCESS and do nothing). Before it the
+ *    device table is empty: counts are 0, every open fails and every handle is unknown.
+ * 2. Optionally register windows: #OB_RegisterGeneralNotifications for "the set of
+ *    tuners changed", #OB_RegisterNotifications per handle for "this tuner went / came
+ *    back".
+ * 3. Read a count (#OB_GetNumberOfDevices, #OB_GetNumberOfWDMDevices,
+ *    #OB_GetNumberOfBDADevices) and open handles by index from 0 to count - 1 with the
+ *    matching open function.
+ * 4. Use the handles with the per-device functions, then close each one with
+ *    #OB_CloseDeviceHandle.
+ *
+ * Every per-device function takes the handle first, looks it up, and returns
+ * #OB_INVALID_HANDLE without touching its other arguments when the handle is unknown
+ * (#OB_IsDeviceAttached returns 0 instead).
+ *
+ * @section threading Threads
+ * - Every function may be called from any thread. The library serialises its device
+ *   table: rescans, opens, closes and lookups behave as if they ran one after the other.
+ * - #OB_Initialize starts one window thread per process. It owns a hidden top-level
+ *   window, class and title "Ombrel_Api", and rescans the tuners whenever the system
+ *   broadcasts a device change (`WM_DEVICECHANGE`, whatever its event).
+ * - A rescan runs on the window thread (and once on the thread that calls
+ *   #OB_Initialize). It posts #OMBREL_MSG_ATTACHED and #OMBREL_MSG_DETACHED and then
+ *   *sends* #OMBREL_MSG_DEVICES_CHANGED, waiting until each general window has handled
+ *   it. The library holds no lock while it sends, so a window may call any export while
+ *   it handles the message (count, open and close devices); it must not wait for
+ *   another thread that is itself waiting for the library's window thread.
+ * - The rescans initialise COM on the thread that runs them (`CoInitialize`, a
+ *   single-threaded apartment, left as it is when the thread was initialised already),
+ *   so the thread that calls #OB_Initialize is initialised from then on. The library
+ *   never uninitialises it.
+ * - Driver requests run on the caller's thread; the driver may receive them while other
+ *   threads use the same device. Filters are bound on the thread that opens the handle
+ *   and then used from whichever thread calls.
+ *
+ * @section lifetime Lifetimes
+ * - A handle is valid from its open until #OB_CloseDeviceHandle, also across a detach
+ *   and return of its tuner (requests to a detached tuner fail with #OB_FAILED). Closing
+ *   it again returns #OB_INVALID_HANDLE.
+ * - Devices are never removed from the table while the library is loaded: a tuner that
+ *   goes stays known as detached, and the same entry is attached again when it comes
+ *   back.
+ * - #OB_GetFriendlyString and #OB_GetApiVersion give texts that stay valid while the
+ *   library is loaded. #OB_GetDirectShowFilter and #OB_GetReceiverDirectShowFilter lend
+ *   filters without adding a reference: valid until the handle is closed, never
+ *   released by the caller.
+ * - The string functions copy into buffers that the caller provides and whose size
+ *   they are not told: #OMBREL_GUID_STRING_SIZE, #OMBREL_DISPLAY_STRING_SIZE and
+ *   #OMBREL_DEVICE_STRING_SIZE bytes. Record pointers are not checked either: they
+ *   must point to a whole record.
+ * - Windows registered for general notifications stay registered while the library
+ *   is loaded; a window that no longer exists is skipped.
+ * - Unloading the library frees the device table; handles still open are abandoned.
+ */
 #ifndef OMBRELAPI_H
 #define OMBRELAPI_H
 
@@ -14,8 +82,10 @@
 #ifdef OMBREL_BUILDING_LIBRARY
 #define OMBREL_API __declspec(dllexport)
 #else
+/** Imports a function of OmbrelApi.dll (the library builds with `OMBREL_BUILDING_LIBRARY`). */
 #define OMBREL_API __declspec(dllimport)
 #endif
+/** The calling convention of every export: the caller cleans the stack. */
 #define OMBREL_CALL __cdecl
 
 struct IBaseFilter;
@@ -23,155 +93,317 @@ struct IBaseFilter;
 // ---------------------------------------------------------------------------
 // Return codes
 // ---------------------------------------------------------------------------
-#define OB_SUCCESS           0UL
-#define OB_FAILED            1UL
-#define OB_INVALID_HANDLE    2UL
-#define OB_INVALID_PARAMETER 3UL
-#define OB_IN_USE            4UL
-#define OB_NOT_SUPPORTED     5UL
+/** @name Return codes
+ *  The result of every export (32-bit unsigned). @{ */
+#define OB_SUCCESS           0UL  ///< The call did what it says.
+#define OB_FAILED            1UL  ///< The call failed: the driver refused or failed, a device could not be opened, an index was out of range.
+#define OB_INVALID_HANDLE    2UL  ///< The handle is unknown (never opened, or closed).
+#define OB_INVALID_PARAMETER 3UL  ///< An argument is outside what the function accepts.
+#define OB_IN_USE            4UL  ///< The device's resource is taken by another handle or process.
+#define OB_NOT_SUPPORTED     5UL  ///< The device does not have what the call asks for.
+/** @} */
 
 // ---------------------------------------------------------------------------
 // Window messages (wParam = device handle, lParam = 0, unless noted)
 // ---------------------------------------------------------------------------
-#define OMBREL_MSG_ATTACHED        0x401  // posted to the handle's window
-#define OMBREL_MSG_DETACHED        0x402  // posted to the handle's window
-#define OMBREL_MSG_DEVICES_CHANGED 0x403  // sent to general windows, wParam 0
+/** @name Device-change messages
+ *  Window messages of the library (in the range left to applications). @{ */
+/** The handle's tuner was detached and is found again. Posted to the window that
+ *  #OB_RegisterNotifications set for the handle; wParam = the handle, lParam = 0. */
+#define OMBREL_MSG_ATTACHED        0x401
+/** The handle's tuner is no longer found; the handle stays valid. Posted to the window
+ *  that #OB_RegisterNotifications set for the handle; wParam = the handle, lParam = 0. */
+#define OMBREL_MSG_DETACHED        0x402
+/** A rescan detached, re-attached or added at least one tuner. Sent (synchronously, from
+ *  the library's window thread) to every window of #OB_RegisterGeneralNotifications, once
+ *  per registration, after the per-handle messages of the same rescan were posted;
+ *  wParam = 0, lParam = 0. Counts and indexes may have changed: reopen by index. */
+#define OMBREL_MSG_DEVICES_CHANGED 0x403
+/** @} */
 
 // ---------------------------------------------------------------------------
 // Driver property set and its property numbers
 // ---------------------------------------------------------------------------
-// {AB132414-D060-11D0-8583-00C04FD9BAF3}
+/** @name Driver property set
+ *  The driver's vendor property set on the tuner filter (`IKsPropertySet`) and its
+ *  property numbers. The library makes every driver request through them; applications
+ *  need them only to talk to the driver directly through #OB_GetDirectShowFilter. @{ */
+/** Initialiser of the property set's GUID, {AB132414-D060-11D0-8583-00C04FD9BAF3}. */
 #define OMBREL_PROPSETID_INIT \
     {0xAB132414, 0xD060, 0x11D0, {0x85, 0x83, 0x00, 0xC0, 0x4F, 0xD9, 0xBA, 0xF3}}
 
-#define OMBREL_PROP_SELECT_MULTIPLEX_DVBS 0
-#define OMBREL_PROP_SELECT_PIDS_DVBS      2
-#define OMBREL_PROP_DRIVER_VERSION        4
-#define OMBREL_PROP_SELECT_MULTIPLEX_DVBT 5
-#define OMBREL_PROP_SELECT_PIDS_DVBT      6
-#define OMBREL_PROP_FRONTEND_STATUS       9
-#define OMBREL_PROP_SYSTEM_INFO           10
-#define OMBREL_PROP_FIRMWARE_VERSION      11
-#define OMBREL_PROP_LNB_CMD               12
-#define OMBREL_PROP_GET_LNB_PARAMETERS    13
-#define OMBREL_PROP_SET_LNB_PARAMETERS    14
-#define OMBREL_PROP_POWER_STATE           15
-#define OMBREL_PROP_AUTO_TUNE             16
-#define OMBREL_PROP_UPDATE_FIRMWARE       17
-#define OMBREL_PROP_UPDATE_STATUS         18
-#define OMBREL_PROP_CI_COMMAND            22
-#define OMBREL_PROP_CI_REQUEST            23
-#define OMBREL_PROP_BOARD_TEMPERATURE     24
-#define OMBREL_PROP_TUNE_QPSK             25
-#define OMBREL_PROP_REMOTE_KEY            26
-#define OMBREL_PROP_REMOTE_CANCEL         27
-#define OMBREL_PROP_CI_STATUS             28
-#define OMBREL_PROP_TUNING_FLAG           30
+#define OMBREL_PROP_SELECT_MULTIPLEX_DVBS 0  ///< Set: select a DVB-S multiplex.
+#define OMBREL_PROP_SELECT_PIDS_DVBS      2  ///< Set: PID filter, DVB-S.
+#define OMBREL_PROP_DRIVER_VERSION        4  ///< Get: driver version text (#OB_GetDriverVersion).
+#define OMBREL_PROP_SELECT_MULTIPLEX_DVBT 5  ///< Set: select a DVB-T multiplex.
+#define OMBREL_PROP_SELECT_PIDS_DVBT      6  ///< Set: PID filter, DVB-T.
+#define OMBREL_PROP_FRONTEND_STATUS       9  ///< Get: front-end status.
+#define OMBREL_PROP_SYSTEM_INFO           10  ///< Get: system information (#OB_GetSystemInfo).
+#define OMBREL_PROP_FIRMWARE_VERSION      11  ///< Get: firmware version record (#OB_GetFirmwareVersion).
+#define OMBREL_PROP_LNB_CMD               12  ///< Set: LNB command.
+#define OMBREL_PROP_GET_LNB_PARAMETERS    13  ///< Get: LNB parameters.
+#define OMBREL_PROP_SET_LNB_PARAMETERS    14  ///< Set: LNB parameters.
+#define OMBREL_PROP_POWER_STATE           15  ///< Power state.
+#define OMBREL_PROP_AUTO_TUNE             16  ///< Automatic tuning.
+#define OMBREL_PROP_UPDATE_FIRMWARE       17  ///< Set: firmware image (#OB_UpdateFirmware).
+#define OMBREL_PROP_UPDATE_STATUS         18  ///< Get: firmware update status (#OB_GetRomfluxStatus).
+#define OMBREL_PROP_CI_COMMAND            22  ///< Set: Common Interface command.
+#define OMBREL_PROP_CI_REQUEST            23  ///< Get: Common Interface request.
+#define OMBREL_PROP_BOARD_TEMPERATURE     24  ///< Get: board temperature (#OB_GetBoardTemperature).
+#define OMBREL_PROP_TUNE_QPSK             25  ///< Set: tune a QPSK carrier.
+#define OMBREL_PROP_REMOTE_KEY            26  ///< Get: next remote-control key.
+#define OMBREL_PROP_REMOTE_CANCEL         27  ///< Set: cancel a pending remote-control read.
+#define OMBREL_PROP_CI_STATUS             28  ///< Get: Common Interface status.
+#define OMBREL_PROP_TUNING_FLAG           30  ///< Get: tuning flag.
+/** @} */
 
 // ---------------------------------------------------------------------------
 // Records (packed, little-endian unless a field says otherwise)
 // ---------------------------------------------------------------------------
 #pragma pack(push, 1)
 
+/** The driver model through which a tuner was found (#OB_GetTunerType); 32 bits. */
 typedef enum OMBREL_TUNER_TYPE {
-    OMBREL_TUNER_TYPE_WDM = 0,  // found among the WDM capture filters
-    OMBREL_TUNER_TYPE_BDA = 1   // found among the BDA network-tuner filters
+    OMBREL_TUNER_TYPE_WDM = 0,  ///< Found among the WDM capture filters.
+    OMBREL_TUNER_TYPE_BDA = 1   ///< Found among the BDA network-tuner filters.
 } OMBREL_TUNER_TYPE;
 
-// The 64-bit device identifier that the display name spells, low word first.
+/** The 64-bit device identifier that the tuner's display name spells in hexadecimal,
+ *  low word first (#OB_GetGUID). 8 bytes. */
 typedef struct _OMBREL_GUID {
-    unsigned long GuidLow;
-    unsigned long GuidHigh;
+    unsigned long GuidLow;   ///< Low 32 bits of the identifier.
+    unsigned long GuidHigh;  ///< High 32 bits of the identifier.
 } OMBREL_GUID;
 
+/** The tuner's identification and firmware version, as the driver reports it
+ *  (#OB_GetFirmwareVersion). 8 bytes; bytes 0 to 2 identify the hardware. */
 typedef struct _OMBREL_FIRMWARE_VERSION {
-    unsigned char ProductLine;
-    unsigned char ModelCode;
-    unsigned char HardwareRevision;
-    unsigned char VersionMajor;
-    unsigned char VersionMinor;
-    unsigned char VersionPatch;
-    unsigned char BuildHigh;  // build number is big-endian: BuildHigh * 256 + BuildLow
-    unsigned char BuildLow;
+    unsigned char ProductLine;       ///< Product line (1 or 10 for known tuners).
+    unsigned char ModelCode;         ///< Model within the product line.
+    unsigned char HardwareRevision;  ///< Hardware revision.
+    unsigned char VersionMajor;      ///< Firmware version, first number.
+    unsigned char VersionMinor;      ///< Firmware version, second number.
+    unsigned char VersionPatch;      ///< Firmware version, third number.
+    unsigned char BuildHigh;  ///< Firmware build number, high byte. The build number is big-endian: BuildHigh * 256 + BuildLow.
+    unsigned char BuildLow;   ///< Firmware build number, low byte.
 } OMBREL_FIRMWARE_VERSION;
 
+/** The driver's version text (#OB_GetDriverVersion). 21 bytes. */
 typedef struct _OMBREL_DRIVER_VERSION {
-    char Version[21];  // NUL-terminated within the 21 bytes
+    char Version[21];  ///< NUL-terminated within the 21 bytes: at most 20 characters.
 } OMBREL_DRIVER_VERSION;
 
+/** System information of the tuner (#OB_GetSystemInfo), passed on as the driver gives it. 8 bytes. */
 typedef struct _OMBREL_SYSTEM_INFO {
-    unsigned char Data[8];
+    unsigned char Data[8];  ///< The driver's bytes, unchanged.
 } OMBREL_SYSTEM_INFO;
 
+/** The tuner's board temperature (#OB_GetBoardTemperature), passed on as the driver gives it. 4 bytes. */
 typedef struct _OMBREL_BOARD_TEMPERATURE {
-    unsigned char Data[4];
+    unsigned char Data[4];  ///< The driver's bytes, unchanged.
 } OMBREL_BOARD_TEMPERATURE;
 
+/** Progress of a firmware update, as the driver reports it (#OB_GetRomfluxStatus). 3 bytes.
+ *  A `State` of #OMBREL_UPDATE_STATE_FAILED or #OMBREL_UPDATE_STATE_FAILED_ALT means the
+ *  update failed, whatever `Progress` says; otherwise `Progress` 100 means it succeeded. */
 typedef struct _OMBREL_FIRMWARE_UPDATE_STATUS {
-    unsigned char Progress;   // percent, 100 = finished
-    unsigned char State;      // 8 or 10: failed, ErrorCode says why
-    unsigned char ErrorCode;
+    unsigned char Progress;   ///< Share of the update done, in percent: 0 to 100, 100 = finished.
+    unsigned char State;      ///< 8 or 10: the update failed and ErrorCode says why; any other value: it runs or has finished.
+    unsigned char ErrorCode;  ///< The reason of a failure (`OMBREL_UPDATE_ERROR_...`); meaningful when State is 8 or 10.
 } OMBREL_FIRMWARE_UPDATE_STATUS;
 
 #pragma pack(pop)
 
-#define OMBREL_UPDATE_STATE_FAILED     8
-#define OMBREL_UPDATE_STATE_FAILED_ALT 10
+/** @name Firmware update states and errors
+ *  Values of _OMBREL_FIRMWARE_UPDATE_STATUS::State and _OMBREL_FIRMWARE_UPDATE_STATUS::ErrorCode. Another error code
+ *  is a failure without a further reason. @{ */
+#define OMBREL_UPDATE_STATE_FAILED     8   ///< State: the update failed.
+#define OMBREL_UPDATE_STATE_FAILED_ALT 10  ///< State: the update failed (the driver's other failure state).
 
-#define OMBREL_UPDATE_ERROR_SECTIONS   2  // invalid max number of sections
-#define OMBREL_UPDATE_ERROR_COUNT      4  // invalid count value
-#define OMBREL_UPDATE_ERROR_CRC        5  // invalid crc value
-#define OMBREL_UPDATE_ERROR_HARDWARE   9  // invalid hardware version
+#define OMBREL_UPDATE_ERROR_SECTIONS   2  ///< Invalid max number of sections.
+#define OMBREL_UPDATE_ERROR_COUNT      4  ///< Invalid count value.
+#define OMBREL_UPDATE_ERROR_CRC        5  ///< Invalid crc value.
+#define OMBREL_UPDATE_ERROR_HARDWARE   9  ///< Invalid hardware version: the image is not for this tuner.
+/** @} */
 
-// Length of every firmware image that OB_UpdateFirmware sends.
+/** Length in bytes of every firmware image that #OB_UpdateFirmware sends. */
 #define OMBREL_IMAGE_SIZE 368754
 
-// Caller buffer sizes for the string exports.
-#define OMBREL_GUID_STRING_SIZE    17
-#define OMBREL_DISPLAY_STRING_SIZE 512
-#define OMBREL_DEVICE_STRING_SIZE  51
+/** @name Caller buffer sizes
+ *  Bytes that the caller provides for the string functions, terminating NUL included. @{ */
+#define OMBREL_GUID_STRING_SIZE    17   ///< For #OB_GetGUIDString.
+#define OMBREL_DISPLAY_STRING_SIZE 512  ///< For #OB_GetDisplayString.
+#define OMBREL_DEVICE_STRING_SIZE  51   ///< For #OB_GetDeviceString.
+/** @} */
 
 // ---------------------------------------------------------------------------
 // Frame, counting, opening, handles and strings
 // ---------------------------------------------------------------------------
+/** Starts the library once per process: starts its window thread (hidden window
+ *  "Ombrel_Api", device-change notifications) and scans the tuners, so that counts and
+ *  opens see them when it returns. Initialises COM on the calling thread.
+ *  @return #OB_SUCCESS, also at once for every later call; #OB_FAILED when the window
+ *          thread cannot be created (the library stays uninitialised, a later call
+ *          tries again). */
 OMBREL_API unsigned long OMBREL_CALL OB_Initialize();
+/** The library's version.
+ *  @return The library's own static text, for example "1.10.2"; valid while the library
+ *          is loaded, never null, available before #OB_Initialize. */
 OMBREL_API char* OMBREL_CALL OB_GetApiVersion();
 
+/** Counts the attached tuners of both driver models.
+ *  @param count Receives the number.
+ *  @return #OB_SUCCESS. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetNumberOfDevices(unsigned long* count);
+/** Counts the attached tuners found as WDM capture filters.
+ *  @param count Receives the number.
+ *  @return #OB_SUCCESS. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetNumberOfWDMDevices(unsigned long* count);
+/** Counts the attached tuners found as BDA network tuners.
+ *  @param count Receives the number.
+ *  @return #OB_SUCCESS. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetNumberOfBDADevices(unsigned long* count);
 
+/** Opens a handle on the index-th attached tuner (both driver models, in the order in
+ *  which the library first found them). Binds the tuner's filter and, for a BDA tuner,
+ *  its receiver component. Opening a tuner twice gives two handles.
+ *  @param index From 0 to #OB_GetNumberOfDevices - 1.
+ *  @param handle Receives the new handle; unchanged when the index is out of range, 0
+ *         when the tuner could not be bound.
+ *  @return #OB_SUCCESS, or #OB_FAILED (index out of range, or the tuner's filters could
+ *          not be bound). */
 OMBREL_API unsigned long OMBREL_CALL OB_OpenDeviceHandle(unsigned long index, unsigned long* handle);
+/** Opens a handle on the index-th attached WDM tuner, as #OB_OpenDeviceHandle does.
+ *  @param index From 0 to #OB_GetNumberOfWDMDevices - 1.
+ *  @param handle Receives the new handle (see #OB_OpenDeviceHandle).
+ *  @return #OB_SUCCESS or #OB_FAILED. */
 OMBREL_API unsigned long OMBREL_CALL OB_OpenWDMDeviceHandle(unsigned long index, unsigned long* handle);
+/** Opens a handle on the index-th attached BDA tuner, as #OB_OpenDeviceHandle does.
+ *  @param index From 0 to #OB_GetNumberOfBDADevices - 1.
+ *  @param handle Receives the new handle (see #OB_OpenDeviceHandle).
+ *  @return #OB_SUCCESS or #OB_FAILED. */
 OMBREL_API unsigned long OMBREL_CALL OB_OpenBDADeviceHandle(unsigned long index, unsigned long* handle);
+/** Closes a handle and releases the filters it holds; other handles on the same tuner
+ *  stay usable.
+ *  @param handle An open handle.
+ *  @return #OB_SUCCESS, or #OB_INVALID_HANDLE (unknown, already closed, or 0). */
 OMBREL_API unsigned long OMBREL_CALL OB_CloseDeviceHandle(unsigned long handle);
 
+/** Tells whether the handle's tuner is present now.
+ *  @param handle An open handle.
+ *  @return 1 when the tuner is attached; 0 when it is detached or the handle is unknown. */
 OMBREL_API int OMBREL_CALL OB_IsDeviceAttached(unsigned long handle);
+/** The driver model through which the handle's tuner was found.
+ *  @param handle An open handle.
+ *  @param type Receives #OMBREL_TUNER_TYPE_WDM or #OMBREL_TUNER_TYPE_BDA.
+ *  @return #OB_SUCCESS or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetTunerType(unsigned long handle, OMBREL_TUNER_TYPE* type);
+/** The tuner's subunit: the digit before the identifier in its display name.
+ *  @param handle An open handle.
+ *  @param id Receives the subunit number.
+ *  @return #OB_SUCCESS or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetSubunitID(unsigned long handle, unsigned int* id);
+/** The tuner's 64-bit identifier.
+ *  @param handle An open handle.
+ *  @param guid Receives the identifier as two 32-bit words.
+ *  @return #OB_SUCCESS or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetGUID(unsigned long handle, _OMBREL_GUID* guid);
+/** The tuner's identifier as text: 16 hexadecimal digits, its bytes in memory order
+ *  ("Error" when the display name holds no identifier).
+ *  @param handle An open handle.
+ *  @param buffer Receives the text with its NUL; #OMBREL_GUID_STRING_SIZE bytes.
+ *  @return #OB_SUCCESS or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetGUIDString(unsigned long handle, char* buffer);
+/** The display name of the tuner's filter moniker, which identifies the tuner.
+ *  @param handle An open handle.
+ *  @param buffer Receives the text with its NUL; #OMBREL_DISPLAY_STRING_SIZE bytes.
+ *  @return #OB_SUCCESS or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetDisplayString(unsigned long handle, char* buffer);
+/** The tuner's model name, for example "Talvex S2" ("Unknown Device Type" for an unknown
+ *  model of a known product line, "Error" when the tuner could not be identified).
+ *  @param handle An open handle.
+ *  @param buffer Receives the text with its NUL; #OMBREL_DEVICE_STRING_SIZE bytes.
+ *  @return #OB_SUCCESS or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetDeviceString(unsigned long handle, char* buffer);
+/** The friendly name of the tuner's filter, without copying it.
+ *  @param handle An open handle.
+ *  @param text Receives a pointer to the library's own text, valid while the library is
+ *         loaded; the caller must not change or free it.
+ *  @return #OB_SUCCESS or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetFriendlyString(unsigned long handle, char** text);
+/** The tuner filter that the handle holds (the WDM capture filter or the BDA network
+ *  tuner).
+ *  @param handle An open handle.
+ *  @param filter Receives the filter, lent without a reference of the caller's own: valid
+ *         until the handle is closed; the caller must not release it.
+ *  @return #OB_SUCCESS or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetDirectShowFilter(unsigned long handle, IBaseFilter** filter);
+/** The BDA receiver component that the handle holds.
+ *  @param handle An open handle.
+ *  @param filter Receives the filter, lent as by #OB_GetDirectShowFilter; null for a WDM
+ *         tuner.
+ *  @return #OB_SUCCESS for a BDA tuner, #OB_FAILED for a WDM tuner, or
+ *          #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetReceiverDirectShowFilter(unsigned long handle, IBaseFilter** filter);
 
 // ---------------------------------------------------------------------------
 // Device information and firmware update
 // ---------------------------------------------------------------------------
+/** Reads the tuner's identification and firmware version from the driver.
+ *  @param handle An open handle.
+ *  @param version Receives the record (8 bytes).
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver fails (also for a detached tuner; the
+ *          record may then be partly written), or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetFirmwareVersion(unsigned long handle, _OMBREL_FIRMWARE_VERSION* version);
+/** Reads the driver's version text.
+ *  @param handle An open handle.
+ *  @param version Receives the record (21 bytes).
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver fails, or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetDriverVersion(unsigned long handle, _OMBREL_DRIVER_VERSION* version);
+/** Reads the tuner's system information.
+ *  @param handle An open handle.
+ *  @param info Receives the record (8 bytes).
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver fails, or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetSystemInfo(unsigned long handle, _OMBREL_SYSTEM_INFO* info);
+/** Reads the tuner's board temperature.
+ *  @param handle An open handle.
+ *  @param temperature Receives the record (4 bytes).
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver fails, or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetBoardTemperature(unsigned long handle, _OMBREL_BOARD_TEMPERATURE* temperature);
+/** Hands a firmware image to the driver, which then programs the tuner on its own; follow
+ *  the update with #OB_GetRomfluxStatus. The call does not wait for the update and keeps
+ *  nothing of the image; calling it again sends the image again.
+ *  @param handle An open handle.
+ *  @param image The image: at least #OMBREL_IMAGE_SIZE readable bytes, of which exactly
+ *         #OMBREL_IMAGE_SIZE are sent.
+ *  @return #OB_SUCCESS when the driver accepted the image, #OB_FAILED when it refused it,
+ *          or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_UpdateFirmware(unsigned long handle, const unsigned char* image);
+/** Reads the status of the tuner's firmware update. Poll it (for example every 400 ms)
+ *  after #OB_UpdateFirmware until `State` reports a failure or `Progress` reaches 100.
+ *  @param handle An open handle.
+ *  @param status Receives the record (3 bytes).
+ *  @return #OB_SUCCESS; #OB_FAILED when the driver fails, which during an update means
+ *          the tuner is gone; or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetRomfluxStatus(unsigned long handle, _OMBREL_FIRMWARE_UPDATE_STATUS* status);
 
 // ---------------------------------------------------------------------------
 // Notifications
 // ---------------------------------------------------------------------------
+/** Registers a window for #OMBREL_MSG_DEVICES_CHANGED. A window registered twice
+ *  receives the message twice; nothing unregisters it.
+ *  @param window The window; not checked.
+ *  @return #OB_SUCCESS. */
 OMBREL_API unsigned long OMBREL_CALL OB_RegisterGeneralNotifications(HWND window);
+/** Sets the window that receives #OMBREL_MSG_ATTACHED and #OMBREL_MSG_DETACHED for the
+ *  handle, replacing an earlier one.
+ *  @param handle An open handle.
+ *  @param window The window.
+ *  @return #OB_SUCCESS or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_RegisterNotifications(unsigned long handle, HWND window);
+/** Stops the handle's messages: the handle has no window any more.
+ *  @param handle An open handle.
+ *  @return #OB_SUCCESS or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_UnregisterNotifications(unsigned long handle);
 
 #endif  // OMBRELAPI_H
