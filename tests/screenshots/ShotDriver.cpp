@@ -1,5 +1,6 @@
 // shotdriver: small steps that scripts/screenshots.sh strings together to put the
-// programs into the states it photographs. Each step waits with a bound and exits 0
+// programs into the states it photographs (the installer test uses it too, to see the
+// installed Romflux from outside). Each step waits with a bound and exits 0
 // on success, 1 when the state was not reached (with the reason on stderr), 2 on bad
 // arguments. A caption "-" stands for any caption, one ending in '*' for a prefix.
 //
@@ -7,6 +8,7 @@
 //   shotdriver destroy <class> <ms>                   WM_DESTROY to each window of the class, wait until gone
 //   shotdriver syscommand <class> <caption> <command>  post WM_SYSCOMMAND (decimal or 0x hex)
 //   shotdriver select <class> <caption> <id> <index>   choose a combo box line
+//   shotdriver lines <class> <caption> <id> <min> <ms> wait for at least min combo box lines, print them
 //   shotdriver click <class> <caption> <id>            click a button
 //   shotdriver progress <class> <caption> <id> <min> <ms>  wait until a progress bar reaches min
 //   shotdriver messagebox <caption> <ms>               wait for a message box with that caption
@@ -119,6 +121,20 @@ int Run(const std::vector<std::wstring>& args) {
                                          static_cast<int>(Number(args[4])))
                    ? kDone
                    : Fail(L"cannot select", args[4]);
+    }
+    if (step == L"lines" && n == 6) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        const HWND combo = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
+        if (!combo) {
+            return Fail(L"no such combo box", args[3]);
+        }
+        std::vector<std::wstring> lines;
+        const bool enough = uidriver::WaitUntil(
+            [&] { return (lines = uidriver::ComboLines(combo)).size() >= Number(args[4]); }, Number(args[5]));
+        for (const auto& line : lines) {
+            std::printf("%s\n", uidriver::Narrow(line).c_str());
+        }
+        return enough ? kDone : Fail(L"too few lines", args[4]);
     }
     if (step == L"click" && n == 4) {
         const HWND window = VisibleWindow(args[1], args[2]);

@@ -1,0 +1,136 @@
+#!/usr/bin/env bash
+# The end-user installer, as a user meets it, in a fresh Wine prefix of its own (the
+# tests' prefix is not touched): packed by CPack, installed silently with the simulator,
+# its files, registry entries and Start menu checked, the installed Romflux started and
+# seen listing the simulator's tuners, then uninstalled silently, after which the
+# prefix's files and registry must be as they were before the installation.
+#   installer.sh <build dir>
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+here="$(cd "$(dirname "$0")" && pwd)"
+work="$build/installer-test"
+driver="$build/bin/shotdriver.exe"
+
+say() { echo "installer: $*"; }
+fail() { echo "installer: FAILED: $*" >&2; exit 1; }
+
+rm -rf "$work"
+mkdir -p "$work"
+
+say "packing"
+cpack --config "$build/CPackConfig.cmake" -G NSIS -B "$work/package" >"$work/cpack.log" 2>&1 ||
+    fail "cpack (see $work/cpack.log)"
+setup="$(ls "$work"/package/*-setup.exe)"
+
+# A prefix of its own; no menu entries on the host for its Start menu.
+export OMBREL_BUILD="$build"
+export OMBREL_WINEPREFIX="$work/wineprefix"
+source "$here/../../scripts/wine-env.sh"
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+stop_prefix() { wineserver -k </dev/null >/dev/null 2>&1 || true; }
+trap stop_prefix EXIT
+say "making a fresh prefix"
+wine_prefix_init null
+wineserver -w
+
+drive_c="$WINEPREFIX/drive_c"
+instdir="$drive_c/Program Files/Talvex Romflux"
+menu="$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Talvex Romflux"
+run() { wine "$@" </dev/null; }
+
+# Files and registry of the prefix, to compare before and after, each after a restart:
+# an uninstaller removes the copy of itself that it runs from when Windows restarts.
+# Wine keeps the registry in these files once its server has ended; the key times
+# change, the keys must not.
+snapshot() {
+    wineserver -w
+    env -u DISPLAY wineboot -r </dev/null >/dev/null 2>&1
+    wineserver -w
+    # The uninstaller runs from a copy of itself in the user's Temp folder and lists the
+    # folder and the copy for deletion at restart, the folder first: the restart deletes
+    # the copy but not the folder, which was not yet empty. Such an empty folder is NSIS's
+    # own, not ours.
+    (cd "$drive_c" && find . ! -path './users/*/Temp/~nsu*.tmp' -o -path './users/*/Temp/~nsu*.tmp' ! -empty |
+        LC_ALL=C sort) >"$work/$1.files"
+    sed -e 's/^\(\[.*\]\) [0-9]*$/\1/' -e '/^#time=/d' -e '/^"DriverDateData"=/d' \
+        "$WINEPREFIX/system.reg" "$WINEPREFIX/user.reg" >"$work/$1.reg"
+}
+# What Wine itself changes once it has started its desktop and a console is in both.
+run start /wait cmd /c exit
+snapshot before
+
+say "installing silently with the simulator"
+run "$setup" /S /SIMULATOR || fail "the installer failed"
+wineserver -w
+
+# Exactly the shipped files: no test program, no import library.
+(cd "$instdir" && find . -type f | LC_ALL=C sort) >"$work/installed.files"
+cat >"$work/expected.files" <<'EOF'
+./Uninstall.exe
+./bin/OmbrelApi.dll
+./bin/Romflux.exe
+./bin/TalvexSimFilter.dll
+./bin/Tools/OmbrelApi.dll
+./bin/Tools/TalvexCI.exe
+./bin/Tools/TalvexRemote.exe
+./bin/TunerSimulator.txt
+./bin/tunersim.exe
+EOF
+if [ -f "$build/bin/ombrel.exe" ]; then echo ./bin/ombrel.exe >>"$work/expected.files"; fi
+LC_ALL=C sort -o "$work/expected.files" "$work/expected.files"
+diff -u "$work/expected.files" "$work/installed.files" || fail "installed files differ from the shipped set"
+for f in Romflux.exe OmbrelApi.dll Tools/OmbrelApi.dll TalvexSimFilter.dll tunersim.exe; do
+    if cmp -s "$instdir/bin/$f" "$build/bin/$f"; then fail "bin/$f was installed with its debugging information"; fi
+done
+
+for link in "Talvex Firmware Update.lnk" "Uninstall.lnk"; do
+    [ -f "$menu/$link" ] || fail "Start menu entry $link missing"
+done
+
+# query KEY VALUE: the value's data as reg.exe shows it ("" when there is none).
+query() {
+    local which=(/v "$2")
+    [ "$2" = "(Default)" ] && which=(/ve)
+    { run reg query "$1" "${which[@]}" 2>/dev/null || true; } | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Talvex Romflux'
+expect_value() {
+    local got
+    got="$(query "$1" "$2")"
+    [ "$got" = "$3" ] || fail "$1 $2 is \"$got\", expected \"$3\""
+}
+expect_value "$uninstall_key" DisplayName "Talvex Romflux"
+expect_value "$uninstall_key" DisplayVersion "3.0.2182.0"
+expect_value "$uninstall_key" Publisher "Talvex Systems GmbH"
+expect_value "$uninstall_key" UninstallString '"C:\Program Files\Talvex Romflux\Uninstall.exe"'
+expect_value 'HKCR\CLSID\{6C1F3A52-8E47-4B1D-9A35-2D7E0B94C618}\InprocServer32' "(Default)" \
+    'C:\Program Files\Talvex Romflux\bin\TalvexSimFilter.dll'
+
+say "starting the installed Romflux with the simulator's demo tuners"
+run "$instdir/bin/tunersim.exe" demo >"$work/demo.txt" || fail "tunersim demo"
+# One list line per tuner filter (WDM capture, BDA network tuner), named by its GUID:
+# the identifier's bytes in memory order, its digit pairs from last to first.
+mapfile -t tuners < <(tr -d '\r' <"$work/demo.txt" |
+    sed -n 's/.*[{]\(860BB310\|71985F48\)-.*#\([0-9a-f]\{16\}\)#.*/\2/p')
+[ "${#tuners[@]}" -ge 2 ] || fail "the demo set shows no tuners"
+(cd "$instdir/bin" && exec wine Romflux.exe </dev/null >/dev/null 2>&1) &
+romflux=$!
+dialog=("#32770" "Talvex Firmware Update")
+run "$driver" wait "${dialog[@]}" 60000 || fail "Romflux did not show its dialog"
+run "$driver" lines "${dialog[@]}" 1001 "${#tuners[@]}" 60000 | tr -d '\r' >"$work/lines.txt" ||
+    fail "Romflux listed fewer than ${#tuners[@]} tuners: $(cat "$work/lines.txt")"
+[ "$(wc -l <"$work/lines.txt")" -eq "${#tuners[@]}" ] || fail "Romflux listed: $(cat "$work/lines.txt")"
+for id in "${tuners[@]}"; do
+    guid="$(sed 's/\(..\)/\1 /g' <<<"$id" | tr ' ' '\n' | sed '/^$/d' | tac | tr -d '\n' | tr a-f A-F)"
+    grep -q "($guid)" "$work/lines.txt" || fail "Romflux does not list $guid: $(cat "$work/lines.txt")"
+done
+run "$driver" close "${dialog[@]}" || fail "cannot close Romflux"
+wait "$romflux" || true
+
+say "uninstalling silently"
+# The uninstaller runs on from a copy of itself; the prefix's server ends after it.
+run "$instdir/Uninstall.exe" /S || fail "the uninstaller failed"
+snapshot after
+diff -u "$work/before.files" "$work/after.files" || fail "files left behind or removed"
+diff -u "$work/before.reg" "$work/after.reg" || fail "registry entries left behind or removed"
+say "installed, ran and uninstalled without a trace"
