@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The end-user installer, as a user meets it, in a fresh Wine prefix of its own (the
 # tests' prefix is not touched): packed by CPack, installed silently with the simulator,
-# its files, registry entries and Start menu checked, the installed Romflux started and
+# its files, registry entries and Start menu checked (after a first silent install
+# without the simulator, which is off unless chosen), the installed Romflux started and
 # seen listing the simulator's tuners, then uninstalled silently, after which the
 # prefix's files and registry must be as they were before the installation.
 #   installer.sh <build dir>
@@ -59,7 +60,18 @@ snapshot() {
 run start /wait cmd /c exit
 snapshot before
 
-say "installing silently with the simulator"
+simulator_class='HKCR\CLSID\{6C1F3A52-8E47-4B1D-9A35-2D7E0B94C618}\InprocServer32'
+
+say "installing silently: the simulator is off unless chosen"
+run "$setup" /S || fail "the installer failed"
+wineserver -w
+[ -f "$instdir/bin/Romflux.exe" ] || fail "Romflux.exe not installed"
+[ ! -e "$instdir/bin/tunersim.exe" ] || fail "the simulator was installed without being chosen"
+if run reg query "$simulator_class" >/dev/null 2>&1; then
+    fail "the simulator's filter was registered without being chosen"
+fi
+
+say "installing again over it, with the simulator"
 run "$setup" /S /SIMULATOR || fail "the installer failed"
 wineserver -w
 
@@ -103,8 +115,7 @@ expect_value "$uninstall_key" DisplayName "Talvex Romflux"
 expect_value "$uninstall_key" DisplayVersion "3.0.2182.0"
 expect_value "$uninstall_key" Publisher "Talvex Systems GmbH"
 expect_value "$uninstall_key" UninstallString '"C:\Program Files\Talvex Romflux\Uninstall.exe"'
-expect_value 'HKCR\CLSID\{6C1F3A52-8E47-4B1D-9A35-2D7E0B94C618}\InprocServer32' "(Default)" \
-    'C:\Program Files\Talvex Romflux\bin\TalvexSimFilter.dll'
+expect_value "$simulator_class" "(Default)" 'C:\Program Files\Talvex Romflux\bin\TalvexSimFilter.dll'
 
 say "starting the installed Romflux with the simulator's demo tuners"
 run "$instdir/bin/tunersim.exe" demo >"$work/demo.txt" || fail "tunersim demo"
