@@ -7,21 +7,15 @@
 # prefix's files and registry must be as they were before the installation.
 #   installer.sh <build dir>
 set -euo pipefail
+name=installer
 build="$(cd "$1" && pwd)"
 here="$(cd "$(dirname "$0")" && pwd)"
-work="$build/installer-test"
+source "$here/common.sh"
 driver="$build/bin/shotdriver.exe"
 
-say() { echo "installer: $*"; }
-fail() { echo "installer: FAILED: $*" >&2; exit 1; }
-
-rm -rf "$work"
-mkdir -p "$work"
-
+fresh_work installer-test
 say "packing"
-cpack --config "$build/CPackConfig.cmake" -G NSIS -B "$work/package" >"$work/cpack.log" 2>&1 ||
-    fail "cpack (see $work/cpack.log)"
-setup="$(ls "$work"/package/*-setup.exe)"
+setup="$(pack NSIS)"
 
 # A prefix of its own; no menu entries on the host for its Start menu.
 export OMBREL_BUILD="$build"
@@ -119,8 +113,7 @@ expect_value "$simulator_class" "(Default)" 'C:\Program Files\Talvex Romflux\bin
 
 say "starting the installed Romflux with the simulator's demo tuners"
 run "$instdir/bin/tunersim.exe" demo >"$work/demo.txt" || fail "tunersim demo"
-# One list line per tuner filter (WDM capture, BDA network tuner), named by its GUID:
-# the identifier's bytes in memory order, its digit pairs from last to first.
+# One list line per tuner filter (WDM capture, BDA network tuner), named by its GUID.
 mapfile -t tuners < <(tr -d '\r' <"$work/demo.txt" |
     sed -n 's/.*[{]\(860BB310\|71985F48\)-.*#\([0-9a-f]\{16\}\)#.*/\2/p')
 [ "${#tuners[@]}" -ge 2 ] || fail "the demo set shows no tuners"
@@ -132,8 +125,8 @@ run "$driver" lines "${dialog[@]}" 1001 "${#tuners[@]}" 60000 | tr -d '\r' >"$wo
     fail "Romflux listed fewer than ${#tuners[@]} tuners: $(cat "$work/lines.txt")"
 [ "$(wc -l <"$work/lines.txt")" -eq "${#tuners[@]}" ] || fail "Romflux listed: $(cat "$work/lines.txt")"
 for id in "${tuners[@]}"; do
-    guid="$(sed 's/\(..\)/\1 /g' <<<"$id" | tr ' ' '\n' | sed '/^$/d' | tac | tr -d '\n' | tr a-f A-F)"
-    grep -q "($guid)" "$work/lines.txt" || fail "Romflux does not list $guid: $(cat "$work/lines.txt")"
+    text="$(guid "$id" | tr a-f A-F)"
+    grep -q "($text)" "$work/lines.txt" || fail "Romflux does not list $text: $(cat "$work/lines.txt")"
 done
 run "$driver" close "${dialog[@]}" || fail "cannot close Romflux"
 wait "$romflux" || true

@@ -5,24 +5,18 @@
 # against the simulator (a hot-plug heard, a firmware update followed to its end).
 #   sdk.sh <build dir> <llvm-nm>
 set -euo pipefail
+name=sdk
 build="$(cd "$1" && pwd)"
 nm="$2"
 here="$(cd "$(dirname "$0")" && pwd)"
+source "$here/common.sh"
 source_dir="$(cd "$here/../.." && pwd)"
-work="$build/sdk-test"
 run="$build/wine-run"
 tunersim="$build/bin/tunersim.exe"
 
-say() { echo "sdk: $*"; }
-fail() { echo "sdk: FAILED: $*" >&2; exit 1; }
-
-rm -rf "$work"
-mkdir -p "$work"
-
+fresh_work sdk-test
 say "packing and unpacking"
-cpack --config "$build/CPackConfig.cmake" -G ZIP -B "$work/package" >"$work/cpack.log" 2>&1 ||
-    fail "cpack (see $work/cpack.log)"
-zip="$(ls "$work"/package/*.zip)"
+zip="$(pack ZIP)"
 (cd "$work" && cmake -E tar xf "$zip")
 sdk="$work/$(basename "$zip" .zip)"
 [ -d "$sdk" ] || fail "the ZIP has no folder $(basename "$sdk")"
@@ -74,8 +68,6 @@ for f in ListTuners.exe UpdateFirmware.exe OmbrelApi.dll; do
 done
 cmp -s "$work/examples/OmbrelApi.dll" "$sdk/bin/OmbrelApi.dll" || fail "examples: not the SDK's DLL beside them"
 
-# guid ID: the GUID text that programs show for a display name's 16-digit identifier.
-guid() { sed 's/../& /g' <<<"$1" | tr ' ' '\n' | sed '/^$/d' | tac | tr -d '\n'; }
 # wait_for FILE TEXT: until the file holds the text (bounded).
 wait_for() {
     for _ in $(seq 600); do
