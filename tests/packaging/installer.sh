@@ -138,3 +138,6 @@ snapshot after
 diff -u "$work/before.files" "$work/after.files" || fail "files left behind or removed"
 diff -u "$work/before.reg" "$work/after.reg" || fail "registry entries left behind or removed"
 say "installed, ran and uninstalled without a trace"
+# The prefix takes some 700 MB; a failed run keeps it for a look.
+stop_prefix
+rm -rf "$WINEPREFIX"
