@@ -54,11 +54,14 @@ snapshot() {
 run start /wait cmd /c exit
 snapshot before
 
+# From here to the uninstall one server serves every program: a program started while
+# a short-lived server is ending can fail. Wine waits for each installer it starts.
+wine_server_start
+
 simulator_class='HKCR\CLSID\{6C1F3A52-8E47-4B1D-9A35-2D7E0B94C618}\InprocServer32'
 
 say "installing silently: the simulator is off unless chosen"
 run "$setup" /S || fail "the installer failed"
-wineserver -w
 [ -f "$instdir/bin/Romflux.exe" ] || fail "Romflux.exe not installed"
 [ ! -e "$instdir/bin/tunersim.exe" ] || fail "the simulator was installed without being chosen"
 if run reg query "$simulator_class" >/dev/null 2>&1; then
@@ -67,7 +70,6 @@ fi
 
 say "installing again over it, with the simulator"
 run "$setup" /S /SIMULATOR || fail "the installer failed"
-wineserver -w
 
 # Exactly the shipped files: no test program, no import library.
 (cd "$instdir" && find . -type f | LC_ALL=C sort) >"$work/installed.files"
@@ -132,7 +134,9 @@ run "$driver" close "${dialog[@]}" || fail "cannot close Romflux"
 wait "$romflux" || true
 
 say "uninstalling silently"
-# The uninstaller runs on from a copy of itself; the prefix's server ends after it.
+# The uninstaller runs on from a copy of itself; without a persistent server, the
+# prefix's server ends only after it (the snapshot waits for that).
+wine_server_stop
 run "$instdir/Uninstall.exe" /S || fail "the uninstaller failed"
 snapshot after
 diff -u "$work/before.files" "$work/after.files" || fail "files left behind or removed"
