@@ -54,6 +54,8 @@
  * - Driver requests run on the caller's thread; the driver may receive them while other
  *   threads use the same device. Filters are bound on the thread that opens the handle
  *   and then used from whichever thread calls.
+ * - Each running remote-control reader has a thread of its own, which waits in the
+ *   driver for keys and posts #OMBREL_MSG_REMOTE_KEY.
  *
  * @section lifetime Lifetimes
  * - A handle is valid from its open until #OB_CloseDeviceHandle, also across a detach
@@ -68,11 +70,16 @@
  *   released by the caller.
  * - The string functions copy into buffers that the caller provides and whose size
  *   they are not told: #OMBREL_GUID_STRING_SIZE, #OMBREL_DISPLAY_STRING_SIZE and
- *   #OMBREL_DEVICE_STRING_SIZE bytes. Record pointers are not checked either: they
- *   must point to a whole record.
+ *   #OMBREL_DEVICE_STRING_SIZE bytes. The record pointers of the device information
+ *   functions are not checked either: they must point to a whole record. The tuning
+ *   functions refuse a null record (#OB_INVALID_PARAMETER) but must otherwise get a
+ *   whole one too.
  * - Windows registered for general notifications stay registered while the library
  *   is loaded; a window that no longer exists is skipped.
- * - Unloading the library frees the device table; handles still open are abandoned.
+ * - A remote-control reader runs from #OB_RemoteControl_Start until
+ *   #OB_RemoteControl_Stop or the close of the handle that started it.
+ * - Unloading the library stops the remote-control readers still running and frees the
+ *   device table; handles still open are abandoned.
  */
 #ifndef OMBRELAPI_H
 #define OMBRELAPI_H
@@ -106,7 +113,7 @@ struct IBaseFilter;
 // ---------------------------------------------------------------------------
 // Window messages (wParam = device handle, lParam = 0, unless noted)
 // ---------------------------------------------------------------------------
-/** @name Device-change messages
+/** @name Window messages
  *  Window messages of the library (in the range left to applications). @{ */
 /** The handle's tuner was detached and is found again. Posted to the window that
  *  #OB_RegisterNotifications set for the handle; wParam = the handle, lParam = 0. */
@@ -119,6 +126,12 @@ struct IBaseFilter;
  *  per registration, after the per-handle messages of the same rescan were posted;
  *  wParam = 0, lParam = 0. Counts and indexes may have changed: reopen by index. */
 #define OMBREL_MSG_DEVICES_CHANGED 0x403
+/** A key of the remote control (see @ref remote_control). Posted by the device's reader,
+ *  from a thread of its own, to the window that #OB_RegisterNotifications set for the
+ *  handle that started the reader (#OB_RemoteControl_Start), one message per key in the
+ *  order received; wParam = that handle, lParam = the key code, byte 0 * 256 + byte 1 of
+ *  the driver's two bytes (0 to 65535). */
+#define OMBREL_MSG_REMOTE_KEY      0x40A
 /** @} */
 
 // ---------------------------------------------------------------------------
@@ -405,5 +418,362 @@ OMBREL_API unsigned long OMBREL_CALL OB_RegisterNotifications(unsigned long hand
  *  @param handle An open handle.
  *  @return #OB_SUCCESS or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_UnregisterNotifications(unsigned long handle);
+
+// ---------------------------------------------------------------------------
+// Tuning, PID filter and LNB
+// ---------------------------------------------------------------------------
+/** @file
+ *  @section tuning Tuning, PID filter and LNB
+ *  Each export of this section is one request to the driver: the library passes the
+ *  record on as it is and keeps no tuning state (neither the multiplex, the PIDs, the LNB
+ *  parameters nor the power state). #OB_FAILED means that the driver refused the request
+ *  (a value out of range, a request of the other reception family) or failed. A null
+ *  record pointer gives #OB_INVALID_PARAMETER, and nothing is sent. None of them needs
+ *  another call before it than the handle's open; they may be called in any order.
+ *
+ *  Which box tunes what follows from its model, that is from the identification bytes
+ *  (_OMBREL_FIRMWARE_VERSION::ProductLine, _OMBREL_FIRMWARE_VERSION::ModelCode) of the
+ *  firmware version record:
+ *
+ *  | Family | Product line 1 | Product line 10 |
+ *  |---|---|---|
+ *  | satellite (DVB-S/S2) | 0x14 Pellary SATV, 0x24 Nubrik S2 and S/CI, 0x28 Holtrim, 0x34 Talvex S2 and S/CI | 0x1F Ombrel DVB-S, 0x22 Ombrel DVB-S-CI |
+ *  | terrestrial (DVB-T) | 0x25 Nubrik T/CI, 0x35 Talvex T/CI | 0x20 Ombrel DVB-T, 0x23 Ombrel DVB-T-CI |
+ *  | terrestrial (ATSC) | 0x37 Talvex ATSC | 0x25 Ombrel ATSC |
+ *  | cable (DVB-C) | 0x26 Nubrik C/CI, 0x36 Talvex C/CI | 0x21 Ombrel DVB-C, 0x24 Ombrel DVB-C-CI |
+ *
+ *  Satellite boxes take #OB_SelectMultiplex_DVBS, #OB_SelectPids_DVBS, #OB_TuneQPSK,
+ *  #OB_SendLnbCmd, #OB_SetLNBParameter and #OB_GetLNBParameter. Terrestrial boxes (ATSC
+ *  ones too, with a 6 MHz bandwidth and #OMBREL_MODULATION_8VSB) take
+ *  #OB_SelectMultiplex_DVBT and #OB_SelectPids_DVBT. A box answers the requests of the
+ *  other family with a failure. Cable boxes and models outside the table take neither
+ *  family. Every box takes #OB_SetPowerState, #OB_SetAutoTune, #OB_GetFrontendStatus and
+ *  #OB_CheckTuningFlag.
+ *
+ *  A tune is accepted at once; the front end then needs a moment (a fraction of a
+ *  second) to settle. Poll #OB_CheckTuningFlag or #OB_GetFrontendStatus until the flag is
+ *  #OMBREL_TUNING_LOCKED or #OMBREL_TUNING_NO_SIGNAL. Changing the LNB parameters, sending
+ *  an LNB command or switching the power makes the front end settle again.
+ *
+ *  Nothing in the library orders these requests after a remote-control reader of the
+ *  same device: they reach the driver also while the reader waits there for a key
+ *  (@ref remote_control).
+ */
+
+/** @name Polarisation
+ *  Polarisation of a satellite carrier (_OMBREL_SELECT_MULTIPLEX_DVBS::Polarisation,
+ *  _OMBREL_TUNE_QPSK_PARAM::Polarisation). @{ */
+#define OMBREL_POLARISATION_HORIZONTAL 0  ///< Linear, horizontal: LNB supply 18 V.
+#define OMBREL_POLARISATION_VERTICAL   1  ///< Linear, vertical: LNB supply 13 V.
+#define OMBREL_POLARISATION_LEFT       2  ///< Circular, left: 18 V.
+#define OMBREL_POLARISATION_RIGHT      3  ///< Circular, right: 13 V.
+/** @} */
+
+/** @name Modulation
+ *  Modulation of a multiplex or carrier. Satellite: AUTO, QPSK, 8PSK. DVB-T: AUTO, QPSK,
+ *  QAM16, QAM64. ATSC: AUTO, 8VSB. @{ */
+#define OMBREL_MODULATION_AUTO  0  ///< The tuner finds it out.
+#define OMBREL_MODULATION_QPSK  1  ///< QPSK (satellite, DVB-T).
+#define OMBREL_MODULATION_8PSK  2  ///< 8PSK (satellite, DVB-S2).
+#define OMBREL_MODULATION_QAM16 3  ///< 16-QAM (DVB-T).
+#define OMBREL_MODULATION_QAM64 4  ///< 64-QAM (DVB-T).
+#define OMBREL_MODULATION_8VSB  5  ///< 8-VSB (ATSC).
+/** @} */
+
+/** @name Code rate
+ *  Inner code rate (FEC). DVB-T: AUTO to 7/8. @{ */
+#define OMBREL_FEC_AUTO 0  ///< The tuner finds it out.
+#define OMBREL_FEC_1_2  1  ///< 1/2.
+#define OMBREL_FEC_2_3  2  ///< 2/3.
+#define OMBREL_FEC_3_4  3  ///< 3/4.
+#define OMBREL_FEC_5_6  4  ///< 5/6.
+#define OMBREL_FEC_7_8  5  ///< 7/8.
+#define OMBREL_FEC_3_5  6  ///< 3/5 (satellite only).
+#define OMBREL_FEC_4_5  7  ///< 4/5 (satellite only).
+#define OMBREL_FEC_8_9  8  ///< 8/9 (satellite only).
+#define OMBREL_FEC_9_10 9  ///< 9/10 (satellite only).
+/** @} */
+
+/** @name Guard interval and transmission mode
+ *  Terrestrial guard interval (_OMBREL_SELECT_MULTIPLEX_DVBT::GuardInterval) and
+ *  transmission mode (_OMBREL_SELECT_MULTIPLEX_DVBT::TransmissionMode). @{ */
+#define OMBREL_GUARD_AUTO 0         ///< Guard interval: the tuner finds it out.
+#define OMBREL_GUARD_1_32 1         ///< Guard interval 1/32 of a symbol.
+#define OMBREL_GUARD_1_16 2         ///< Guard interval 1/16.
+#define OMBREL_GUARD_1_8  3         ///< Guard interval 1/8.
+#define OMBREL_GUARD_1_4  4         ///< Guard interval 1/4.
+#define OMBREL_TRANSMISSION_AUTO 0  ///< Transmission mode: the tuner finds it out.
+#define OMBREL_TRANSMISSION_2K   1  ///< 2k carriers.
+#define OMBREL_TRANSMISSION_8K   2  ///< 8k carriers.
+/** @} */
+
+/** @name 22 kHz tone and LNB supply
+ *  22 kHz tone (selects the LNB's high band) and LNB supply voltage
+ *  (_OMBREL_LNB_PARAMETERS, _OMBREL_TUNE_QPSK_PARAM::Tone22kHz). @{ */
+#define OMBREL_TONE_OFF  0         ///< Tone off: the low band.
+#define OMBREL_TONE_ON   1         ///< Tone on: the high band.
+#define OMBREL_TONE_AUTO 2         ///< LNB parameters only: on for the high band.
+#define OMBREL_LNB_VOLTAGE_OFF  0  ///< No LNB supply.
+#define OMBREL_LNB_VOLTAGE_13V  1  ///< 13 V, whatever the polarisation.
+#define OMBREL_LNB_VOLTAGE_18V  2  ///< 18 V, whatever the polarisation.
+#define OMBREL_LNB_VOLTAGE_AUTO 3  ///< By polarisation: 13 V vertical/right, 18 V horizontal/left.
+/** @} */
+
+/** @name Tone burst
+ *  Tone burst (mini DiSEqC) after an LNB command (_OMBREL_LNB_CMD::ToneBurst): satellite
+ *  A or B of a simple switch. @{ */
+#define OMBREL_TONE_BURST_NONE 0  ///< No tone burst.
+#define OMBREL_TONE_BURST_A    1  ///< Satellite A.
+#define OMBREL_TONE_BURST_B    2  ///< Satellite B.
+/** @} */
+
+/** @name Power state
+ *  Power state of the front end (#OB_SetPowerState). @{ */
+#define OMBREL_POWER_OFF 0  ///< Tuner and LNB supply off; the lock is lost.
+#define OMBREL_POWER_ON  1  ///< Tuner and LNB supply on.
+/** @} */
+
+/** @name Tuning flag
+ *  The tuning flag that #OB_CheckTuningFlag writes. @{ */
+#define OMBREL_TUNING_BUSY      0    ///< Settling, or nothing tuned since power-on.
+#define OMBREL_TUNING_LOCKED    1    ///< Locked on the multiplex of the last tune.
+#define OMBREL_TUNING_NO_SIGNAL (-1) ///< Settled without finding that multiplex.
+/** @} */
+
+/** @name PID lists and LNB commands
+ *  Sizes of the PID lists (_OMBREL_SELECT_PIDS_S, _OMBREL_SELECT_PIDS_DVBT) and of an
+ *  LNB command's message (_OMBREL_LNB_CMD). @{ */
+#define OMBREL_PID_ALL         0x2000  ///< In a PID list: pass the whole transport stream.
+#define OMBREL_MAX_PIDS_DVBS   29      ///< Entries of a satellite PID list.
+#define OMBREL_MAX_PIDS_DVBT   27      ///< Entries of a terrestrial PID list.
+#define OMBREL_DISEQC_MAX_MESSAGE 16   ///< Bytes of an LNB command's DiSEqC message at most.
+/** @} */
+
+/** @name QPSK frequency band
+ *  The frequency band that #OB_TuneQPSK accepts (satellite intermediate frequency, kHz),
+ *  both ends included. @{ */
+#define OMBREL_QPSK_MIN_FREQUENCY 950000UL   ///< Lowest intermediate frequency, 950 MHz.
+#define OMBREL_QPSK_MAX_FREQUENCY 2150000UL  ///< Highest intermediate frequency, 2150 MHz.
+/** @} */
+
+#pragma pack(push, 1)
+
+/** A satellite multiplex by its downlink frequency (#OB_SelectMultiplex_DVBS; 12 bytes,
+ *  property 0). The driver works out the intermediate frequency, the 22 kHz tone and the
+ *  LNB voltage from the LNB parameters (#OB_SetLNBParameter); the dish input is whatever
+ *  the last LNB command selected. */
+typedef struct _OMBREL_SELECT_MULTIPLEX_DVBS {
+    unsigned long Frequency;     ///< Downlink frequency in kHz, e.g. 11362000.
+    unsigned long SymbolRate;    ///< Kilosymbols per second, 1000..45000, e.g. 22000.
+    unsigned char Polarisation;  ///< `OMBREL_POLARISATION_...`
+    unsigned char Modulation;    ///< #OMBREL_MODULATION_AUTO, #OMBREL_MODULATION_QPSK or #OMBREL_MODULATION_8PSK.
+    unsigned char Fec;           ///< `OMBREL_FEC_...`
+    unsigned char Reserved;      ///< 0.
+} OMBREL_SELECT_MULTIPLEX_DVBS;
+
+/** A terrestrial multiplex (#OB_SelectMultiplex_DVBT; 12 bytes, property 5). AUTO values
+ *  let the tuner find out. */
+typedef struct _OMBREL_SELECT_MULTIPLEX_DVBT {
+    unsigned long Frequency;         ///< Centre frequency in kHz, 47000..862000, e.g. 474000.
+    unsigned char Bandwidth;         ///< Channel bandwidth in MHz: 6, 7 or 8.
+    unsigned char Modulation;        ///< `OMBREL_MODULATION_...`
+    unsigned char Fec;               ///< `OMBREL_FEC_...` (high-priority stream).
+    unsigned char GuardInterval;     ///< `OMBREL_GUARD_...`
+    unsigned char TransmissionMode;  ///< `OMBREL_TRANSMISSION_...`
+    unsigned char Reserved[3];       ///< 0.
+} OMBREL_SELECT_MULTIPLEX_DVBT;
+
+/** The packet identifiers that a satellite tuner passes on (#OB_SelectPids_DVBS; 60
+ *  bytes, property 2). The list replaces the previous one; PidCount 0 passes nothing. */
+typedef struct _OMBREL_SELECT_PIDS_S {
+    unsigned short PidCount;                    ///< Entries of Pids in use, 0..29.
+    unsigned short Pids[OMBREL_MAX_PIDS_DVBS];  ///< 0..0x1FFF, or #OMBREL_PID_ALL.
+} OMBREL_SELECT_PIDS_S;
+
+/** The same for a terrestrial box (#OB_SelectPids_DVBT; 56 bytes, property 6). */
+typedef struct _OMBREL_SELECT_PIDS_DVBT {
+    unsigned short PidCount;                    ///< Entries of Pids in use, 0..27.
+    unsigned short Pids[OMBREL_MAX_PIDS_DVBT];  ///< 0..0x1FFF, or #OMBREL_PID_ALL.
+} OMBREL_SELECT_PIDS_DVBT;
+
+/** A satellite carrier by its intermediate frequency (#OB_TuneQPSK; 12 bytes, property
+ *  25). The record itself sets the LNB voltage (by polarisation) and the tone; the LNB
+ *  parameters are not used. */
+typedef struct _OMBREL_TUNE_QPSK_PARAM {
+    unsigned long Frequency;     ///< Intermediate frequency in kHz, 950000..2150000; the
+                                 ///< library sends nothing for a value outside.
+    unsigned long SymbolRate;    ///< Kilosymbols per second, 1000..45000.
+    unsigned char Polarisation;  ///< `OMBREL_POLARISATION_...`
+    unsigned char Modulation;    ///< #OMBREL_MODULATION_AUTO, #OMBREL_MODULATION_QPSK or #OMBREL_MODULATION_8PSK.
+    unsigned char Fec;           ///< `OMBREL_FEC_...`
+    unsigned char Tone22kHz;     ///< #OMBREL_TONE_OFF (low band) or #OMBREL_TONE_ON (high band).
+} OMBREL_TUNE_QPSK_PARAM;
+
+/** A command to the LNB and the switches in front of it (#OB_SendLnbCmd; 25 bytes,
+ *  property 12): a DiSEqC message, then an optional tone burst. Example, DiSEqC 1.0
+ *  committed switch to input B (satellite 2): MessageLength 4, Message E0 10 38 F4 (data
+ *  F0 + 4 * input). */
+typedef struct _OMBREL_LNB_CMD {
+    unsigned char MessageLength;                       ///< Bytes of Message to send, 0..16.
+    unsigned char Message[OMBREL_DISEQC_MAX_MESSAGE];  ///< Framing, address, command, data.
+    unsigned char ToneBurst;                           ///< `OMBREL_TONE_BURST_...`
+    unsigned char Reserved[7];                         ///< 0.
+} OMBREL_LNB_CMD;
+
+/** How the driver drives the LNB when it selects a satellite multiplex by its downlink
+ *  frequency (#OB_SetLNBParameter, #OB_GetLNBParameter; 42 bytes, property 14 to set, 13
+ *  to read back; read back unchanged). A universal LNB: 9750000, 10600000, 11700000,
+ *  #OMBREL_TONE_AUTO, #OMBREL_LNB_VOLTAGE_AUTO (what a box starts with). */
+typedef struct _OMBREL_LNB_PARAMETERS {
+    unsigned long LofLow;           ///< Low-band local oscillator in kHz.
+    unsigned long LofHigh;          ///< High-band local oscillator in kHz; 0: single band.
+    unsigned long SwitchFrequency;  ///< Downlink frequency in kHz from which the high band is used.
+    unsigned char Tone22kHz;        ///< `OMBREL_TONE_...`
+    unsigned char Voltage;          ///< `OMBREL_LNB_VOLTAGE_...`
+    unsigned char Reserved[28];     ///< Kept and returned by the driver; 0.
+} OMBREL_LNB_PARAMETERS;
+
+/** The front end's state now (#OB_GetFrontendStatus; 28 bytes, property 9). */
+typedef struct _OMBREL_FRONTEND_STATUS {
+    unsigned long Locked;             ///< 1: demodulator locked on the tuned multiplex.
+    unsigned long CarrierPresent;     ///< 1: a carrier at the tuned frequency.
+    unsigned long SignalStrength;     ///< Percent, 0..100.
+    unsigned long SignalQuality;      ///< Percent, 0..100; 0 without lock.
+    unsigned long BitErrorRate;       ///< Bit errors per 10^8 bits before correction; 0 without lock.
+    unsigned long UncorrectedBlocks;  ///< Blocks the error correction lost since the lock.
+    unsigned long SignalToNoise;      ///< In 0.1 dB; 0 without a carrier.
+} OMBREL_FRONTEND_STATUS;
+
+#pragma pack(pop)
+
+/** Selects a satellite multiplex by its downlink frequency, with the LNB parameters in
+ *  force (satellite boxes, see @ref tuning).
+ *  @param handle An open handle.
+ *  @param multiplex The multiplex (12 bytes), sent unchanged.
+ *  @return #OB_SUCCESS when the driver accepted the tune, #OB_FAILED when it refused it,
+ *          #OB_INVALID_PARAMETER for a null record, or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_SelectMultiplex_DVBS(unsigned long handle, _OMBREL_SELECT_MULTIPLEX_DVBS* multiplex);
+/** Selects a terrestrial multiplex (terrestrial boxes, DVB-T and ATSC; see @ref tuning).
+ *  @param handle An open handle.
+ *  @param multiplex The multiplex (12 bytes), sent unchanged.
+ *  @return #OB_SUCCESS when the driver accepted the tune, #OB_FAILED when it refused it,
+ *          #OB_INVALID_PARAMETER for a null record, or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_SelectMultiplex_DVBT(unsigned long handle, _OMBREL_SELECT_MULTIPLEX_DVBT* multiplex);
+/** Sets the packet identifiers that a satellite tuner passes on, replacing the previous
+ *  list.
+ *  @param handle An open handle.
+ *  @param pids The list (60 bytes), sent unchanged.
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed,
+ *          #OB_INVALID_PARAMETER for a null record, or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_SelectPids_DVBS(unsigned long handle, _OMBREL_SELECT_PIDS_S* pids);
+/** Sets the packet identifiers that a terrestrial tuner passes on, replacing the
+ *  previous list.
+ *  @param handle An open handle.
+ *  @param pids The list (56 bytes), sent unchanged.
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed,
+ *          #OB_INVALID_PARAMETER for a null record, or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_SelectPids_DVBT(unsigned long handle, _OMBREL_SELECT_PIDS_DVBT* pids);
+/** Tunes a satellite carrier by its intermediate frequency; the record sets the LNB
+ *  voltage and the tone itself.
+ *  @param handle An open handle.
+ *  @param parameters The carrier (12 bytes), sent unchanged.
+ *  @return #OB_SUCCESS when the driver accepted the tune, and also without contacting the
+ *          driver when the frequency lies outside
+ *          #OMBREL_QPSK_MIN_FREQUENCY..#OMBREL_QPSK_MAX_FREQUENCY; #OB_FAILED when the
+ *          driver refused or failed; #OB_INVALID_PARAMETER for a null record; or
+ *          #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_TuneQPSK(unsigned long handle, _OMBREL_TUNE_QPSK_PARAM* parameters);
+/** Sends a command to the LNB and the switches in front of it (a DiSEqC message, then an
+ *  optional tone burst); the front end settles again.
+ *  @param handle An open handle.
+ *  @param command The command (25 bytes), sent unchanged.
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed,
+ *          #OB_INVALID_PARAMETER for a null record, or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_SendLnbCmd(unsigned long handle, _OMBREL_LNB_CMD* command);
+/** Sets how the driver drives the LNB for the tunes by downlink frequency
+ *  (#OB_SelectMultiplex_DVBS); the front end settles again.
+ *  @param handle An open handle.
+ *  @param parameters The parameters (42 bytes), sent unchanged.
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed,
+ *          #OB_INVALID_PARAMETER for a null record, or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_SetLNBParameter(unsigned long handle, _OMBREL_LNB_PARAMETERS* parameters);
+/** Reads the LNB parameters back from the driver, as #OB_SetLNBParameter last set them.
+ *  @param handle An open handle.
+ *  @param parameters Receives the parameters (42 bytes).
+ *  @return #OB_SUCCESS; #OB_FAILED when the driver refused or failed (the record may then
+ *          be untouched or partly written); #OB_INVALID_PARAMETER for a null record; or
+ *          #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_GetLNBParameter(unsigned long handle, _OMBREL_LNB_PARAMETERS* parameters);
+/** Switches the front end's power. The byte goes to the driver unchanged
+ *  (`OMBREL_POWER_...`); the front end settles again.
+ *  @param handle An open handle.
+ *  @param state #OMBREL_POWER_OFF or #OMBREL_POWER_ON; the library does not limit it.
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed, or
+ *          #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_SetPowerState(unsigned long handle, unsigned char state);
+/** Turns automatic tuning on or off: with it on (what a box starts with), the front end
+ *  tunes the last multiplex again by itself when the power comes back.
+ *  @param handle An open handle.
+ *  @param flag Any non-zero flag turns it on (the driver receives the byte 1), 0 turns it
+ *         off.
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed, or
+ *          #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_SetAutoTune(unsigned long handle, int flag);
+/** Reads the front end's state now: lock, carrier and signal figures.
+ *  @param handle An open handle.
+ *  @param status Receives the record (28 bytes).
+ *  @return #OB_SUCCESS; #OB_FAILED when the driver refused or failed (the record may then
+ *          be untouched or partly written); #OB_INVALID_PARAMETER for a null record; or
+ *          #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_GetFrontendStatus(unsigned long handle, _OMBREL_FRONTEND_STATUS* status);
+/** Reads the tuning flag: whether the last tune has settled, and on what.
+ *  @param handle An open handle.
+ *  @param flag Receives the tuning flag (`OMBREL_TUNING_...`).
+ *  @param value Receives, with a lock, the frequency of the carrier found in Hz
+ *         (satellite: downlink frequency; terrestrial: centre frequency), else 0.
+ *  @return #OB_SUCCESS; #OB_FAILED when the driver refused or failed, and then neither
+ *          output is written; #OB_INVALID_PARAMETER when either pointer is null; or
+ *          #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CheckTuningFlag(unsigned long handle, int* flag, LARGE_INTEGER* value);
+
+// ---------------------------------------------------------------------------
+// Remote control
+// ---------------------------------------------------------------------------
+/** @file
+ *  @section remote_control Remote control
+ *  The boxes receive the keys of their remote control. A reader, started with
+ *  #OB_RemoteControl_Start, reads them from the driver on a thread of its own and posts
+ *  one #OMBREL_MSG_REMOTE_KEY per key to the window registered with
+ *  #OB_RegisterNotifications on the starting handle; without one they are read and
+ *  dropped. Registering another window on that handle while the reader runs sends the
+ *  next keys there. Any model may be started.
+ *
+ *  One reader per device, across all processes: a second start fails while one runs,
+ *  whichever handle or process started it. The reader runs until #OB_RemoteControl_Stop
+ *  through the starting handle, until that handle is closed (closing it stops the reader)
+ *  or until the library is unloaded. A process that ends with a reader running does not
+ *  block the device: the next start takes it over.
+ *
+ *  When the driver fails a key read, the reader ends silently (no message tells the
+ *  window) but still counts as running: starts return #OB_FAILED until
+ *  #OB_RemoteControl_Stop, which then returns #OB_SUCCESS at once.
+ */
+
+/** Starts the device's remote-control reader, owned by this handle.
+ *  @param handle An open handle; its window (#OB_RegisterNotifications) receives the keys.
+ *  @return #OB_SUCCESS, the reader runs; #OB_FAILED when a reader already runs for the
+ *          device in this process (or ended after a failed key read and was not stopped
+ *          yet), through this or another handle, or when its thread could not be started
+ *          (nothing changes then); #OB_IN_USE when another process runs it; or
+ *          #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_RemoteControl_Start(unsigned long handle);
+/** Stops the device's remote-control reader: cancels the key read that waits in the
+ *  driver and waits for the reader to end (a driver that does not release the read gets
+ *  a few seconds, then the reader is left to end by itself). No key is posted once it
+ *  has returned, and the device is free for a start from any process.
+ *  @param handle The handle that started the reader.
+ *  @return #OB_SUCCESS, the reader has ended; #OB_FAILED when no reader runs or another
+ *          handle started it (that reader goes on); or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_RemoteControl_Stop(unsigned long handle);
 
 #endif  // OMBRELAPI_H

@@ -249,10 +249,13 @@ unsigned long DeviceTable::OpenByIndex(KindFilter filter, unsigned long index, u
 
 unsigned long DeviceTable::Close(unsigned long handle) {
     std::unique_ptr<HandleRecord> released;
+    std::optional<PendingStop> readerStop;
     {
         std::lock_guard guard(lock_);
         auto found = byHandle_.find(static_cast<std::uint32_t>(handle));
         if (found == byHandle_.end()) return OB_INVALID_HANDLE;
+        // A reader started through this handle is stopped first, as its stop would.
+        readerStop = found->second.entry->remote.BeginStop(static_cast<std::uint32_t>(handle));
         auto& handles = found->second.entry->handles;
         auto it = std::find_if(handles.begin(), handles.end(),
                                [&](const auto& r) { return r.get() == found->second.record; });
@@ -260,6 +263,7 @@ unsigned long DeviceTable::Close(unsigned long handle) {
         handles.erase(it);
         byHandle_.erase(found);
     }
+    if (readerStop) readerStop->Finish();  // waits for the thread: outside the lock
     // The interfaces are released here, outside the lock; calls still running on
     // this handle hold references of their own.
     released.reset();

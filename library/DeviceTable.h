@@ -4,11 +4,13 @@
 // (enumerating categories, binding filters, driver requests) runs outside it:
 // enumeration and identification before a merge, binding before a new handle is
 // added, and driver requests on a COM reference taken under the lock so that a
-// concurrent close cannot free the interface a call is using.
+// concurrent close cannot free the interface a call is using. An entry's remote-control
+// state has a lock of its own, taken after this one (RemoteControl.h).
 #pragma once
 
 #include "Discovery.h"
 #include "DisplayName.h"
+#include "RemoteControl.h"
 
 #include <OmbrelApi.h>
 
@@ -48,6 +50,7 @@ struct DeviceEntry {
     int subunitId = kNoSubunit;
     bool ciCapable = false;
     std::vector<std::unique_ptr<HandleRecord>> handles;  // in opening order
+    RemoteControl remote;  // last: a running reader is stopped before the handles go
 };
 
 using EntryList = std::vector<std::unique_ptr<DeviceEntry>>;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/screenshots/ on a private virtual display (Xvfb), in a
 # Wine prefix of its own that draws real windows (not the tests' headless prefix):
-#   talvex-remote.png, talvex-ci.png         the companion programs with the demo tuners
+#   talvex-remote.png, talvex-ci.png         the companion programs with the demo tuners (the
+#                                            remote's with a tuner chosen and keys pressed)
 #   romflux-main.png, romflux-about.png,     Romflux's dialog, its About box, a firmware
 #   romflux-progress.png, romflux-success.png update under way and its success message
 # The Romflux pictures are taken once bin/Romflux.exe is built. Safe to run again: the
@@ -89,6 +90,12 @@ for companion in "TalvexRemote:Talvex Remote Control:talvex-remote" "TalvexCI:Ta
     (cd "$bin/Tools" && exec wine "$exe.exe" </dev/null >/dev/null 2>&1) &
     started=$!
     drive wait "$class" - 20000 || die "$exe did not show its window"
+    if [ "$exe" = TalvexRemote ]; then
+        # The first demo box (its GUID is its id's bytes reversed), then a few keys of its remote.
+        drive pick "$class" - 100 0100e5d4c3b2a100 20000 || die "$exe does not list the demo box"
+        wine "$bin/tunersim.exe" press 00a1b2c3d4e50001 1 2 ok vol+ menu 0x1234 --gap 50 </dev/null >/dev/null
+        drive lines "$class" - 201 6 20000 >/dev/null || die "$exe did not show the keys"
+    fi
     shoot "$name" "$class" -
     drive destroy "$class" 10000 || die "$exe did not end on WM_DESTROY"
     wait "$started" || true

@@ -5,7 +5,7 @@ set -euo pipefail
 
 # clang, lld and llvm: the library's MSVC names and import library; doxygen: the API
 # reference; nsis: the installer.
-packages=(mingw-w64 wine64 wine xvfb xauth x11-apps x11-utils imagemagick fonts-wine cmake ninja-build googletest
+packages=(mingw-w64 g++ wine64 wine xvfb xauth x11-apps x11-utils imagemagick fonts-wine cmake ninja-build googletest
           clang lld llvm doxygen nsis)
 
 missing=()

@@ -62,6 +62,7 @@ private:
     void Layout();
     void ShowTuners();
     std::optional<TunerKey> SelectedTuner() const;
+    const TunerInfo* SelectedTunerInfo() const;
     void Select(const std::optional<TunerKey>& key);
 
     const CompanionKind& kind_;
@@ -70,6 +71,7 @@ private:
     HWND list_ = nullptr;
     HWND status_ = nullptr;
     FontPtr font_;
+    int featureHeight_ = 0;
     TunerList tuners_;
     bool libraryStarted_ = false;
     bool ending_ = false;
@@ -90,6 +92,10 @@ bool CompanionWindow::Create(HINSTANCE instance) {
     window_ = CreateWindowExW(0, kind_.className, kind_.title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                               CW_USEDEFAULT, CW_USEDEFAULT, kInitialWidth, kInitialHeight, nullptr, nullptr,
                               instance, this);
+    if (window_ != nullptr && featureHeight_ > 0) {
+        SetWindowPos(window_, nullptr, 0, 0, kInitialWidth, kInitialHeight + featureHeight_ + kMargin,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     return window_ != nullptr;
 }
 
@@ -122,6 +128,9 @@ int CompanionWindow::RunMessageLoop() {
 
 void CompanionWindow::Shutdown() {
     ending_ = true;
+    if (kind_.feature != nullptr) {
+        kind_.feature->Release();
+    }
     tuners_.Clear();
     // A WM_DESTROY sent by another program does not destroy the window itself.
     if (window_ != nullptr && IsWindow(window_)) {
@@ -167,18 +176,36 @@ LRESULT CompanionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         // Sent while the library's thread waits; once ending, no handle is reopened.
         if (!ending_ && libraryStarted_) {
             const std::optional<TunerKey> selected = SelectedTuner();
+            if (kind_.feature != nullptr) {
+                kind_.feature->Release();
+            }
             tuners_.Refresh();
             ShowTuners();
             Select(selected);
+            if (kind_.feature != nullptr) {
+                kind_.feature->Select(SelectedTunerInfo());
+            }
+        }
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == kTunerListId && HIWORD(wParam) == LBN_SELCHANGE && kind_.feature != nullptr) {
+            kind_.feature->Select(SelectedTunerInfo());
         }
         return 0;
     case WM_DESTROY:
         if (!ending_) {
             ending_ = true;
+            // Let go of the tuners at once: the sender (Romflux, before an update) waits.
+            if (kind_.feature != nullptr) {
+                kind_.feature->Release();
+            }
             PostQuitMessage(0);
         }
         return 0;
     default:
+        if (kind_.feature != nullptr && kind_.feature->Handle(message, wParam, lParam)) {
+            return 0;
+        }
         break;
     }
     return DefWindowProcW(window_, message, wParam, lParam);
@@ -204,6 +231,9 @@ void CompanionWindow::CreateChildren() {
     }
     SendMessageW(list_, LB_SETTABSTOPS, static_cast<WPARAM>(std::size(kTabStops)),
                  reinterpret_cast<LPARAM>(kTabStops));
+    if (kind_.feature != nullptr) {
+        featureHeight_ = kind_.feature->Create(window_, font_.get());
+    }
 }
 
 void CompanionWindow::Layout() {
@@ -211,20 +241,30 @@ void CompanionWindow::Layout() {
     GetClientRect(window_, &client);
     const int width = client.right - 2 * kMargin;
     const int listTop = kMargin + kLineHeight;
-    const int listHeight = client.bottom - listTop - 2 * kMargin - kStatusHeight;
+    const int featureSpace = featureHeight_ > 0 ? featureHeight_ + kMargin : 0;
+    const int listHeight = client.bottom - listTop - 2 * kMargin - kStatusHeight - featureSpace;
     MoveWindow(caption_, kMargin, kMargin, width > 0 ? width : 0, kLineHeight, TRUE);
     MoveWindow(list_, kMargin, listTop, width > 0 ? width : 0, listHeight > 0 ? listHeight : 0, TRUE);
+    if (kind_.feature != nullptr) {
+        const int top = listTop + (listHeight > 0 ? listHeight : 0) + kMargin;
+        kind_.feature->Layout(RECT{kMargin, top, kMargin + (width > 0 ? width : 0), top + featureHeight_});
+    }
     MoveWindow(status_, kMargin, client.bottom - kMargin - kStatusHeight, width > 0 ? width : 0, kStatusHeight,
                TRUE);
 }
 
 std::optional<TunerKey> CompanionWindow::SelectedTuner() const {
+    const TunerInfo* tuner = SelectedTunerInfo();
+    return tuner != nullptr ? KeyOf(*tuner) : std::nullopt;
+}
+
+const TunerInfo* CompanionWindow::SelectedTunerInfo() const {
     const LRESULT index = SendMessageW(list_, LB_GETCURSEL, 0, 0);
     const auto& tuners = tuners_.tuners();
     if (index < 0 || static_cast<size_t>(index) >= tuners.size()) {
-        return std::nullopt;
+        return nullptr;
     }
-    return KeyOf(tuners[static_cast<size_t>(index)]);
+    return &tuners[static_cast<size_t>(index)];
 }
 
 // The selection follows its tuner to wherever the new reading lists it.

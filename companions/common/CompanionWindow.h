@@ -12,12 +12,30 @@
 
 namespace companion {
 
+// What a companion adds to the common window: controls of its own below the tuner list,
+// and what follows the choice of a tuner. Every call comes on the window's thread.
+class CompanionFeature {
+public:
+    virtual ~CompanionFeature() = default;
+    // Creates its controls in `window`; returns the height they take below the list.
+    virtual int Create(HWND window, HFONT font) = 0;
+    virtual void Layout(const RECT& area) = 0;
+    // The tuner now chosen in the list (null: none), after the user's choice or after a new
+    // reading of the list, which keeps the choice on its tuner.
+    virtual void Select(const TunerInfo* tuner) = 0;
+    // The tuners' handles are about to be closed (a new reading, or the end): let go of them.
+    virtual void Release() = 0;
+    // A message the window does not handle itself (the library's, for one); true if handled.
+    virtual bool Handle(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+};
+
 struct CompanionKind {
     const wchar_t* className;  // exact: other programs find the window by it
     const wchar_t* title;
     const wchar_t* listCaption;  // label above the list: what its columns are
     std::string (*row)(const TunerInfo&);
     std::string (*status)(const std::vector<TunerInfo>&);
+    CompanionFeature* feature = nullptr;
 };
 
 // Creates the window, starts the library, shows the window with `showCommand` (also

@@ -4,11 +4,15 @@
 
 #include <cstring>
 
+#include "ControlState.h"
 #include "Crc32.h"
 #include "DeviceNames.h"
 #include "FilterClass.h"
+#include "FrontEndLogic.h"
+#include "KeyWake.h"
 #include "Lifecycle.h"
 #include "Registration.h"
+#include "RemoteKeys.h"
 #include "SharedState.h"
 #include "Text.h"
 
@@ -89,6 +93,7 @@ void FillRecord(DeviceRecord& d, const DeviceProfile& profile, const std::string
     }
     d.updateDurationMs = layout::kDefaultUpdateDurationMs;
     d.updateHoldMs = layout::kDefaultUpdateHoldMs;
+    frontend::Init(d.frontEnd);
 }
 
 // Registry names compare without regard to case.
@@ -104,14 +109,6 @@ void CheckNamesFree(StateLock& lock, const DeviceRecord& fresh) {
             }
         }
     }
-}
-
-DeviceRecord& Known(StateLock& lock, const std::string& id) {
-    if (!names::IsValidId(id))
-        throw Error("malformed device id \"" + id + "\": expected 16 hexadecimal digits");
-    DeviceRecord* d = lock.Find(id);
-    if (!d) throw Error("unknown device " + id);
-    return *d;
 }
 
 DeviceInfo Describe(const DeviceRecord& d) {
@@ -147,6 +144,14 @@ DeviceInfo Describe(const DeviceRecord& d) {
 }
 
 }  // namespace
+
+DeviceRecord& Known(StateLock& lock, const std::string& id) {
+    if (!names::IsValidId(id))
+        throw Error("malformed device id \"" + id + "\": expected 16 hexadecimal digits");
+    DeviceRecord* d = lock.Find(id);
+    if (!d) throw Error("unknown device " + id);
+    return *d;
+}
 
 void EnsureFilterRegistered() {
     wchar_t exe[MAX_PATH];
@@ -337,6 +342,72 @@ ImageReceipt LastImage(const std::string& id) {
 
 uint32_t ImageCrc32(const void* data, std::size_t length) {
     return Crc32(std::string_view(static_cast<const char*>(data), length));
+}
+
+bool PressKey(const std::string& id, uint16_t code) {
+    bool queued = false;
+    uint32_t waiting = 0;
+    {
+        StateLock lock = LockState();
+        DeviceRecord& d = Known(lock, id);
+        if (!d.plugged) throw Error("device " + id + " is not plugged");
+        queued = remote::Press(d.remote, code);
+        waiting = d.remote.waitingReads;
+    }
+    KeyWake(id).Wake(waiting);
+    return queued;
+}
+
+uint32_t PressKeys(const std::string& id, const std::vector<uint16_t>& codes, uint32_t gapMs) {
+    uint32_t dropped = 0;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        if (i > 0 && gapMs > 0) Sleep(gapMs);
+        dropped += PressKey(id, codes[i]) ? 0 : 1;
+    }
+    return dropped;
+}
+
+uint32_t HoldKey(const std::string& id, uint16_t code, uint32_t durationMs, uint32_t intervalMs) {
+    if (intervalMs == 0) throw Error("a held key repeats at an interval of at least 1 ms");
+    // Repeats follow the clock, not the sum of the sleeps, so a slow press does not stretch
+    // the hold.
+    const ULONGLONG start = GetTickCount64();
+    uint32_t dropped = 0;
+    for (ULONGLONG next = start;; next += intervalMs) {
+        const ULONGLONG now = GetTickCount64();
+        if (next > now) Sleep(static_cast<DWORD>(next - now));
+        dropped += PressKey(id, code) ? 0 : 1;
+        if (next + intervalMs > start + durationMs) return dropped;
+    }
+}
+
+void InjectKeyFault(const std::string& id, KeyFault fault) {
+    StateLock lock = LockState();
+    layout::RemoteState& r = Known(lock, id).remote;
+    switch (fault) {
+    case KeyFault::None:
+        r.failNextRead = 0;
+        r.ignoreCancel = 0;
+        break;
+    case KeyFault::FailNextRead: r.failNextRead = 1; break;
+    case KeyFault::IgnoreCancel: r.ignoreCancel = 1; break;
+    }
+}
+
+RemoteStatus Remote(const std::string& id) {
+    StateLock lock = LockState();
+    const layout::RemoteState& r = Known(lock, id).remote;
+    RemoteStatus status;
+    status.queued = r.queued;
+    status.waitingReads = r.waitingReads;
+    status.pressed = r.pressed;
+    status.read = r.read;
+    status.dropped = r.dropped;
+    status.cancels = r.cancels;
+    status.malformedCancels = r.malformedCancels;
+    status.releasedReads = r.releasedReads;
+    status.cancelPending = r.cancelPending != 0;
+    return status;
 }
 
 }  // namespace tunersim

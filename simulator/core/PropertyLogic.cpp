@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Crc32.h"
+#include "FrontEndLogic.h"
 
 namespace tunersim::property {
 
@@ -75,16 +76,31 @@ Answer Fill(layout::DeviceRecord& device, unsigned property, uint8_t* out, int64
     }
 }
 
+void Note(layout::DeviceRecord& device, unsigned property, Direction direction,
+          const void* data, uint32_t length) {
+    if (direction == kGet) {
+        device.lastGetLengths[property] = length;
+        return;
+    }
+    layout::NotedSet& noted = device.lastSets[property];
+    noted.length = length;
+    std::memset(noted.bytes, 0, sizeof noted.bytes);
+    if (data) std::memcpy(noted.bytes, data, std::min<std::size_t>(length, sizeof noted.bytes));
+}
+
 }  // namespace
 
 bool Supports(unsigned property, Direction direction) {
+    if (frontend::Serves(property, direction == kSet)) return true;
     if (direction == kGet) return FindGet(property) != nullptr;
     return property == kUpdateFirmware;
 }
 
-layout::FaultSlot Admit(layout::DeviceRecord& device, unsigned property, Direction direction) {
+layout::FaultSlot Admit(layout::DeviceRecord& device, unsigned property, Direction direction,
+                        const void* data, uint32_t length) {
     if (property >= layout::kPropertySlots) return {};
     ++device.requests[property][direction];
+    Note(device, property, direction, data, length);
     return device.faults[property][direction];
 }
 
@@ -93,12 +109,17 @@ Answer Get(layout::DeviceRecord& device, unsigned property, uint8_t* data, uint3
     if (!device.plugged) return {Outcome::Unplugged, 0};
     if (fault.kind == kFail) return {Outcome::Fail, 0};
     if (fault.kind == kFalse) return {Outcome::False, 0};
-    const GetRecord* record = FindGet(property);
-    if (!record) return {Outcome::Unsupported, 0};
-    if (length != record->length) return {Outcome::BadLength, 0};
-    if (!data) return {Outcome::BadBuffer, 0};
-    uint8_t answer[32];
-    Answer result = Fill(device, property, answer, nowMs);
+    uint8_t answer[64];
+    Answer result;
+    if (frontend::Serves(property, false)) {
+        result = frontend::Get(device, property, data ? answer : nullptr, length, nowMs);
+    } else {
+        const GetRecord* record = FindGet(property);
+        if (!record) return {Outcome::Unsupported, 0};
+        if (length != record->length) return {Outcome::BadLength, 0};
+        if (!data) return {Outcome::BadBuffer, 0};
+        result = Fill(device, property, answer, nowMs);
+    }
     if (result.outcome != Outcome::Ok) return result;
     if (fault.kind == kShort) result.bytes = std::min(fault.bytes, result.bytes);
     std::memcpy(data, answer, result.bytes);
@@ -110,6 +131,8 @@ Answer Set(layout::DeviceRecord& device, unsigned property, const uint8_t* data,
     if (!device.plugged) return {Outcome::Unplugged, 0};
     if (fault.kind == kFail) return {Outcome::Fail, 0};
     if (fault.kind == kFalse) return {Outcome::False, 0};
+    if (frontend::Serves(property, true))
+        return frontend::Set(device, property, data, length, nowMs);
     if (property != kUpdateFirmware || !check) return {Outcome::Unsupported, 0};
     if (length != kImageSize) return {Outcome::BadLength, 0};
     if (!data) return {Outcome::BadBuffer, 0};

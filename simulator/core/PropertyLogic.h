@@ -20,6 +20,7 @@ enum class Outcome {
     Unsupported,  // unknown number, or a direction the property does not have
     Unplugged,    // the box is not attached
     NoStatus,     // get 18 with no update to report on
+    Rejected,     // a value the driver does not accept
 };
 
 struct Answer {
@@ -32,9 +33,11 @@ enum Direction : int { kGet = 0, kSet = 1 };
 // Numbers of the properties that this driver knows, for QuerySupported.
 bool Supports(unsigned property, Direction direction);
 
-// Counts the request and returns the fault injected for it (kind 0: none). Called
-// first, for every request that reaches the driver, whatever its outcome.
-layout::FaultSlot Admit(layout::DeviceRecord& device, unsigned property, Direction direction);
+// Counts the request, notes its length (and a set's bytes) and returns the fault
+// injected for it (kind 0: none). Called first, for every request that reaches the
+// driver, whatever its outcome.
+layout::FaultSlot Admit(layout::DeviceRecord& device, unsigned property, Direction direction,
+                        const void* data, uint32_t length);
 
 // Answers a get. `fault` is what Admit returned (a delay has already been waited).
 Answer Get(layout::DeviceRecord& device, unsigned property, uint8_t* data, uint32_t length,

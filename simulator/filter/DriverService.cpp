@@ -28,18 +28,19 @@ HRESULT ToHresult(property::Outcome outcome) {
     case Outcome::Unsupported: return E_PROP_ID_UNSUPPORTED;
     case Outcome::Unplugged: return kNotConnected;
     case Outcome::NoStatus: return HRESULT_FROM_WIN32(ERROR_NOT_READY);
+    case Outcome::Rejected: return E_INVALIDARG;
     }
     return E_UNEXPECTED;
 }
 
 // Counts the request and waits out an injected delay (without the lock).
 bool Admit(const std::string& id, unsigned property, property::Direction direction,
-           layout::FaultSlot& fault) {
+           const void* data, DWORD length, layout::FaultSlot& fault) {
     {
         StateLock lock = LockState();
         layout::DeviceRecord* device = lock.Find(id);
         if (!device) return false;
-        fault = property::Admit(*device, property, direction);
+        fault = property::Admit(*device, property, direction, data, length);
     }
     if (fault.kind == kDelayFault) Sleep(fault.delayMs);
     return true;
@@ -51,7 +52,7 @@ HRESULT ServeGet(const std::string& id, unsigned property, void* data, DWORD len
                  DWORD* returned) {
     if (returned) *returned = 0;
     layout::FaultSlot fault{};
-    if (!Admit(id, property, property::kGet, fault)) return kNotConnected;
+    if (!Admit(id, property, property::kGet, data, length, fault)) return kNotConnected;
     property::Answer answer;
     bool drive = false;
     uint32_t generation = 0;
@@ -77,7 +78,7 @@ HRESULT ServeGet(const std::string& id, unsigned property, void* data, DWORD len
 
 HRESULT ServeSet(const std::string& id, unsigned property, const void* data, DWORD length) {
     layout::FaultSlot fault{};
-    if (!Admit(id, property, property::kSet, fault)) return kNotConnected;
+    if (!Admit(id, property, property::kSet, data, length, fault)) return kNotConnected;
     property::Answer answer;
     bool drive = false;
     uint32_t generation = 0;

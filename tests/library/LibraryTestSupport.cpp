@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <cstring>
 
 namespace libtest {
 
@@ -92,6 +93,30 @@ unsigned long OpenByDisplayName(const std::string& name) {
     return 0;
 }
 
+std::optional<SharedFlags> SharedFlagsOf(const std::string& displayName) {
+    // Layout: a count, then 100 entries of a 512-byte name and the two 32-bit flags.
+    constexpr size_t kEntry = 520;
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, "SHARED_DATA");
+    if (!mapping) return std::nullopt;
+    const auto* view = static_cast<const unsigned char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    std::optional<SharedFlags> flags;
+    if (view) {
+        uint32_t count = 0;
+        std::memcpy(&count, view, 4);
+        for (uint32_t i = 0; i < count && i < 100 && !flags; ++i) {
+            const unsigned char* entry = view + 4 + kEntry * i;
+            if (displayName != reinterpret_cast<const char*>(entry)) continue;
+            SharedFlags found{};
+            std::memcpy(&found.rcInUse, entry + 512, 4);
+            std::memcpy(&found.ciInUse, entry + 516, 4);
+            flags = found;
+        }
+        UnmapViewOfFile(view);
+    }
+    CloseHandle(mapping);
+    return flags;
+}
+
 namespace {
 constexpr wchar_t kSinkClass[] = L"OmbrelLibraryTestSink";
 }
@@ -123,7 +148,7 @@ int MessageSink::CountOf(UINT message) const {
 
 LRESULT CALLBACK MessageSink::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<MessageSink*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self && message >= OMBREL_MSG_ATTACHED && message <= OMBREL_MSG_DEVICES_CHANGED) {
+    if (self && message >= OMBREL_MSG_ATTACHED && message <= OMBREL_MSG_REMOTE_KEY) {
         Received r{message, wParam, lParam};
         self->log_.push_back(r);
         if (self->onMessage) self->onMessage(r);

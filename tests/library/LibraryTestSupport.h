@@ -5,7 +5,9 @@
 #include <OmbrelApi.h>
 #include <TunerSimControl.h>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,14 @@ unsigned long OpenByDisplayName(const std::string& name);
 std::string DisplayStringOf(unsigned long handle);
 std::string GuidStringOf(unsigned long handle);
 
+// The in-use flags of a device's entry in the shared section "SHARED_DATA", read as
+// another process would; nullopt when no entry carries the name.
+struct SharedFlags {
+    int32_t rcInUse;
+    int32_t ciInUse;
+};
+std::optional<SharedFlags> SharedFlagsOf(const std::string& displayName);
+
 // A hidden window that records what it receives.
 struct Received {
     UINT message;
@@ -49,7 +59,7 @@ public:
     const std::vector<Received>& log() const { return log_; }
     int CountOf(UINT message) const;
     void Clear() { log_.clear(); }
-    // Called inside the window procedure for every message in 0x401..0x403.
+    // Called inside the window procedure for every message of the library (0x401..0x40A).
     std::function<void(const Received&)> onMessage;
 
 private:

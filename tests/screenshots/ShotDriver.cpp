@@ -8,7 +8,8 @@
 //   shotdriver destroy <class> <ms>                   WM_DESTROY to each window of the class, wait until gone
 //   shotdriver syscommand <class> <caption> <command>  post WM_SYSCOMMAND (decimal or 0x hex)
 //   shotdriver select <class> <caption> <id> <index>   choose a combo box line
-//   shotdriver lines <class> <caption> <id> <min> <ms> wait for at least min combo box lines, print them
+//   shotdriver pick <class> <caption> <id> <text> <ms>  choose the list box line that holds text
+//   shotdriver lines <class> <caption> <id> <min> <ms>  wait until a list or combo box has min lines, print them
 //   shotdriver click <class> <caption> <id>            click a button
 //   shotdriver progress <class> <caption> <id> <min> <ms>  wait until a progress bar reaches min
 //   shotdriver messagebox <caption> <ms>               wait for a message box with that caption
@@ -122,15 +123,45 @@ int Run(const std::vector<std::wstring>& args) {
                    ? kDone
                    : Fail(L"cannot select", args[4]);
     }
+    if (step == L"pick" && n == 6) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        const HWND list = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
+        if (!list) {
+            return Fail(L"no such list box", args[3]);
+        }
+        int index = -1;
+        const auto found = [&] {
+            const auto lines = uidriver::ListBoxLines(list);
+            for (size_t i = 0; i < lines.size() && index < 0; ++i) {
+                if (lines[i].find(args[4]) != std::wstring::npos) {
+                    index = static_cast<int>(i);
+                }
+            }
+            return index >= 0;
+        };
+        if (!uidriver::WaitUntil(found, Number(args[5]))) {
+            return Fail(L"no such line", args[4]);
+        }
+        return uidriver::SelectListBoxLine(list, index) ? kDone : Fail(L"cannot pick", args[4]);
+    }
     if (step == L"lines" && n == 6) {
         const HWND window = VisibleWindow(args[1], args[2]);
-        const HWND combo = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
-        if (!combo) {
-            return Fail(L"no such combo box", args[3]);
+        const HWND control = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
+        wchar_t kind[32] = {};
+        if (control) {
+            GetClassNameW(control, kind, 32);
+        }
+        const bool combo = _wcsicmp(kind, L"ComboBox") == 0;
+        if (!combo && _wcsicmp(kind, L"ListBox") != 0) {
+            return Fail(L"no such list or combo box", args[3]);
         }
         std::vector<std::wstring> lines;
         const bool enough = uidriver::WaitUntil(
-            [&] { return (lines = uidriver::ComboLines(combo)).size() >= Number(args[4]); }, Number(args[5]));
+            [&] {
+                lines = combo ? uidriver::ComboLines(control) : uidriver::ListBoxLines(control);
+                return lines.size() >= Number(args[4]);
+            },
+            Number(args[5]));
         for (const auto& line : lines) {
             std::printf("%s\n", uidriver::Narrow(line).c_str());
         }

@@ -154,7 +154,8 @@ TEST_F(Tool, HelpExplainsEveryCommandAndDemoPlugsTheDemoSet) {
     for (const char* command :
          {"plug", "unplug", "replug", "remove", "list", "enum", "set-firmware", "set-ident",
           "set-driver", "fault", "clear-faults", "requests", "update-timing", "script-update",
-          "last-image", "broadcast", "reset", "demo", "register", "unregister"})
+          "last-image", "broadcast", "reset", "demo", "register", "unregister", "press", "hold", "keys",
+          "remote", "remote-fault"})
         EXPECT_NE(help.output.find(std::string("  ") + command + " "), std::string::npos)
             << command;
     for (const auto& preset : tunersim::PresetNames())

@@ -101,6 +101,9 @@ bool SelectComboLine(HWND combo, int index);
 
 // List box lines (LB_GETTEXT, wide).
 std::vector<std::wstring> ListBoxLines(HWND listBox);
+// Selects a line of a single-selection list box and tells the parent (LBN_SELCHANGE), as a
+// user's click would. False when the index is out of range or the program did not answer.
+bool SelectListBoxLine(HWND listBox, int index);
 
 // Progress bar position (PBM_GETPOS) and range; nullopt when the program did not answer.
 std::optional<int> ProgressPosition(HWND progress);
