@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The MSVC-built client (MsvcClient.cpp) against a simulated box: it must import every
 # export under its MSVC name, start (the loader resolves each import in OmbrelApi.dll)
-# and pass its checks.
+# and pass its checks: device information, a satellite tune, remote-control keys.
 #   msvc_client.sh <build dir> <llvm-readobj>
 set -euo pipefail
 build="$1"
@@ -29,4 +29,6 @@ remove() { "$run" "$bin/tunersim.exe" remove "$id" </dev/null >/dev/null 2>&1 ||
 remove
 trap remove EXIT
 "$run" "$bin/tunersim.exe" plug --preset talvex-s2 --model wdm --id "$id" --driver "$driver" </dev/null >/dev/null
+# Two remote-control keys, queued by the driver until the client's reader reads them.
+"$run" "$bin/tunersim.exe" press "$id" 0x1234 0x0a0b </dev/null >/dev/null
 "$run" "$client" "$id" "$driver" </dev/null
