@@ -2,12 +2,14 @@
 #
 #   OMBREL_API_VERSION  OB_GetApiVersion's text, OmbrelApi.dll, the SDK and the simulator
 #   ROMFLUX_VERSION     Romflux, its companion programs and the installer
+#   OMBREL_TOOL_VERSION ombrel.exe, the command-line tool (ombrel --version)
 #
 # Code reads them from the generated header OmbrelVersion.h (target ombrel_version);
 # every shipped binary gets a version resource from ombrel_version_resource().
 
 set(OMBREL_API_VERSION 1.10.2)
 set(ROMFLUX_VERSION 3.0.2182.0)
+set(OMBREL_TOOL_VERSION 1.0.0)
 set(OMBREL_COMPANY "Talvex Systems GmbH")
 set(OMBREL_COPYRIGHT "Copyright (C) 2004-2007 Talvex Systems GmbH")
 

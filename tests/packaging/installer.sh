@@ -3,8 +3,9 @@
 # tests' prefix is not touched): packed by CPack, installed silently with the simulator,
 # its files, registry entries and Start menu checked (after a first silent install
 # without the simulator, which is off unless chosen), the installed Romflux started and
-# seen listing the simulator's tuners, then uninstalled silently, after which the
-# prefix's files and registry must be as they were before the installation.
+# seen listing the simulator's tuners, the installed ombrel.exe listing them too and
+# finding Romflux's firmware images beside it, then uninstalled silently, after which
+# the prefix's files and registry must be as they were before the installation.
 #   installer.sh <build dir>
 set -euo pipefail
 name=installer
@@ -82,12 +83,11 @@ cat >"$work/expected.files" <<'EOF'
 ./bin/Tools/TalvexCI.exe
 ./bin/Tools/TalvexRemote.exe
 ./bin/TunerSimulator.txt
+./bin/ombrel.exe
 ./bin/tunersim.exe
 EOF
-if [ -f "$build/bin/ombrel.exe" ]; then echo ./bin/ombrel.exe >>"$work/expected.files"; fi
-LC_ALL=C sort -o "$work/expected.files" "$work/expected.files"
 diff -u "$work/expected.files" "$work/installed.files" || fail "installed files differ from the shipped set"
-for f in Romflux.exe OmbrelApi.dll Tools/OmbrelApi.dll TalvexSimFilter.dll tunersim.exe; do
+for f in Romflux.exe ombrel.exe OmbrelApi.dll Tools/OmbrelApi.dll TalvexSimFilter.dll tunersim.exe; do
     if cmp -s "$instdir/bin/$f" "$build/bin/$f"; then fail "bin/$f was installed with its debugging information"; fi
 done
 
@@ -132,6 +132,28 @@ for id in "${tuners[@]}"; do
 done
 run "$driver" close "${dialog[@]}" || fail "cannot close Romflux"
 wait "$romflux" || true
+
+say "the installed ombrel.exe, started from elsewhere, with the library and Romflux's images beside it"
+ombrel() { (cd "$work" && run "$instdir/bin/ombrel.exe" "$@") | tr -d '\r'; }
+ombrel list >"$work/ombrel-list.txt" || fail "ombrel list failed: $(cat "$work/ombrel-list.txt")"
+for id in "${tuners[@]}"; do
+    text="$(guid "$id" | tr a-f A-F)"
+    grep -q " $text " "$work/ombrel-list.txt" || fail "ombrel list does not show $text: $(cat "$work/ombrel-list.txt")"
+done
+# One table row per tuner below the heading; each one's update image is known, and
+# Romflux carries one for some of them.
+rows=$(($(wc -l <"$work/ombrel-list.txt") - 1))
+[ "$rows" -eq "${#tuners[@]}" ] || fail "ombrel list shows $rows tuners: $(cat "$work/ombrel-list.txt")"
+carried=0
+for ((index = 0; index < rows; ++index)); do
+    image="$(ombrel info "$index" | sed -n 's/^Update image: *//p')" || fail "ombrel info $index failed"
+    case "$image" in
+        FW_*) carried=$((carried + 1)) ;;
+        "none carried for"*) ;;
+        *) fail "ombrel info $index: update image \"$image\"" ;;
+    esac
+done
+[ "$carried" -ge 1 ] || fail "ombrel.exe found none of Romflux's images"
 
 say "uninstalling silently"
 # The uninstaller runs on from a copy of itself; without a persistent server, the

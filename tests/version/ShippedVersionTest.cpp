@@ -42,6 +42,7 @@ TEST(ShippedVersionResources, EveryShippedBinaryNamesMakerProductDescriptionAndV
         {"Tools\\TalvexCI.exe", "Talvex Romflux", "3.0.2182.0", VFT_APP},
         {"TalvexSimFilter.dll", "Talvex Tuner Simulator", OMBREL_API_VERSION_TEXT, VFT_DLL},
         {"tunersim.exe", "Talvex Tuner Simulator", OMBREL_API_VERSION_TEXT, VFT_APP},
+        {"ombrel.exe", "ombrel", OMBREL_TOOL_VERSION_TEXT, VFT_APP},
     };
     const std::string bin = uidriver::Narrow(uidriver::BinDirectory());
     for (const Shipped& s : shipped) {
