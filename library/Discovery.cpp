@@ -1,20 +1,12 @@
 #include "Discovery.h"
 
 #include "DisplayName.h"
+#include "PlatformIds.h"
 
 #include <oleauto.h>
 
 namespace ombrel {
 namespace {
-
-// {62BE5D10-60EB-11D0-BD3B-00A0C911CE86}
-constexpr GUID kSystemDeviceEnum = {0x62BE5D10, 0x60EB, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
-// {860BB310-5D01-11D0-BD3B-00A0C911CE86}
-constexpr GUID kVideoCapture = {0x860BB310, 0x5D01, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
-// {71985F48-1CA1-11D3-9CC8-00C04F7971E0}
-constexpr GUID kBdaNetworkTuner = {0x71985F48, 0x1CA1, 0x11D3, {0x9C, 0xC8, 0x00, 0xC0, 0x4F, 0x79, 0x71, 0xE0}};
-// {FD0A5AF4-B41D-11D2-9C95-00C04F7971E0}
-constexpr GUID kBdaReceiver = {0xFD0A5AF4, 0xB41D, 0x11D2, {0x9C, 0x95, 0x00, 0xC0, 0x4F, 0x79, 0x71, 0xE0}};
 
 class Variant {
 public:
@@ -60,15 +52,6 @@ bool DisplayNameOf(IMoniker* moniker, std::string& out) {
 }
 
 }  // namespace
-
-const GUID& CategoryGuid(Category category) {
-    switch (category) {
-    case Category::WdmCapture: return kVideoCapture;
-    case Category::BdaTuner: return kBdaNetworkTuner;
-    case Category::BdaReceiver: return kBdaReceiver;
-    }
-    return kVideoCapture;
-}
 
 bool ToAnsi(const wchar_t* text, std::string& out) {
     char buffer[kMaxDisplayName + 1];

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "FriendlyNames.h"
+#include "PlatformIds.h"
 
 #include <windows.h>
 #include <objidl.h>
@@ -17,8 +18,6 @@
 namespace ombrel {
 
 using Microsoft::WRL::ComPtr;
-
-const GUID& CategoryGuid(Category category);
 
 // Wide text in the system code page, or nothing when it would not fit the
 // library's 512-byte buffers (511 characters and the NUL).
