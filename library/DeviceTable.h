@@ -39,6 +39,7 @@ struct HandleRecord {
 
 struct DeviceEntry {
     std::string displayName;
+    std::wstring monikerName;         // the display name as the enumerator spelled it
     std::string receiverDisplayName;  // BDA: found again at every open
     std::string friendlyName;
     DeviceId id;
@@ -54,9 +55,23 @@ using EntryList = std::vector<std::unique_ptr<DeviceEntry>>;
 
 enum class KindFilter { Any, Wdm, Bda };
 
+// A receiver component that a scan listed: what the open of a BDA tuner needs to
+// bind it again without listing the category.
+struct ListedReceiver {
+    std::string displayName;
+    std::wstring monikerName;
+    DeviceId id;
+};
+
+struct ScanResult {
+    EntryList entries;
+    std::vector<ListedReceiver> receivers;  // in enumeration order
+};
+
 // Builds the entries that one scan finds right now: WDM filters, then BDA tuners,
-// each identified by one firmware-version request. Runs without any lock.
-EntryList ScanDevices();
+// each identified by one firmware-version request; and the receivers it listed.
+// Runs without any lock.
+ScanResult ScanDevices();
 
 class DeviceTable {
 public:
@@ -69,11 +84,12 @@ public:
     std::uint64_t BeginScan();
 
     // Merges a scan: detaches what is gone, re-attaches what is back, appends what
-    // is new. Returns the general windows to tell when anything changed (the caller
-    // sends to them after the lock is released). Scans enumerate outside the lock,
-    // so two can finish out of order: a scan that began before the last merged one
-    // saw an older state and is dropped, lest it undo what the newer one found.
-    std::vector<HWND> Merge(EntryList fresh, std::uint64_t scan);
+    // is new, and keeps the receivers it listed for the opens that follow. Returns
+    // the general windows to tell when anything changed (the caller sends to them
+    // after the lock is released). Scans enumerate outside the lock, so two can
+    // finish out of order: a scan that began before the last merged one saw an older
+    // state and is dropped, lest it undo what the newer one found.
+    std::vector<HWND> Merge(EntryList fresh, std::uint64_t scan, std::vector<ListedReceiver> receivers);
 
     unsigned long Count(KindFilter filter) const;
     unsigned long OpenByIndex(KindFilter filter, unsigned long index, unsigned long* handle);
@@ -108,6 +124,9 @@ private:
     };
     std::unordered_map<std::uint32_t, HandleLocation> byHandle_;
     std::vector<HWND> generalWindows_;
+    // Per GUID string, the receiver that the latest merged scan would give a tuner:
+    // the last listed one with that GUID string.
+    std::unordered_map<std::string, ListedReceiver> receiverByGuid_;
     std::uint32_t firstHandle_;
     std::uint32_t given_ = 0;  // numbers handed out so far
     std::uint64_t scansBegun_ = 0;

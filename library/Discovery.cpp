@@ -43,12 +43,27 @@ ComPtr<IEnumMoniker> CreateClassEnumerator(Category category) {
     return monikers;
 }
 
-bool DisplayNameOf(IMoniker* moniker, std::string& out) {
+bool DisplayNameOf(IMoniker* moniker, std::wstring& out) {
     ComPtr<IBindCtx> context;
     if (FAILED(CreateBindCtx(0, &context))) return false;
     CoTaskString name;
     if (FAILED(moniker->GetDisplayName(context.Get(), nullptr, name.put())) || !name.get()) return false;
-    return ToAnsi(name.get(), out);
+    out = name.get();
+    return true;
+}
+
+// The device moniker class turns a display name back into its moniker. Under Wine an
+// instance of the class parses; the class object is what parses on Windows (and what
+// MkParseDisplayName asks, at a far higher cost under Wine).
+ComPtr<IParseDisplayName> DeviceMonikerParser() {
+    ComPtr<IParseDisplayName> parser;
+    if (SUCCEEDED(CoCreateInstance(kDeviceMonikerClass, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&parser))) &&
+        parser)
+        return parser;
+    if (SUCCEEDED(CoGetClassObject(kDeviceMonikerClass, CLSCTX_INPROC_SERVER, nullptr, IID_PPV_ARGS(&parser))) &&
+        parser)
+        return parser;
+    return nullptr;
 }
 
 }  // namespace
@@ -83,7 +98,8 @@ std::vector<FoundFilter> EnumerateCategory(Category category) {
         if (!IsAcceptedFriendlyName(category, name)) continue;
 
         FoundFilter filter;
-        if (!DisplayNameOf(moniker.Get(), filter.displayName)) continue;
+        if (!DisplayNameOf(moniker.Get(), filter.monikerName)) continue;
+        if (!ToAnsi(filter.monikerName.c_str(), filter.displayName)) continue;
         if (!IsAcceptableDisplayName(filter.displayName)) continue;
         if (!ToAnsi(name, filter.friendlyName)) continue;
         filter.moniker = moniker;
@@ -98,15 +114,17 @@ ComPtr<IBaseFilter> BindMoniker(IMoniker* moniker) {
     return filter;
 }
 
-ComPtr<IBaseFilter> BindFilter(std::string_view displayName, Category category) {
-    ComPtr<IEnumMoniker> monikers = CreateClassEnumerator(category);
-    if (!monikers) return nullptr;
+ComPtr<IBaseFilter> BindByDisplayName(const std::wstring& monikerName) {
+    ComPtr<IParseDisplayName> parser = DeviceMonikerParser();
+    ComPtr<IBindCtx> context;
+    if (!parser || FAILED(CreateBindCtx(0, &context))) return nullptr;
+    ULONG eaten = 0;
     ComPtr<IMoniker> moniker;
-    while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-        std::string name;
-        if (DisplayNameOf(moniker.Get(), name) && name == displayName) return BindMoniker(moniker.Get());
-    }
-    return nullptr;
+    std::wstring name = monikerName;  // the parser takes a writable string
+    if (FAILED(parser->ParseDisplayName(context.Get(), name.data(), &eaten, &moniker)) || !moniker) return nullptr;
+    // A name taken only in part would stand for some other object.
+    if (eaten != monikerName.size()) return nullptr;
+    return BindMoniker(moniker.Get());
 }
 
 }  // namespace ombrel

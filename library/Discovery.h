@@ -1,5 +1,5 @@
 // Finding the driver's filters through the system device enumerator and binding
-// them by display name. Callers must have initialised COM on their thread;
+// them again by display name. Callers must have initialised COM on their thread;
 // without it nothing is found.
 #pragma once
 
@@ -25,9 +25,10 @@ bool ToAnsi(const wchar_t* text, std::string& out);
 
 // One filter of a category whose friendly name is in the category's table.
 struct FoundFilter {
-    std::string displayName;
+    std::string displayName;   // converted: the device's identity
+    std::wstring monikerName;  // as the enumerator spelled it: binds the filter again
     std::string friendlyName;
-    ComPtr<IMoniker> moniker;  // to bind it without enumerating the category again
+    ComPtr<IMoniker> moniker;  // to bind it while the scan that found it runs
 };
 
 // Every accepted filter of the category, in enumeration order. Filters whose
@@ -36,8 +37,10 @@ std::vector<FoundFilter> EnumerateCategory(Category category);
 
 ComPtr<IBaseFilter> BindMoniker(IMoniker* moniker);
 
-// The first filter of the category whose display name equals the given one byte
-// for byte; null if none.
-ComPtr<IBaseFilter> BindFilter(std::string_view displayName, Category category);
+// The filter whose moniker has this display name, made from the name itself: no
+// category is listed, so the cost does not grow with the number of filters (and
+// nothing of the enumerator's per-moniker cost is paid). Null when nothing by that
+// name can be bound (a filter that has gone, among others).
+ComPtr<IBaseFilter> BindByDisplayName(const std::wstring& monikerName);
 
 }  // namespace ombrel
