@@ -1,0 +1,32 @@
+# cmake -DOBJDUMP=<objdump> -DFILES=<binary;...> -P CheckDebugInfo.cmake
+#
+# Fails unless each binary has no debug sections and a debug link, and its debug file
+# (<dir>/.debug/<name>.debug) holds the debug information.
+function(section_names file out)
+    execute_process(COMMAND ${OBJDUMP} -h ${file} OUTPUT_VARIABLE table RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "${OBJDUMP} cannot read ${file}")
+    endif()
+    set(${out} "${table}" PARENT_SCOPE)
+endfunction()
+
+foreach(file ${FILES})
+    section_names(${file} shipped)
+    if(shipped MATCHES "[ \t]\\.debug_[a-z_]+")
+        message(FATAL_ERROR "${file} carries debug sections (${CMAKE_MATCH_0})")
+    endif()
+    if(NOT shipped MATCHES "\\.gnu_debuglink")
+        message(FATAL_ERROR "${file} has no link to its debug file")
+    endif()
+    get_filename_component(dir ${file} DIRECTORY)
+    get_filename_component(name ${file} NAME)
+    set(debug ${dir}/.debug/${name}.debug)
+    if(NOT EXISTS ${debug})
+        message(FATAL_ERROR "${debug} is missing")
+    endif()
+    section_names(${debug} kept)
+    if(NOT kept MATCHES "\\.debug_info" OR NOT kept MATCHES "\\.debug_line")
+        message(FATAL_ERROR "${debug} holds no debug information")
+    endif()
+    message(STATUS "${name}: no debug sections, debug information in .debug/${name}.debug")
+endforeach()
