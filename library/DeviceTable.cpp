@@ -103,10 +103,11 @@ struct BoundFilters {
 BoundFilters BindForOpen(OMBREL_TUNER_TYPE kind, const std::wstring& tunerName, const DeviceId& id,
                          const std::optional<ListedReceiver>& scanned) {
     BoundFilters bound;
-    bound.tuner = BindByDisplayName(tunerName);
+    DisplayNameBinder binder;
+    bound.tuner = binder.Bind(tunerName);
     if (!bound.tuner || kind != OMBREL_TUNER_TYPE_BDA) return bound;
     if (scanned) {
-        bound.receiver = BindByDisplayName(scanned->monikerName);
+        bound.receiver = binder.Bind(scanned->monikerName);
         if (bound.receiver) {
             bound.receiverName = scanned->displayName;
             return bound;

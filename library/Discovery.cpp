@@ -114,14 +114,15 @@ ComPtr<IBaseFilter> BindMoniker(IMoniker* moniker) {
     return filter;
 }
 
-ComPtr<IBaseFilter> BindByDisplayName(const std::wstring& monikerName) {
-    ComPtr<IParseDisplayName> parser = DeviceMonikerParser();
+DisplayNameBinder::DisplayNameBinder() : parser_(DeviceMonikerParser()) {}
+
+ComPtr<IBaseFilter> DisplayNameBinder::Bind(const std::wstring& monikerName) {
     ComPtr<IBindCtx> context;
-    if (!parser || FAILED(CreateBindCtx(0, &context))) return nullptr;
+    if (!parser_ || FAILED(CreateBindCtx(0, &context))) return nullptr;
     ULONG eaten = 0;
     ComPtr<IMoniker> moniker;
     std::wstring name = monikerName;  // the parser takes a writable string
-    if (FAILED(parser->ParseDisplayName(context.Get(), name.data(), &eaten, &moniker)) || !moniker) return nullptr;
+    if (FAILED(parser_->ParseDisplayName(context.Get(), name.data(), &eaten, &moniker)) || !moniker) return nullptr;
     // A name taken only in part would stand for some other object.
     if (eaten != monikerName.size()) return nullptr;
     return BindMoniker(moniker.Get());

@@ -37,10 +37,20 @@ std::vector<FoundFilter> EnumerateCategory(Category category);
 
 ComPtr<IBaseFilter> BindMoniker(IMoniker* moniker);
 
-// The filter whose moniker has this display name, made from the name itself: no
-// category is listed, so the cost does not grow with the number of filters (and
-// nothing of the enumerator's per-moniker cost is paid). Null when nothing by that
-// name can be bound (a filter that has gone, among others).
-ComPtr<IBaseFilter> BindByDisplayName(const std::wstring& monikerName);
+// Binds filters by the display names of their monikers, each made from the name
+// itself: no category is listed, so the cost does not grow with the number of
+// filters (and nothing of the enumerator's per-moniker cost is paid). One binder
+// serves the binds of one open, on the thread that made it.
+class DisplayNameBinder {
+public:
+    DisplayNameBinder();
+
+    // The filter whose moniker has this display name; null when nothing by that
+    // name can be bound (a filter that has gone, among others).
+    ComPtr<IBaseFilter> Bind(const std::wstring& monikerName);
+
+private:
+    ComPtr<IParseDisplayName> parser_;
+};
 
 }  // namespace ombrel
