@@ -65,13 +65,14 @@ bool GetFirmwareVersion(IBaseFilter* filter) {
                            &returned) == S_OK;
 }
 
-int DiscoveryFloor() {
+int DiscoveryFloor(const std::function<void(const std::wstring& displayName)>& onTuner) {
     int tuners = 0;
     for (ombrel::Category category : ombrel::kAllCategories) {
         for (const ListedFilter& listed : ListCategory(category)) {
             ComPtr<IBaseFilter> filter = BindListed(listed.moniker.Get());
             if (!filter || category == ombrel::Category::BdaReceiver) continue;  // bound, not asked
             GetFirmwareVersion(filter.Get());
+            if (onTuner) onTuner(listed.displayName);
             ++tuners;
         }
     }

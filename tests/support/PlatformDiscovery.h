@@ -9,6 +9,7 @@
 #include <strmif.h>
 #include <wrl/client.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,8 @@ ComPtr<IBaseFilter> BindByDisplayName(const std::wstring& displayName);
 bool GetFirmwareVersion(IBaseFilter* filter);
 
 // The floor of a scan: each category listed once, every tuner and receiver filter
-// bound once, one firmware-version get per tuner. Returns the number of tuners asked,
-// or -1 when the system device enumerator is missing.
-int DiscoveryFloor();
+// bound once, one firmware-version get per tuner (whose display name then goes to
+// `onTuner`, if given). Returns the number of tuners asked.
+int DiscoveryFloor(const std::function<void(const std::wstring& displayName)>& onTuner = {});
 
 }  // namespace platform

@@ -1,0 +1,157 @@
+// Hot-plug latency as a second program sees it: this process has the real
+// OmbrelApi.dll loaded with a general window, and times from the moment a plug's
+// broadcast begins until its window receives OMBREL_MSG_DEVICES_CHANGED (0x403),
+// once without and once with Romflux running (Romflux starts after this process, so
+// the broadcast reaches its windows first). The baseline, interleaved with both, is
+// the discovery floor: each category listed, every filter bound, one get per tuner.
+//
+//   bench_hotplug [rounds] [tuners]     (defaults: 7 rounds, 32 tuners)
+#include "BenchSupport.h"
+#include "PlatformDiscovery.h"
+#include "UiDriver.h"
+
+#include <OmbrelApi.h>
+#include <TunerSimControl.h>
+
+#include <objbase.h>
+
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kTag = 0x50;  // 'P': this benchmark's simulated boxes
+constexpr int kList = 1001;
+constexpr DWORD kWaitMs = 60000;
+
+int g_changes = 0;
+double g_lastChangeMs = 0;
+LRESULT CALLBACK GeneralProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == OMBREL_MSG_DEVICES_CHANGED) {
+        g_lastChangeMs = bench::NowMs();
+        ++g_changes;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool PumpUntil(const std::function<bool()>& done) {
+    const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        if (done()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+unsigned long DeviceCount() {
+    unsigned long n = 0;
+    OB_GetNumberOfDevices(&n);
+    return n;
+}
+
+// Milliseconds from the start of the broadcast until this process's general window
+// hears of the change; -1 when it never does. The box is already in or out.
+double BroadcastLatency() {
+    const int before = g_changes;
+    const double start = bench::NowMs();
+    std::atomic<bool> sent{false};
+    std::thread broadcaster([&] {
+        tunersim::BroadcastDeviceChange();
+        sent = true;
+    });
+    const bool told = PumpUntil([&] { return g_changes > before; });
+    // The broadcast may still be on its way through the other windows.
+    PumpUntil([&] { return sent.load(); });
+    broadcaster.join();
+    return told ? g_lastChangeMs - start : -1;
+}
+
+// Romflux's list line count; the send waits while Romflux rebuilds.
+int RomfluxLines(HWND romflux) {
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(GetDlgItem(romflux, kList), CB_GETCOUNT, 0, 0, SMTO_NORMAL, kWaitMs, &count)) return -1;
+    return static_cast<int>(count);
+}
+
+// One box out and back in; the latency of each change. With Romflux running, each
+// change is followed by waiting until Romflux lists the new count, so that the next
+// broadcast does not find it still rebuilding.
+std::vector<double> PlugCycle(const std::string& box, int tuners, HWND romflux) {
+    std::vector<double> latencies;
+    tunersim::Unplug(box, false);
+    latencies.push_back(BroadcastLatency());
+    PumpUntil([&] { return DeviceCount() == static_cast<unsigned long>(tuners - 2); });
+    if (romflux) PumpUntil([&] { return RomfluxLines(romflux) == tuners - 2; });
+    tunersim::Plug(tunersim::Find(box)->profile, false);
+    latencies.push_back(BroadcastLatency());
+    PumpUntil([&] { return DeviceCount() == static_cast<unsigned long>(tuners); });
+    if (romflux) PumpUntil([&] { return RomfluxLines(romflux) == tuners; });
+    return latencies;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int rounds = argc > 1 ? std::atoi(argv[1]) : 7;
+    const int tuners = argc > 2 ? std::atoi(argv[2]) : 32;
+    CoInitialize(nullptr);
+    bench::PlugTuners(tuners, kTag);
+    if (OB_Initialize() != OB_SUCCESS) {
+        std::fprintf(stderr, "OB_Initialize failed\n");
+        return 1;
+    }
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = GeneralProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"OmbrelHotplugBench";
+    RegisterClassW(&wc);
+    OB_RegisterGeneralNotifications(
+        CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr));
+    const std::string box = tunersim::List().front().profile.id;
+
+    std::vector<double> alone, withRomflux, floor;
+    int failures = 0;
+    for (int round = 0; round < rounds; ++round) {
+        for (double ms : PlugCycle(box, tuners, nullptr)) alone.push_back(ms);
+        floor.push_back(bench::TimeMs([] { platform::DiscoveryFloor(); }));
+        floor.push_back(bench::TimeMs([] { platform::DiscoveryFloor(); }));
+
+        uidriver::Process romflux =
+            uidriver::Process::Launch(uidriver::BinDirectory() + L"Romflux.exe", L"", uidriver::BinDirectory());
+        HWND dialog = nullptr;
+        PumpUntil([&] { return (dialog = uidriver::FindTopLevelWindow(romflux.Id(), L"#32770",
+                                                                       L"Talvex Firmware Update")) != nullptr; });
+        if (!dialog || !PumpUntil([&] { return RomfluxLines(dialog) == tuners; })) {
+            std::fprintf(stderr, "Romflux did not list the %d tuners\n", tuners);
+            return 1;
+        }
+        for (double ms : PlugCycle(box, tuners, dialog)) withRomflux.push_back(ms);
+        uidriver::RequestClose(dialog);
+        if (!romflux.WaitForExit(15000)) romflux.Kill();
+    }
+    for (const auto* sample : {&alone, &withRomflux}) {
+        for (double ms : *sample) failures += ms < 0;
+    }
+
+    const bench::Spread floorSpread = bench::Summarise(floor);
+    const bench::Spread aloneSpread = bench::Summarise(alone);
+    const bench::Spread withSpread = bench::Summarise(withRomflux);
+    std::printf("Hot-plug, %d tuners: ms from the start of the broadcast until a second program's general window\n"
+                "receives 0x403; median (range) of %d rounds, 2 changes each\n",
+                tuners, rounds);
+    std::printf("%-44s %24s %8s\n", "", "ms", "/ floor");
+    std::printf("%-44s %24s %8s\n", "floor (list, bind, get)", bench::Describe(floorSpread).c_str(), "1.00");
+    std::printf("%-44s %24s %8.2f\n", "0x403 without Romflux", bench::Describe(aloneSpread).c_str(),
+                aloneSpread.median / floorSpread.median);
+    std::printf("%-44s %24s %8.2f   (goal: <= 2)\n", "0x403 with Romflux running", bench::Describe(withSpread).c_str(),
+                withSpread.median / floorSpread.median);
+    tunersim::Reset(false);
+    return failures;
+}
