@@ -63,10 +63,11 @@ void ApplyModel(DeviceEntry& entry, IKsPropertySet* properties) {
     entry.ciCapable = model.ciCapable;
 }
 
-// A new entry, identified through a handle opened on the moniker in hand (the same
-// filter a bind by display name would find, without enumerating the category again).
+// A new entry; identified, when asked, through a handle opened on the moniker in hand
+// (the same filter a bind by display name would find, without enumerating the
+// category again).
 std::unique_ptr<DeviceEntry> BuildEntry(FoundFilter& filter, OMBREL_TUNER_TYPE kind,
-                                        const std::vector<FoundFilter>& receivers) {
+                                        const std::vector<FoundFilter>& receivers, bool identify) {
     auto entry = std::make_unique<DeviceEntry>();
     entry->displayName = filter.displayName;
     entry->monikerName = filter.monikerName;
@@ -78,11 +79,13 @@ std::unique_ptr<DeviceEntry> BuildEntry(FoundFilter& filter, OMBREL_TUNER_TYPE k
     if (kind == OMBREL_TUNER_TYPE_BDA) {
         if (const FoundFilter* match = FindReceiver(receivers, entry->id)) {
             entry->receiverDisplayName = match->displayName;
-            receiver = BindMoniker(match->moniker.Get());
+            if (identify) receiver = BindMoniker(match->moniker.Get());
         }
     }
-    if (auto record = MakeRecord(kind, BindMoniker(filter.moniker.Get()), std::move(receiver)))
-        ApplyModel(*entry, record->propertySet.Get());
+    if (identify) {
+        if (auto record = MakeRecord(kind, BindMoniker(filter.moniker.Get()), std::move(receiver)))
+            ApplyModel(*entry, record->propertySet.Get());
+    }
 
     entry->subunitId = ParseSubunit(entry->displayName);
     return entry;
@@ -123,7 +126,7 @@ BoundFilters BindForOpen(OMBREL_TUNER_TYPE kind, const std::wstring& tunerName, 
 
 }  // namespace
 
-ScanResult ScanDevices() {
+ScanResult ScanDevices(const std::function<bool(const std::string&)>& known) {
     ScanResult scan;
     std::vector<FoundFilter> wdm = EnumerateCategory(Category::WdmCapture);
     std::vector<FoundFilter> tuners = EnumerateCategory(Category::BdaTuner);
@@ -131,8 +134,10 @@ ScanResult ScanDevices() {
     if (!tuners.empty()) receivers = EnumerateCategory(Category::BdaReceiver);
 
     scan.entries.reserve(wdm.size() + tuners.size());
-    for (FoundFilter& f : wdm) scan.entries.push_back(BuildEntry(f, OMBREL_TUNER_TYPE_WDM, receivers));
-    for (FoundFilter& f : tuners) scan.entries.push_back(BuildEntry(f, OMBREL_TUNER_TYPE_BDA, receivers));
+    for (FoundFilter& f : wdm)
+        scan.entries.push_back(BuildEntry(f, OMBREL_TUNER_TYPE_WDM, receivers, !known(f.displayName)));
+    for (FoundFilter& f : tuners)
+        scan.entries.push_back(BuildEntry(f, OMBREL_TUNER_TYPE_BDA, receivers, !known(f.displayName)));
     scan.receivers.reserve(receivers.size());
     for (const FoundFilter& r : receivers)
         scan.receivers.push_back({r.displayName, r.monikerName, ParseDeviceId(r.displayName)});
@@ -234,6 +239,11 @@ unsigned long DeviceTable::Count(KindFilter filter) const {
         count += Listed(*entry, filter);
     }
     return count;
+}
+
+bool DeviceTable::Knows(const std::string& displayName) const {
+    std::lock_guard guard(lock_);
+    return byName_.count(displayName) != 0;
 }
 
 std::uint32_t DeviceTable::NextHandleValueLocked() {

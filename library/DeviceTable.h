@@ -68,10 +68,12 @@ struct ScanResult {
     std::vector<ListedReceiver> receivers;  // in enumeration order
 };
 
-// Builds the entries that one scan finds right now: WDM filters, then BDA tuners,
-// each identified by one firmware-version request; and the receivers it listed.
-// Runs without any lock.
-ScanResult ScanDevices();
+// Builds the entries that one scan finds right now: WDM filters, then BDA tuners;
+// and the receivers it listed. Runs without any lock. A device that `known` names
+// is not identified again: the merge keeps the table's entry and drops the fresh one,
+// so a handle, a bind and a driver request for it would be spent for nothing. Every
+// other device is identified by one firmware-version request.
+ScanResult ScanDevices(const std::function<bool(const std::string&)>& known);
 
 class DeviceTable {
 public:
@@ -92,6 +94,8 @@ public:
     std::vector<HWND> Merge(EntryList fresh, std::uint64_t scan, std::vector<ListedReceiver> receivers);
 
     unsigned long Count(KindFilter filter) const;
+    // Whether an entry with this display name is in the table (attached or not).
+    bool Knows(const std::string& displayName) const;
     unsigned long OpenByIndex(KindFilter filter, unsigned long index, unsigned long* handle);
     unsigned long Close(unsigned long handle);
 

@@ -47,7 +47,7 @@ void Library::Rescan() noexcept {
         // it is, and the library never uninitialises it.
         (void)CoInitialize(nullptr);
         const std::uint64_t scan = table_.BeginScan();
-        ScanResult found = ScanDevices();
+        ScanResult found = ScanDevices([this](const std::string& name) { return table_.Knows(name); });
         const std::vector<HWND> tell = table_.Merge(std::move(found.entries), scan, std::move(found.receivers));
         for (HWND window : tell) SendMessageW(window, OMBREL_MSG_DEVICES_CHANGED, 0, 0);
     } catch (...) {
