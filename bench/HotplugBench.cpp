@@ -2,8 +2,10 @@
 // OmbrelApi.dll loaded with a general window, and times from the moment a plug's
 // broadcast begins until its window receives OMBREL_MSG_DEVICES_CHANGED (0x403),
 // once without and once with Romflux running (Romflux starts after this process, so
-// the broadcast reaches its windows first). The baseline, interleaved with both, is
-// the discovery floor: each category listed, every filter bound, one get per tuner.
+// the broadcast reaches its windows first). The baseline, measured right before and
+// after each pair of changes, is the discovery floor: each category listed, every
+// filter bound, one get per tuner. Each latency is divided by the mean of the floors
+// around it, so that the machine's changing load falls on both alike.
 //
 //   bench_hotplug [rounds] [tuners]     (defaults: 7 rounds, 32 tuners)
 #include "BenchSupport.h"
@@ -116,12 +118,23 @@ int main(int argc, char** argv) {
         CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr));
     const std::string box = tunersim::List().front().profile.id;
 
-    std::vector<double> alone, withRomflux, floor;
+    struct Arm {
+        std::vector<double> latencies, floors, ratios;
+        // Latencies of one pair of changes, between two floors.
+        void Measure(const std::string& box, int tuners, HWND romflux) {
+            const double before = bench::TimeMs([] { platform::DiscoveryFloor(); });
+            const std::vector<double> pair = PlugCycle(box, tuners, romflux);
+            const double after = bench::TimeMs([] { platform::DiscoveryFloor(); });
+            floors.insert(floors.end(), {before, after});
+            for (double ms : pair) {
+                latencies.push_back(ms);
+                ratios.push_back(ms < 0 ? -1 : ms * 2 / (before + after));
+            }
+        }
+    } alone, withRomflux;
     int failures = 0;
     for (int round = 0; round < rounds; ++round) {
-        for (double ms : PlugCycle(box, tuners, nullptr)) alone.push_back(ms);
-        floor.push_back(bench::TimeMs([] { platform::DiscoveryFloor(); }));
-        floor.push_back(bench::TimeMs([] { platform::DiscoveryFloor(); }));
+        alone.Measure(box, tuners, nullptr);
 
         uidriver::Process romflux =
             uidriver::Process::Launch(uidriver::BinDirectory() + L"Romflux.exe", L"", uidriver::BinDirectory());
@@ -132,26 +145,25 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "Romflux did not list the %d tuners\n", tuners);
             return 1;
         }
-        for (double ms : PlugCycle(box, tuners, dialog)) withRomflux.push_back(ms);
+        withRomflux.Measure(box, tuners, dialog);
         uidriver::RequestClose(dialog);
         if (!romflux.WaitForExit(15000)) romflux.Kill();
     }
-    for (const auto* sample : {&alone, &withRomflux}) {
-        for (double ms : *sample) failures += ms < 0;
+    for (const Arm* arm : {&alone, &withRomflux}) {
+        for (double ms : arm->latencies) failures += ms < 0;
     }
 
-    const bench::Spread floorSpread = bench::Summarise(floor);
-    const bench::Spread aloneSpread = bench::Summarise(alone);
-    const bench::Spread withSpread = bench::Summarise(withRomflux);
     std::printf("Hot-plug, %d tuners: ms from the start of the broadcast until a second program's general window\n"
-                "receives 0x403; median (range) of %d rounds, 2 changes each\n",
+                "receives 0x403, and that time over the floor around it; median (range) of %d rounds, 2 changes each\n",
                 tuners, rounds);
-    std::printf("%-44s %24s %8s\n", "", "ms", "/ floor");
-    std::printf("%-44s %24s %8s\n", "floor (list, bind, get)", bench::Describe(floorSpread).c_str(), "1.00");
-    std::printf("%-44s %24s %8.2f\n", "0x403 without Romflux", bench::Describe(aloneSpread).c_str(),
-                aloneSpread.median / floorSpread.median);
-    std::printf("%-44s %24s %8.2f   (goal: <= 2)\n", "0x403 with Romflux running", bench::Describe(withSpread).c_str(),
-                withSpread.median / floorSpread.median);
+    std::printf("%-30s %24s %24s %24s\n", "", "0x403 ms", "floor ms", "0x403 / floor");
+    std::printf("%-30s %24s %24s %24s\n", "without Romflux", bench::Describe(bench::Summarise(alone.latencies)).c_str(),
+                bench::Describe(bench::Summarise(alone.floors)).c_str(),
+                bench::Describe(bench::Summarise(alone.ratios)).c_str());
+    std::printf("%-30s %24s %24s %24s   (goal: <= 2)\n", "with Romflux running",
+                bench::Describe(bench::Summarise(withRomflux.latencies)).c_str(),
+                bench::Describe(bench::Summarise(withRomflux.floors)).c_str(),
+                bench::Describe(bench::Summarise(withRomflux.ratios)).c_str());
     tunersim::Reset(false);
     return failures;
 }
