@@ -7,6 +7,8 @@
 //    tuner filter's own property interface: the library's overhead per call;
 //  - one driver request to the simulator against one hold of the simulator's
 //    state lock (its named mutex): how many round trips a request costs.
+//
+//   bench_open [opens|calls]     (default: both)
 #include "BenchSupport.h"
 #include "PlatformDiscovery.h"
 
@@ -17,6 +19,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -177,7 +180,10 @@ void MeasureCalls(int rounds) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const std::string only = argc > 1 ? argv[1] : "";
+    const bool opensToo = only != "calls";
+    const bool callsToo = only != "opens";
     CoInitialize(nullptr);
     if (OB_Initialize() != OB_SUCCESS) {
         std::fprintf(stderr, "OB_Initialize failed\n");
@@ -193,14 +199,15 @@ int main() {
 
     std::vector<OpenFigures> opens;
     for (int tuners : {8, 32, 64}) {
+        if (!opensToo && tuners > 8) break;
         if (!PlugAndWait(tuners)) {
             std::fprintf(stderr, "%d tuners: the library did not list them all\n", tuners);
             return 1;
         }
-        opens.push_back(MeasureOpens(tuners, tuners <= 8 ? 15 : 9));
-        if (tuners == 8) MeasureCalls(9);
+        if (opensToo) opens.push_back(MeasureOpens(tuners, tuners <= 8 ? 15 : 9));
+        if (callsToo && tuners == 8) MeasureCalls(15);
     }
-    PrintOpens(opens);
+    if (opensToo) PrintOpens(opens);
     tunersim::Reset(false);
     return 0;
 }
