@@ -3,7 +3,11 @@
 // tuner list holds all its lines, and its working set and private memory then. The
 // minimal dialog runs once with fixed lines (the cost of any dialog program) and once
 // with the platform's discovery floor (each category listed, every filter bound, one
-// firmware get per tuner). The three are interleaved, round after round.
+// firmware get per tuner). Each round starts the three once, in an order that turns
+// from round to round; the ratios are taken within each round, so that the machine's
+// changing load falls on all three alike.
+//
+//   bench_startup [rounds [tuners...]]     (defaults: 9 rounds; 8, 32 and 64 tuners)
 #include "BenchSupport.h"
 #include "UiDriver.h"
 
@@ -82,23 +86,37 @@ Sample Run(const Program& program, int lines) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::atoi(argv[1]) : 7;
+    const int rounds = argc > 1 ? std::atoi(argv[1]) : 9;
     const std::wstring bin = uidriver::BinDirectory();
     int failures = 0;
     std::printf("Start-up: ms from CreateProcess until the tuner list holds all lines; median (range) of %d rounds\n",
                 rounds);
     std::printf("%7s %-26s %22s %10s %10s\n", "tuners", "program", "ready ms", "WS MiB", "private MiB");
+    std::vector<int> sets;
+    for (int i = 2; i < argc; ++i) sets.push_back(std::atoi(argv[i]));
+    if (sets.empty()) sets = {8, 32, 64};
     std::vector<double> romfluxPerTuner;
-    for (int tuners : {8, 32, 64}) {
+    for (int tuners : sets) {
         bench::PlugTuners(tuners, kTag);
         const std::vector<Program> programs = {
             {"Romflux", bin + L"Romflux.exe", L"", L"Talvex Firmware Update"},
             {"minimal dialog", bin + L"bench_minimal_dialog.exe", std::to_wstring(tuners), L"Minimal Dialog"},
             {"minimal dialog + floor", bin + L"bench_minimal_dialog.exe", L"--floor", L"Minimal Dialog"},
         };
-        std::vector<std::vector<Sample>> samples(programs.size());
+        std::vector<std::vector<Sample>> samples(programs.size(), std::vector<Sample>(rounds));
+        std::vector<double> overMinimal, overFloor;
         for (int round = 0; round < rounds; ++round) {
-            for (std::size_t p = 0; p < programs.size(); ++p) samples[p].push_back(Run(programs[p], tuners));
+            for (std::size_t i = 0; i < programs.size(); ++i) {
+                const std::size_t p = (i + static_cast<std::size_t>(round)) % programs.size();
+                samples[p][round] = Run(programs[p], tuners);
+            }
+            const double romflux = samples[0][round].readyMs;
+            const double minimal = samples[1][round].readyMs;
+            const double floor = samples[2][round].readyMs;
+            if (romflux > 0 && minimal > 0 && floor > 0) {
+                overMinimal.push_back(romflux / minimal);
+                overFloor.push_back(romflux / floor);
+            }
         }
         std::vector<double> medians;
         for (std::size_t p = 0; p < programs.size(); ++p) {
@@ -118,14 +136,15 @@ int main(int argc, char** argv) {
             std::printf("%7d %-26s %22s %10.2f %10.2f\n", tuners, programs[p].name, bench::Describe(spread).c_str(),
                         bench::Summarise(workingSet).median, bench::Summarise(privateBytes).median);
         }
-        std::printf("%7d Romflux / minimal dialog: %.2f   Romflux / minimal dialog + floor: %.2f (goal at 64: <= 1.5)\n",
-                    tuners, medians[0] / medians[1], medians[0] / medians[2]);
-        romfluxPerTuner.push_back((medians[0] - medians[1]) / tuners);
+        std::printf("%7d Romflux / minimal dialog: %s   Romflux / minimal dialog + floor: %s (goal at 64: <= 1.5)\n",
+                    tuners, bench::Describe(bench::Summarise(overMinimal)).c_str(),
+                    bench::Describe(bench::Summarise(overFloor)).c_str());
+        if (tuners > 0) romfluxPerTuner.push_back((medians[0] - medians[1]) / tuners);
         std::fflush(stdout);
     }
-    std::printf("Romflux beyond the minimal dialog, ms per tuner at 8 / 32 / 64: %.2f / %.2f / %.2f "
-                "(linear growth: about equal)\n",
-                romfluxPerTuner[0], romfluxPerTuner[1], romfluxPerTuner[2]);
+    std::printf("Romflux beyond the minimal dialog, ms per tuner at");
+    for (std::size_t i = 0; i < romfluxPerTuner.size(); ++i) std::printf(" %.2f", romfluxPerTuner[i]);
+    std::printf(" (linear growth: about equal)\n");
     tunersim::Reset(false);
     return failures;
 }
