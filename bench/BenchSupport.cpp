@@ -1,7 +1,6 @@
 #include "BenchSupport.h"
 
-#include <windows.h>
-
+#include <OmbrelApi.h>
 #include <TunerSimControl.h>
 
 #include <algorithm>
@@ -49,6 +48,42 @@ std::vector<std::vector<double>> Interleave(int rounds, const std::vector<std::f
         for (std::size_t arm = 0; arm < arms.size(); ++arm) samples[arm].push_back(arms[arm]());
     }
     return samples;
+}
+
+bool PumpUntil(const std::function<bool()>& done) {
+    const ULONGLONG deadline = GetTickCount64() + 60000;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        if (done()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+ChangeCounter::ChangeCounter() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &ChangeCounter::Procedure;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"OmbrelBenchChangeCounter";
+    RegisterClassW(&wc);  // once per process; later calls fail harmlessly
+    window_ = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
+                              nullptr);
+    if (window_) SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+ChangeCounter::~ChangeCounter() {
+    if (window_) DestroyWindow(window_);
+}
+
+LRESULT CALLBACK ChangeCounter::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<ChangeCounter*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && message == OMBREL_MSG_DEVICES_CHANGED) {
+        self->lastChangeMs_ = NowMs();
+        ++self->changes_;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void PlugTuners(int tuners, int tag, bool broadcast) {

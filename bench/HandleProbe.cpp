@@ -57,38 +57,6 @@ bool BindEveryFilter(bool byName) {
     return bound > 0;
 }
 
-// The general window of this program: counts OMBREL_MSG_DEVICES_CHANGED.
-int g_changes = 0;
-LRESULT CALLBACK GeneralProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == OMBREL_MSG_DEVICES_CHANGED) {
-        ++g_changes;
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-HWND MakeGeneralWindow() {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = GeneralProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"OmbrelHandleProbe";
-    RegisterClassW(&wc);
-    return CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance,
-                           nullptr);
-}
-
-// Pumps until the general window has heard `count` changes in all (bounded).
-bool WaitForChanges(int count) {
-    const ULONGLONG deadline = GetTickCount64() + 30000;
-    while (g_changes < count) {
-        if (GetTickCount64() >= deadline) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
-    return true;
-}
-
 // One box out and back in, each with a broadcast; `afterEach` runs after each of the
 // two and says whether all went well.
 bool UnplugAndReplug(const std::string& id, const std::function<bool(int step)>& afterEach) {
@@ -146,8 +114,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "OB_Initialize failed\n");
         return 1;
     }
-    HWND general = MakeGeneralWindow();
-    OB_RegisterGeneralNotifications(general);
+    bench::ChangeCounter general;
+    OB_RegisterGeneralNotifications(general.Window());
     ok &= Measure("library: open+close every WDM tuner", cycles,
                   [] { return OpenAndCloseEach(OB_GetNumberOfWDMDevices, OB_OpenWDMDeviceHandle); });
     ok &= Measure("library: open+close every BDA tuner", cycles,
@@ -155,8 +123,10 @@ int main(int argc, char** argv) {
     ok &= Measure("library: plug cycle (2 rescans)", cycles, [&] {
         // The broadcast reaches the library's window on its own thread, whose rescan
         // may tell this thread's window before the unplug returns.
-        const int before = g_changes;
-        return UnplugAndReplug(box, [&](int step) { return WaitForChanges(before + step); });
+        const int before = general.Changes();
+        return UnplugAndReplug(box, [&](int step) {
+            return bench::PumpUntil([&] { return general.Changes() >= before + step; });
+        });
     });
     std::printf("(per open: divide the open+close figures by %d)\n", tuners / 2);
     tunersim::Reset(false);

@@ -30,28 +30,6 @@ constexpr int kTag = 0x50;  // 'P': this benchmark's simulated boxes
 constexpr int kList = 1001;
 constexpr DWORD kWaitMs = 60000;
 
-int g_changes = 0;
-double g_lastChangeMs = 0;
-LRESULT CALLBACK GeneralProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == OMBREL_MSG_DEVICES_CHANGED) {
-        g_lastChangeMs = bench::NowMs();
-        ++g_changes;
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
-bool PumpUntil(const std::function<bool()>& done) {
-    const ULONGLONG deadline = GetTickCount64() + kWaitMs;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        if (done()) return true;
-        if (GetTickCount64() >= deadline) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
-
 unsigned long DeviceCount() {
     unsigned long n = 0;
     OB_GetNumberOfDevices(&n);
@@ -60,19 +38,19 @@ unsigned long DeviceCount() {
 
 // Milliseconds from the start of the broadcast until this process's general window
 // hears of the change; -1 when it never does. The box is already in or out.
-double BroadcastLatency() {
-    const int before = g_changes;
+double BroadcastLatency(const bench::ChangeCounter& general) {
+    const int before = general.Changes();
     const double start = bench::NowMs();
     std::atomic<bool> sent{false};
     std::thread broadcaster([&] {
         tunersim::BroadcastDeviceChange();
         sent = true;
     });
-    const bool told = PumpUntil([&] { return g_changes > before; });
+    const bool told = bench::PumpUntil([&] { return general.Changes() > before; });
     // The broadcast may still be on its way through the other windows.
-    PumpUntil([&] { return sent.load(); });
+    bench::PumpUntil([&] { return sent.load(); });
     broadcaster.join();
-    return told ? g_lastChangeMs - start : -1;
+    return told ? general.LastChangeMs() - start : -1;
 }
 
 // Romflux's list line count; the send waits while Romflux rebuilds.
@@ -85,16 +63,17 @@ int RomfluxLines(HWND romflux) {
 // One box out and back in; the latency of each change. With Romflux running, each
 // change is followed by waiting until Romflux lists the new count, so that the next
 // broadcast does not find it still rebuilding.
-std::vector<double> PlugCycle(const std::string& box, int tuners, HWND romflux) {
+std::vector<double> PlugCycle(const bench::ChangeCounter& general, const std::string& box, int tuners,
+                              HWND romflux) {
     std::vector<double> latencies;
     tunersim::Unplug(box, false);
-    latencies.push_back(BroadcastLatency());
-    PumpUntil([&] { return DeviceCount() == static_cast<unsigned long>(tuners - 2); });
-    if (romflux) PumpUntil([&] { return RomfluxLines(romflux) == tuners - 2; });
+    latencies.push_back(BroadcastLatency(general));
+    bench::PumpUntil([&] { return DeviceCount() == static_cast<unsigned long>(tuners - 2); });
+    if (romflux) bench::PumpUntil([&] { return RomfluxLines(romflux) == tuners - 2; });
     tunersim::Plug(tunersim::Find(box)->profile, false);
-    latencies.push_back(BroadcastLatency());
-    PumpUntil([&] { return DeviceCount() == static_cast<unsigned long>(tuners); });
-    if (romflux) PumpUntil([&] { return RomfluxLines(romflux) == tuners; });
+    latencies.push_back(BroadcastLatency(general));
+    bench::PumpUntil([&] { return DeviceCount() == static_cast<unsigned long>(tuners); });
+    if (romflux) bench::PumpUntil([&] { return RomfluxLines(romflux) == tuners; });
     return latencies;
 }
 
@@ -109,21 +88,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "OB_Initialize failed\n");
         return 1;
     }
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = GeneralProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"OmbrelHotplugBench";
-    RegisterClassW(&wc);
-    OB_RegisterGeneralNotifications(
-        CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr));
+    bench::ChangeCounter general;
+    OB_RegisterGeneralNotifications(general.Window());
     const std::string box = tunersim::List().front().profile.id;
 
     struct Arm {
         std::vector<double> latencies, floors, ratios;
         // Latencies of one pair of changes, between two floors.
-        void Measure(const std::string& box, int tuners, HWND romflux) {
+        void Measure(const bench::ChangeCounter& general, const std::string& box, int tuners, HWND romflux) {
             const double before = bench::TimeMs([] { platform::DiscoveryFloor(); });
-            const std::vector<double> pair = PlugCycle(box, tuners, romflux);
+            const std::vector<double> pair = PlugCycle(general, box, tuners, romflux);
             const double after = bench::TimeMs([] { platform::DiscoveryFloor(); });
             floors.insert(floors.end(), {before, after});
             for (double ms : pair) {
@@ -134,18 +108,18 @@ int main(int argc, char** argv) {
     } alone, withRomflux;
     int failures = 0;
     for (int round = 0; round < rounds; ++round) {
-        alone.Measure(box, tuners, nullptr);
+        alone.Measure(general, box, tuners, nullptr);
 
         uidriver::Process romflux =
             uidriver::Process::Launch(uidriver::BinDirectory() + L"Romflux.exe", L"", uidriver::BinDirectory());
         HWND dialog = nullptr;
-        PumpUntil([&] { return (dialog = uidriver::FindTopLevelWindow(romflux.Id(), L"#32770",
+        bench::PumpUntil([&] { return (dialog = uidriver::FindTopLevelWindow(romflux.Id(), L"#32770",
                                                                        L"Talvex Firmware Update")) != nullptr; });
-        if (!dialog || !PumpUntil([&] { return RomfluxLines(dialog) == tuners; })) {
+        if (!dialog || !bench::PumpUntil([&] { return RomfluxLines(dialog) == tuners; })) {
             std::fprintf(stderr, "Romflux did not list the %d tuners\n", tuners);
             return 1;
         }
-        withRomflux.Measure(box, tuners, dialog);
+        withRomflux.Measure(general, box, tuners, dialog);
         uidriver::RequestClose(dialog);
         if (!romflux.WaitForExit(15000)) romflux.Kill();
     }

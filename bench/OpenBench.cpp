@@ -26,12 +26,6 @@ namespace {
 
 constexpr int kTag = 0x4F;  // 'O': this benchmark's simulated boxes
 
-int g_changes = 0;
-LRESULT CALLBACK GeneralProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == OMBREL_MSG_DEVICES_CHANGED) ++g_changes;
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
 unsigned long Count(unsigned long (*count)(unsigned long*)) {
     unsigned long n = 0;
     count(&n);
@@ -41,14 +35,7 @@ unsigned long Count(unsigned long (*count)(unsigned long*)) {
 // Plugs the set and pumps until the library lists all of it (bounded).
 bool PlugAndWait(int tuners) {
     bench::PlugTuners(tuners, kTag, true);
-    const ULONGLONG deadline = GetTickCount64() + 60000;
-    while (Count(OB_GetNumberOfDevices) != static_cast<unsigned long>(tuners)) {
-        if (GetTickCount64() >= deadline) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    }
-    return true;
+    return bench::PumpUntil([&] { return Count(OB_GetNumberOfDevices) == static_cast<unsigned long>(tuners); });
 }
 
 // Every sample covers at least this many opens (or binds), so that small sets are
@@ -189,13 +176,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "OB_Initialize failed\n");
         return 1;
     }
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = GeneralProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"OmbrelOpenBench";
-    RegisterClassW(&wc);
-    OB_RegisterGeneralNotifications(
-        CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr));
+    // Registered as a program would be, so that the rescans tell someone.
+    bench::ChangeCounter general;
+    OB_RegisterGeneralNotifications(general.Window());
 
     std::vector<OpenFigures> opens;
     for (int tuners : {8, 32, 64}) {
