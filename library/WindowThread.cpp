@@ -1,5 +1,7 @@
 #include "WindowThread.h"
 
+#include <imm.h>
+
 namespace ombrel {
 namespace {
 
@@ -47,6 +49,11 @@ DWORD WINAPI WindowThread::ThreadMain(void* self) {
 }
 
 DWORD WindowThread::Run() {
+    // No input method window for this thread: the system would give it one as a
+    // further top-level window, which a device-change broadcast visits after the
+    // hidden window and would find this thread busy with the rescan just begun.
+    ImmDisableIME(0);
+
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = kClassStyle;

@@ -222,6 +222,14 @@ TEST_F(NotifyTest, ABroadcastIsAnsweredBeforeTheScanAndAChangeDuringAScanIsNotLo
                           {tunersim::FaultKind::Delay, 0, 2000});
     HWND hidden = HiddenWindowOfThisProcess();
     ASSERT_NE(hidden, nullptr);
+    // The scanning thread has no other top-level window that a broadcast would visit
+    // next and find busy.
+    int threadWindows = 0;
+    EnumThreadWindows(GetWindowThreadProcessId(hidden, nullptr), [](HWND, LPARAM n) -> BOOL {
+        ++*reinterpret_cast<int*>(n);
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&threadWindows));
+    EXPECT_EQ(threadWindows, 1);
     constexpr WPARAM kDevNodesChanged = 0x0007;
     auto identifications = [](const std::string& id) {
         return tunersim::Requests(id, OMBREL_PROP_FIRMWARE_VERSION).gets;
