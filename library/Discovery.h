@@ -12,7 +12,6 @@
 #include <wrl/client.h>
 
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace ombrel {
