@@ -10,6 +10,10 @@
 #    binary's debug link.
 function(ombrel_shipped_binary)
     foreach(target ${ARGN})
+        if(MSVC)
+            target_link_options(${target} PRIVATE /FILEALIGN:4096)  # debug information goes to a .pdb
+            continue()
+        endif()
         target_link_options(${target} PRIVATE -Wl,--file-alignment,4096)
         if(NOT CMAKE_OBJCOPY)
             continue()
