@@ -130,6 +130,17 @@ std::string InfoText(const TunerDetails& d) {
 
 std::string_view TunerEventText(TunerEvent event) { return event == TunerEvent::Attached ? "attached" : "detached"; }
 
+std::string ClockText(unsigned hour, unsigned minute, unsigned second, std::optional<unsigned> millisecond) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u", hour, minute, second);
+    std::string clock = text;
+    if (millisecond) {
+        std::snprintf(text, sizeof text, ".%03u", *millisecond);
+        clock += text;
+    }
+    return clock;
+}
+
 std::string WatchLine(TunerEvent event, const TunerLine& tuner) {
     return std::string(TunerEventText(event)) + "  " + TunerLineText(tuner);
 }

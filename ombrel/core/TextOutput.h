@@ -3,6 +3,7 @@
 
 #include "TunerRecord.h"
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -19,6 +20,9 @@ std::string HexBytesText(std::span<const std::uint8_t> bytes);
 std::string ListTable(std::span<const TunerLine> tuners);
 // One tuner's line with the columns at their usual widths (for watch).
 std::string TunerLineText(const TunerLine& tuner);
+
+// "14:02:03", or "14:02:03.125" with the milliseconds: the local time that follow lines show.
+std::string ClockText(unsigned hour, unsigned minute, unsigned second, std::optional<unsigned> millisecond = std::nullopt);
 
 // "Label:" padded to the value column of info and status, the value, a line end.
 std::string LabelledLine(std::string_view label, const std::string& value);

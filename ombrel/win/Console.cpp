@@ -1,5 +1,7 @@
 #include "Console.h"
 
+#include "TextOutput.h"
+
 #include <windows.h>
 
 #include <vector>
@@ -73,6 +75,13 @@ std::optional<std::string> ReadInputLine() {
     }
     if (!any) return std::nullopt;
     return line;
+}
+
+std::string LocalClockText(bool milliseconds) {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return ClockText(now.wHour, now.wMinute, now.wSecond,
+                     milliseconds ? std::optional<unsigned>(now.wMilliseconds) : std::nullopt);
 }
 
 std::string AnsiToUtf8(std::string_view ansi) {

@@ -24,6 +24,10 @@ bool InputIsConsole();
 // One line of standard input without its line end; nothing at the end of input.
 std::optional<std::string> ReadInputLine();
 
+// The local time of day, "14:02:03" or with the milliseconds "14:02:03.125", for the
+// lines of the verbs that follow a tuner.
+std::string LocalClockText(bool milliseconds);
+
 // A library text (system code page) as UTF-8, for JSON.
 std::string AnsiToUtf8(std::string_view ansi);
 

@@ -10,18 +10,8 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
 namespace ombrel_cli {
 namespace {
-
-std::string ClockText() {
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    char text[16];
-    std::snprintf(text, sizeof text, "%02u:%02u:%02u", now.wHour, now.wMinute, now.wSecond);
-    return text;
-}
 
 int Follow(unsigned long handle, const std::string& name, const StatusArguments& arguments) {
     InterruptWatch interrupts;
@@ -29,7 +19,7 @@ int Follow(unsigned long handle, const std::string& name, const StatusArguments&
     for (;;) {
         const auto reading = IsAttached(handle) ? ReadFrontEnd(handle) : std::nullopt;
         if (!reading) return ReportFailedRequest(handle, name, "the front end's status");
-        const std::string text = arguments.json ? StatusJson(*reading) + "\n" : StatusLine(*reading, ClockText());
+        const std::string text = arguments.json ? StatusJson(*reading) + "\n" : StatusLine(*reading, LocalClockText(false));
         if (!WriteOut(text)) return kExitOk;  // nobody reads the lines any more
         const auto wait = static_cast<DWORD>(arguments.interval.count());
         if (WaitForSingleObject(interrupts.Event(), wait) == WAIT_OBJECT_0) return kExitOk;

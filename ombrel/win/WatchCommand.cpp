@@ -5,6 +5,7 @@
 #include "ExitCodes.h"
 #include "Interrupts.h"
 #include "JsonOutput.h"
+#include "MessageWindow.h"
 #include "TextOutput.h"
 #include "Tuners.h"
 
@@ -31,35 +32,6 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
-
-// A message-only window of its own class, for as long as the object lives.
-class NotificationWindow {
-public:
-    NotificationWindow() {
-        WNDCLASSEXW windowClass{};
-        windowClass.cbSize = sizeof(windowClass);
-        windowClass.lpfnWndProc = &WindowProc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = kWindowClass;
-        registered_ = RegisterClassExW(&windowClass) != 0;
-        if (registered_) {
-            window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                      GetModuleHandleW(nullptr), nullptr);
-        }
-    }
-    ~NotificationWindow() {
-        if (window_) DestroyWindow(window_);
-        if (registered_) UnregisterClassW(kWindowClass, GetModuleHandleW(nullptr));
-    }
-    NotificationWindow(const NotificationWindow&) = delete;
-    NotificationWindow& operator=(const NotificationWindow&) = delete;
-
-    HWND get() const { return window_; }
-
-private:
-    bool registered_ = false;
-    HWND window_ = nullptr;
-};
 
 // The tuners seen so far, in the order they were first seen, each with a handle so that
 // a tuner that has gone can still be described.
@@ -120,7 +92,7 @@ private:
 int RunWatch(const Invocation& invocation) {
     if (!StartLibraryOrReport()) return kExitFailed;
     InterruptWatch interrupts;
-    NotificationWindow window;
+    MessageWindow window(kWindowClass, &WindowProc);
     if (!window.get()) {
         ReportError("cannot create the notification window (error " + std::to_string(GetLastError()) + ")");
         return kExitFailed;

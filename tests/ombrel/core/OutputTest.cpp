@@ -58,6 +58,9 @@ TEST(TextOutput, ListTableAlignsItsColumns) {
     EXPECT_EQ(WatchLine(TunerEvent::Detached, gone),
               "detached  -      BDA     Talvex S/CI          0300E5D4C3B2A100  -        1.3.0, Build 44650  detached\n");
     EXPECT_EQ(WatchLine(TunerEvent::Attached, tuners[0]).substr(0, 20), "attached  0      WDM");
+    // The time at the start of follow lines, with or without the milliseconds.
+    EXPECT_EQ(ClockText(9, 5, 3), "09:05:03");
+    EXPECT_EQ(ClockText(23, 59, 59, 7u), "23:59:59.007");
     EXPECT_EQ(HexBytesText(std::vector<std::uint8_t>{0x01, 0xAB, 0x00}), "01 AB 00");
     EXPECT_EQ(HexBytesText({}), "");
 }
