@@ -5,7 +5,7 @@
 namespace ombrel_cli {
 
 std::span<const ExitCodeText> ExitCodeTable() {
-    static constexpr std::array<ExitCodeText, 21> kTable{{
+    static constexpr std::array<ExitCodeText, 23> kTable{{
         {kExitOk, "success"},
         {kExitFailed, "the library or the system failed"},
         {kExitUsage, "unknown verb or option, missing or extra argument"},
@@ -27,6 +27,8 @@ std::span<const ExitCodeText> ExitCodeTable() {
         {kExitTuneRefused, "the driver refused a tuning or status request"},
         {kExitWrongFamily, "the tuner does not take that kind of tune (satellite, terrestrial)"},
         {kExitTuneInterrupted, "stopped waiting for lock (Ctrl+C); the tuner keeps the tune"},
+        {kExitRemoteInUse, "another program reads the tuner's remote control"},
+        {kExitRemoteRefused, "the library did not start the remote-control reader"},
     }};
     return kTable;
 }

@@ -30,6 +30,9 @@ enum ExitCode : int {
     kExitTuneRefused = 22,      // the driver refused a tuning or status request
     kExitWrongFamily = 23,      // the tuner does not take that kind of tune
     kExitTuneInterrupted = 24,  // Ctrl+C while waiting for lock
+    // Refusals of the remote control's reader.
+    kExitRemoteInUse = 30,    // another process reads the tuner's keys
+    kExitRemoteRefused = 31,  // the library did not start the reader (one runs in this process)
 };
 
 struct ExitCodeText {

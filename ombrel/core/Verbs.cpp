@@ -50,14 +50,19 @@ constexpr OptionSpec kStatusOptions[] = {
     {"--json", "", "print JSON instead of text (--follow: one object per line)"},
 };
 
+constexpr OptionSpec kKeysOptions[] = {
+    {"--count", "N", "end after N keys"},
+    {"--json", "", "print one JSON object per key"},
+};
+
 constexpr std::string_view kTunerText =
     "<tuner> is an index as 'ombrel list' shows it (up to three digits), or a GUID or\n"
     "the unambiguous start of one (hex digits, '0x' in front is allowed and forces a GUID).\n"
     "A box listed in both driver models is taken at its first index.\n";
 
-// The Common Interface ('ci') and remote-control ('keys') verbs join as rows here, with a
-// handler each in the program's table.
-constexpr std::array<VerbSpec, 6> kVerbs{{
+// The Common Interface verb ('ci') joins as a row here, with a handler in the program's
+// table.
+constexpr std::array<VerbSpec, 7> kVerbs{{
     {"list", {}, kJsonOption, "[--json]", "list the attached tuners",
      "Lists every attached tuner: index, driver model (WDM or BDA), model name, GUID,\n"
      "subunit, firmware version and build, attached state.\n"},
@@ -98,6 +103,17 @@ constexpr std::array<VerbSpec, 6> kVerbs{{
      "carrier, signal strength and quality, signal to noise, bit error rate, uncorrected\n"
      "blocks. With --follow a line is printed per reading until Ctrl+C, or until the tuner\n"
      "goes away.\n"},
+    {"keys", kTunerOnly, kKeysOptions, "<tuner> [--count N] [--json]", "print a tuner's remote-control keys as they arrive",
+     "Starts the tuner's remote-control reader and prints a line per key as it arrives:\n"
+     "the time, the key code in hexadecimal (the remote's address byte, then the key's)\n"
+     "and the key's name, or \"(unknown key)\" for a code of no key of the Talvex remote.\n"
+     "Ends at Ctrl+C, after --count keys, or when the tuner goes away, and stops the reader\n"
+     "then, so that another program can read the keys.\n"
+     "\n"
+     "One program at a time reads a tuner's keys: while the remote-control companion or\n"
+     "another 'ombrel keys' reads them, the tuner is refused (exit code 30). A key read\n"
+     "that the driver fails ends the reader without a word to ombrel; Ctrl+C ends it then.\n",
+     true},
 }};
 
 std::string Usage(const VerbSpec& verb) {

@@ -14,6 +14,7 @@ int RunUpdate(const Invocation& invocation);
 int RunWatch(const Invocation& invocation);
 int RunTune(const Invocation& invocation);
 int RunStatus(const Invocation& invocation);
+int RunKeys(const Invocation& invocation);
 
 // Starts the library; on failure reports it. False then.
 bool StartLibraryOrReport();

@@ -29,6 +29,7 @@ constexpr VerbHandler kHandlers[] = {
     {"watch", &RunWatch},
     {"tune", &RunTune},
     {"status", &RunStatus},
+    {"keys", &RunKeys},
 };
 
 int Dispatch(const std::vector<std::string>& arguments) {
