@@ -14,6 +14,7 @@
 #include "ConsoleProcess.h"
 #include "FirmwareImage.h"
 #include "JsonReader.h"
+#include "RemoteKeymap.h"
 #include "TunerSimControl.h"
 #include "UiDriver.h"
 #include "UpdatePoll.h"
@@ -239,6 +240,8 @@ TEST_F(OmbrelCli, BadInputIsRefusedWithItsExitCode) {
         {{"update", "0", "--auto", "--image", "x.hex"}, 2, "--auto and --image exclude each other"},
         {{"update", "0", "--image", "no such file.hex", "--yes"}, 5, "no such file.hex: "},
         {{"update", GuidOf(kPellary), "--yes"}, 4, "no firmware image is carried for this tuner (hardware 01 14 01"},
+        {{"keys", "0", "--count", "0"}, 2, "--count: '0' is no number of keys (1 to 4294967295)"},
+        {{"keys", "42", "--json"}, 3, "no tuner with index 42"},
     };
     for (const Case& c : cases) {
         std::string command;
@@ -753,4 +756,123 @@ TEST_F(OmbrelCli, StatusFollowPrintsUntilCtrlCOrUntilTheTunerGoes) {
     ASSERT_TRUE(code.has_value());
     EXPECT_EQ(*code, 3u);
     EXPECT_NE(follow.Err().find("(Talvex S2) went away\n"), std::string::npos) << follow.Err();
+}
+
+namespace {
+
+uint16_t KeyCode(const char* name) { return keymap::FindByName(name)->code; }
+
+// "14:02:03.125": the time of day with the milliseconds.
+bool IsClock(const std::string& text) {
+    if (text.size() != 12 || text[2] != ':' || text[5] != ':' || text[8] != '.') return false;
+    for (std::size_t i : {0, 1, 3, 4, 6, 7, 9, 10, 11}) {
+        if (!isdigit(static_cast<unsigned char>(text[i]))) return false;
+    }
+    return true;
+}
+
+bool HasLines(const ConsoleProcess& run, std::size_t count) {
+    return run.WaitForOutput([&](const std::string& out, const std::string&) { return Lines(out).size() >= count; },
+                             kWait);
+}
+
+}  // namespace
+
+TEST_F(OmbrelCli, KeysArriveInOrderWithTheirNamesUntilTheCountOrCtrlC) {
+    // As JSON, until five keys have come: a code of another remote among them.
+    const std::vector<uint16_t> pressed{KeyCode("ok"), KeyCode("1"), 0x1234, KeyCode("vol+"), KeyCode("power")};
+    {
+        ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", {"keys", GuidOf(kS2), "--json", "--count", "5"});
+        ASSERT_TRUE(run.WaitForErr("Reading the remote control of tuner ", kWait)) << run.Err();
+        EXPECT_EQ(tunersim::PressKeys(kS2, pressed), 0u);
+        const Result r = Finish(run);
+        ASSERT_EQ(r.exitCode, 0u) << r.out << r.err;
+        EXPECT_NE(r.err.find(" (Talvex S2) for 5 keys; Ctrl+C ends.\n"), std::string::npos) << r.err;
+        const std::vector<std::string> lines = Lines(r.out);
+        ASSERT_EQ(lines.size(), 5u) << r.out;
+        const std::vector<const char*> names{"ok", "1", nullptr, "vol+", "power"};
+        const std::vector<const char*> hex{"0x2015", "0x2001", "0x1234", "0x2016", "0x200C"};
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            SCOPED_TRACE(lines[i]);
+            const JsonValue key = Json(lines[i]);
+            EXPECT_TRUE(IsClock(key["time"].Text()));
+            EXPECT_EQ(key["code"].Integer(), pressed[i]);
+            EXPECT_EQ(key["hex"].Text(), hex[i]);
+            EXPECT_EQ(key["key"].IsNull(), names[i] == nullptr);
+            if (names[i]) {
+                EXPECT_EQ(key["key"].Text(), names[i]);
+            }
+        }
+        EXPECT_EQ(Json(lines[3])["label"].Text(), "Volume +");
+        EXPECT_TRUE(Json(lines[2])["label"].IsNull());
+    }
+    // The reader was stopped: no read of the box waits any more.
+    tunersim::RemoteStatus box = tunersim::Remote(kS2);
+    EXPECT_EQ(box.read, 5u);
+    EXPECT_EQ(box.waitingReads, 0u);
+    EXPECT_EQ(box.malformedCancels, 0u);
+
+    // As text, by the start of the GUID, until Ctrl+C.
+    {
+        ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", {"keys", "0x01"});
+        ASSERT_TRUE(run.WaitForErr(" (Talvex S2); Ctrl+C ends.\n", kWait)) << run.Err();
+        tunersim::PressKeys(kS2, {KeyCode("down"), KeyCode("ch-"), 0x0042});
+        ASSERT_TRUE(HasLines(run, 3)) << run.Out() << run.Err();
+        ASSERT_TRUE(uidriver::WaitUntil([] { return tunersim::Remote(kS2).waitingReads == 1; }, kWait));
+        const uint32_t cancels = tunersim::Remote(kS2).cancels;
+        ASSERT_TRUE(run.Interrupt());
+        const auto code = run.WaitForExit(kWait);
+        ASSERT_TRUE(code.has_value());
+        EXPECT_EQ(*code, 0u) << run.Err();
+        const std::vector<std::string> lines = Lines(run.Out());
+        ASSERT_EQ(lines.size(), 3u) << run.Out();
+        const std::vector<std::string> rest{"  0x2012  Down", "  0x2019  Channel -", "  0x0042  (unknown key)"};
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_TRUE(IsClock(lines[i].substr(0, 12))) << lines[i];
+            EXPECT_EQ(lines[i].substr(12), rest[i]);
+        }
+        // Ctrl+C stopped the reader: its waiting read was cancelled, properly.
+        box = tunersim::Remote(kS2);
+        EXPECT_EQ(box.cancels, cancels + 1);
+        EXPECT_EQ(box.waitingReads, 0u);
+        EXPECT_EQ(box.malformedCancels, 0u);
+    }
+
+    // So the next reader starts: a held key comes again and again, and the count ends it.
+    ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", {"keys", GuidOf(kS2), "--count", "3"});
+    ASSERT_TRUE(run.WaitForErr("for 3 keys; Ctrl+C ends.\n", kWait)) << run.Err();
+    tunersim::HoldKey(kS2, KeyCode("ch+"), 2000, 100);
+    const Result r = Finish(run);
+    EXPECT_EQ(r.exitCode, 0u) << r.err;
+    const std::vector<std::string> lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    for (const std::string& line : lines) EXPECT_EQ(line.substr(12), "  0x2018  Channel +");
+}
+
+TEST_F(OmbrelCli, KeysOfATunerReadByAnotherProgramOrThatGoesAreRefusedOrEnd) {
+    ConsoleProcess holder = ConsoleProcess::Start("ombrel.exe", {"keys", GuidOf(kS2)});
+    ASSERT_TRUE(holder.WaitForErr("; Ctrl+C ends.\n", kWait)) << holder.Err();
+
+    // Another program reads the keys: refused with its own exit code, before any key.
+    const Result refused = RunOmbrel({"keys", GuidOf(kS2), "--json"});
+    EXPECT_EQ(refused.exitCode, 30u);
+    EXPECT_NE(refused.err.find("ombrel: another program reads the remote control of tuner "), std::string::npos)
+        << refused.err;
+    EXPECT_NE(refused.err.find("(Talvex S2); end it there first"), std::string::npos) << refused.err;
+    EXPECT_TRUE(refused.out.empty()) << refused.out;
+
+    // ... and the first reader goes on, until its tuner goes.
+    EXPECT_TRUE(holder.IsRunning());
+    tunersim::PressKey(kS2, KeyCode("menu"));
+    ASSERT_TRUE(HasLines(holder, 1)) << holder.Err();
+    tunersim::Unplug(kS2);
+    const auto code = holder.WaitForExit(kWait);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 3u);
+    EXPECT_NE(holder.Err().find("(Talvex S2) went away\n"), std::string::npos) << holder.Err();
+    EXPECT_EQ(Lines(holder.Out()).size(), 1u);
+    EXPECT_EQ(Lines(holder.Out())[0].substr(12), "  0x200E  Menu");
+
+    // A tuner that is gone is no tuner to read.
+    EXPECT_EQ(RunOmbrel({"keys", GuidOf(kS2)}).exitCode, 3u);
 }
