@@ -107,17 +107,12 @@ int PrintKeys(unsigned long handle, const std::string& name, HWND window, KeyRea
 }  // namespace
 
 int RunKeys(const Invocation& invocation) {
-    std::string error;
-    const auto arguments = ParseKeysArguments(invocation, error);
-    if (!arguments) {
-        ReportUsageError(invocation.verb->name, error);
-        return kExitUsage;
-    }
     int exitCode = kExitOk;
-    const auto tuner = StartAndOpenSelectedTuner(invocation, exitCode);
-    if (!tuner) return exitCode;
-    const unsigned long handle = tuner->handle.get();
-    const std::string name = TunerName(*tuner);
+    const auto opened = ReadArgumentsAndOpenTuner(invocation, &ParseKeysArguments, exitCode);
+    if (!opened) return exitCode;
+    const auto& [arguments, tuner] = *opened;
+    const unsigned long handle = tuner.handle.get();
+    const std::string name = TunerName(tuner);
 
     // From here Ctrl+C ends the reading, not the process, so that the reader is stopped.
     InterruptWatch interrupts;
@@ -137,8 +132,8 @@ int RunKeys(const Invocation& invocation) {
         ReportError(name + " went away");
         return kExitNoTuner;
     }
-    WriteErr(KeysBanner(name, arguments->count));
-    KeyPrinter printer(*arguments);
+    WriteErr(KeysBanner(name, arguments.count));
+    KeyPrinter printer(arguments);
     return PrintKeys(handle, name, window.get(), reader, printer, interrupts.Event());
 }
 

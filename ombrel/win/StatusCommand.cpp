@@ -29,23 +29,18 @@ int Follow(unsigned long handle, const std::string& name, const StatusArguments&
 }  // namespace
 
 int RunStatus(const Invocation& invocation) {
-    std::string error;
-    const auto arguments = ParseStatusArguments(invocation, error);
-    if (!arguments) {
-        ReportUsageError(invocation.verb->name, error);
-        return kExitUsage;
-    }
     int exitCode = kExitOk;
-    const auto tuner = StartAndOpenSelectedTuner(invocation, exitCode);
-    if (!tuner) return exitCode;
-    const unsigned long handle = tuner->handle.get();
-    const std::string name = TunerName(*tuner);
-    if (arguments->follow) return Follow(handle, name, *arguments);
+    const auto opened = ReadArgumentsAndOpenTuner(invocation, &ParseStatusArguments, exitCode);
+    if (!opened) return exitCode;
+    const auto& [arguments, tuner] = *opened;
+    const unsigned long handle = tuner.handle.get();
+    const std::string name = TunerName(tuner);
+    if (arguments.follow) return Follow(handle, name, arguments);
 
     const auto reading = ReadFrontEnd(handle);
     if (!reading) return ReportFailedRequest(handle, name, "the front end's status");
-    WriteOut(arguments->json ? StatusJson(*reading) + "\n"
-                             : LabelledLine("Tuner", TunerSummary(tuner->index, tuner->line)) + StatusText(*reading));
+    WriteOut(arguments.json ? StatusJson(*reading) + "\n"
+                            : LabelledLine("Tuner", TunerSummary(tuner.index, tuner.line)) + StatusText(*reading));
     return kExitOk;
 }
 

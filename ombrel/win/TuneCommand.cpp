@@ -63,20 +63,15 @@ int ExitCodeOf(TuneOutcome outcome) {
 }  // namespace
 
 int RunTune(const Invocation& invocation) {
-    std::string error;
-    const auto arguments = ParseTuneArguments(invocation, error);
-    if (!arguments) {
-        ReportUsageError(invocation.verb->name, error);
-        return kExitUsage;
-    }
     int exitCode = kExitOk;
-    const auto tuner = StartAndOpenSelectedTuner(invocation, exitCode);
-    if (!tuner) return exitCode;
-    const unsigned long handle = tuner->handle.get();
-    const std::string name = TunerName(*tuner);
+    const auto opened = ReadArgumentsAndOpenTuner(invocation, &ParseTuneArguments, exitCode);
+    if (!opened) return exitCode;
+    const auto& [arguments, tuner] = *opened;
+    const unsigned long handle = tuner.handle.get();
+    const std::string name = TunerName(tuner);
 
     PlanRefusal refusal;
-    const auto plan = PlanTune(*arguments, TunerReception(tuner->line), name, refusal);
+    const auto plan = PlanTune(arguments, TunerReception(tuner.line), name, refusal);
     if (!plan) {
         if (refusal.exitCode == kExitUsage) {
             ReportUsageError(invocation.verb->name, refusal.message);
@@ -85,20 +80,20 @@ int RunTune(const Invocation& invocation) {
         }
         return refusal.exitCode;
     }
-    if (!arguments->json) WriteOut(LabelledLine("Tuner", TunerSummary(tuner->index, tuner->line)) + TunePlanText(*plan));
+    if (!arguments.json) WriteOut(LabelledLine("Tuner", TunerSummary(tuner.index, tuner.line)) + TunePlanText(*plan));
     if (const auto refused = SendTune(handle, *plan)) return ReportFailedRequest(handle, name, *refused);
 
-    WriteErr("Waiting up to " + SecondsText(arguments->timeout) + " for lock; Ctrl+C stops waiting.\n");
-    const WaitResult waited = WaitForLock(handle, arguments->timeout);
+    WriteErr("Waiting up to " + SecondsText(arguments.timeout) + " for lock; Ctrl+C stops waiting.\n");
+    const WaitResult waited = WaitForLock(handle, arguments.timeout);
     const auto reading = waited.outcome ? ReadFrontEnd(handle) : std::nullopt;
     if (!reading) return ReportFailedRequest(handle, name, "the front end's status");
 
-    if (arguments->json) {
-        WriteOut(TuneJson(tuner->line, *plan, *waited.outcome, waited.elapsed, *reading, AnsiToUtf8));
+    if (arguments.json) {
+        WriteOut(TuneJson(tuner.line, *plan, *waited.outcome, waited.elapsed, *reading, AnsiToUtf8));
     } else {
         WriteOut(LabelledLine("Result", TuneResultText(*waited.outcome, *reading, waited.elapsed)) + StatusText(*reading));
     }
-    if (*waited.outcome != TuneOutcome::Locked) ReportError(TuneFailureText(*waited.outcome, *plan, arguments->timeout));
+    if (*waited.outcome != TuneOutcome::Locked) ReportError(TuneFailureText(*waited.outcome, *plan, arguments.timeout));
     return ExitCodeOf(*waited.outcome);
 }
 
