@@ -78,6 +78,9 @@ void CheckImage(std::string_view image) {
         FUZZ_REQUIRE(validation.line >= 1 && validation.line <= firmware::kLineCount + 1, "a fault names a line of the image");
         FUZZ_REQUIRE(!validation.message.empty(), "and says what is wrong");
     }
+    const firmware::ValidationResult head = firmware::ValidateImageHead(image.substr(0, firmware::kImageHeadSize), image.size());
+    FUZZ_REQUIRE(head.ok == validation.ok && head.line == validation.line && head.message == validation.message,
+                 "a file's head is judged as the whole file");
 
     const Identification tuner = ClaimedTuner(image);
     const firmware::TunerCheckResult result = Check(image, tuner);

@@ -7,7 +7,8 @@
 namespace fuzz {
 
 // Aborts when a property is broken:
-//  - the validator reports a line for every fault, and only for faults;
+//  - the validator reports a line for every fault, and only for faults, and judges the
+//    head of a file (what fwgen --check reads) as the whole file;
 //  - an image the validator accepts is for a carried tuner, which accepts it with the
 //    version of the catalogue, and another carried tuner refuses it with 9;
 //  - an image a tuner accepts is refused with 9 by a tuner of another revision, and the
