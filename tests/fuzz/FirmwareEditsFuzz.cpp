@@ -3,6 +3,7 @@
 // the trailer's integrity value made to fit again, so that the checks behind the
 // checksum tests are reached as well. The input describes the edits; properties in
 // ImageProperties.h.
+#include "CarriedImages.h"
 #include "FirmwareImage.h"
 #include "FuzzSupport.h"
 #include "HexRecord.h"
@@ -19,15 +20,6 @@ namespace {
 using firmware::detail::DecodeError;
 using firmware::detail::DecodeRecord;
 using firmware::detail::LineReader;
-
-const std::vector<std::string>& CarriedImages() {
-    static const std::vector<std::string> images = [] {
-        std::vector<std::string> all;
-        for (const auto& entry : firmware::Catalogue()) all.push_back(firmware::BuildImage(entry));
-        return all;
-    }();
-    return images;
-}
 
 struct Line {
     std::size_t begin;  // first character
@@ -115,7 +107,7 @@ void Edit(std::string& image, FuzzedDataProvider& input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
-    const auto& images = CarriedImages();
+    const auto& images = fuzz::CarriedImages();
     std::string image = images[input.ConsumeIntegralInRange<std::size_t>(0, images.size() - 1)];
     const int edits = input.ConsumeIntegralInRange(0, 6);
     for (int i = 0; i < edits; ++i) Edit(image, input);

@@ -5,6 +5,7 @@
 // set succeeds only for an image of exactly an image's length; a carried image sent to
 // its own tuner starts a run, sent to another tuner it is refused with 9; the update's
 // progress stays within 0..100.
+#include "CarriedImages.h"
 #include "FirmwareImage.h"
 #include "FuzzSupport.h"
 #include "PropertyLogic.h"
@@ -28,15 +29,6 @@ constexpr std::uint8_t kUnwritten = 0xA5;
 update::ImageVerdict TunerCheck(std::string_view image, uint8_t productLine, uint8_t modelCode, uint8_t hardwareRevision) {
     const auto result = firmware::CheckForTuner(image, productLine, modelCode, hardwareRevision);
     return {result.code, result.major, result.minor, result.patch, result.build};
-}
-
-const std::vector<std::string>& CarriedImages() {
-    static const std::vector<std::string> images = [] {
-        std::vector<std::string> all;
-        for (const auto& entry : firmware::Catalogue()) all.push_back(firmware::BuildImage(entry));
-        return all;
-    }();
-    return images;
 }
 
 uint32_t RecordLength(unsigned property) {
@@ -69,7 +61,7 @@ void CheckGet(DeviceRecord& device, FuzzedDataProvider& input, int64_t now) {
 }
 
 void CheckSet(DeviceRecord& device, FuzzedDataProvider& input, int64_t now) {
-    const auto& images = CarriedImages();
+    const auto& images = fuzz::CarriedImages();
     const std::size_t which = input.ConsumeIntegralInRange<std::size_t>(0, images.size());
     std::string image = which < images.size() ? images[which] : input.ConsumeRandomLengthString(kImageSize + 1);
     if (input.ConsumeBool()) image.resize(input.ConsumeIntegralInRange<std::size_t>(0, kImageSize + 1));

@@ -2,7 +2,6 @@
 // program does not load it), with one plain pass over the tuner categories per cycle:
 // the platform's own share of the figures. Exit codes as ombrel_stress's.
 #include <windows.h>
-#include <objbase.h>
 
 #include <atomic>
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "ComScope.h"
 #include "ControlScan.h"
 #include "PlugStorm.h"
 #include "StormReport.h"
@@ -26,7 +26,7 @@ constexpr DWORD kSettleMs = 120000;
 
 int RunControl(const stress::Options& options) {
     const ULONGLONG began = GetTickCount64();
-    if (FAILED(CoInitialize(nullptr))) throw std::runtime_error("cannot initialise COM");
+    stress::ComScope com;
     stress::StormReport report(options);
     stress::PlugStorm storm(options.tuners, options.broadcastEach);
     storm.PlugAll();
@@ -42,7 +42,7 @@ int RunControl(const stress::Options& options) {
     std::atomic<long long> listed{0}, answered{0};
     plugger.Wake();
     std::thread plugging([&] {
-        CoInitialize(nullptr);
+        stress::ComScope pluggingCom;
         for (int cycle = 0; cycle < options.cycles; ++cycle) {
             storm.Cycle(plugger, nullptr);
             const stress::ScanCount scan = stress::ScanTunerCategories(plugger);
@@ -51,7 +51,6 @@ int RunControl(const stress::Options& options) {
             ++cyclesDone;
         }
         plugger.Rest();
-        CoUninitialize();
     });
     bool middleTaken = false;
     stress::PumpUntil(
@@ -78,9 +77,7 @@ int RunControl(const stress::Options& options) {
                 " answered the firmware version request");
     if (answered == 0) report.Problem("no listed filter answered: the control measured nothing");
     report.Add(self);
-    const int result = report.Finish(static_cast<double>(GetTickCount64() - began) / 1000.0);
-    CoUninitialize();
-    return result;
+    return report.Finish(static_cast<double>(GetTickCount64() - began) / 1000.0);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "LibraryRun.h"
 
-#include <objbase.h>
 #include <OmbrelApi.h>
 
 #include <cstdio>
@@ -11,6 +10,7 @@
 #include <thread>
 
 #include "ChildProcess.h"
+#include "ComScope.h"
 #include "LibraryWorker.h"
 #include "PlugStorm.h"
 #include "RomfluxWatch.h"
@@ -26,19 +26,6 @@ constexpr DWORD kRomfluxCheckMs = 1000;
 constexpr DWORD kForgetMs = 10000;
 // Opens each worker makes while the tuners are plugged, per cycle.
 constexpr long long kOpensPerCycle = 3;
-
-class ComScope {
-public:
-    ComScope() : hr_(CoInitialize(nullptr)) {}
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-    ~ComScope() {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-
-private:
-    HRESULT hr_;
-};
 
 unsigned long ListedDevices() {
     unsigned long count = 0;

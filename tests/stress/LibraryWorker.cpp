@@ -1,26 +1,14 @@
 #include "LibraryWorker.h"
 
-#include <objbase.h>
 #include <OmbrelApi.h>
 
 #include <cstring>
 #include <random>
 
+#include "ComScope.h"
+
 namespace stress {
 namespace {
-
-class ComScope {
-public:
-    ComScope() : hr_(CoInitialize(nullptr)) {}
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-    ~ComScope() {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-
-private:
-    HRESULT hr_;
-};
 
 class Session {
 public:
