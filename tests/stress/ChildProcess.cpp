@@ -32,13 +32,21 @@ ChildProcess::ChildProcess(const std::wstring& arguments) {
     startup.hStdError = write;
     std::wstring command = L"\"" + ThisProgram() + L"\" " + arguments;
     PROCESS_INFORMATION info{};
-    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                        nullptr, &startup, &info);
+    const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED,
+                                        nullptr, nullptr, &startup, &info);
     CloseHandle(write);  // the child holds the only write end now
     if (!started) {
         CloseHandle(read);
         throw std::runtime_error("cannot start the second process, error " + std::to_string(GetLastError()));
     }
+    job_ = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job_) {
+        SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        AssignProcessToJobObject(job_, info.hProcess);
+    }
+    ResumeThread(info.hThread);
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     reader_ = std::thread([this, read] { Read(read); });
@@ -48,6 +56,7 @@ ChildProcess::~ChildProcess() {
     Kill();
     if (reader_.joinable()) reader_.join();
     CloseHandle(process_);
+    if (job_) CloseHandle(job_);
 }
 
 void ChildProcess::Read(HANDLE pipe) {

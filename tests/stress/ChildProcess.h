@@ -1,5 +1,6 @@
 // A second process of a run: this program started again with other arguments, its
-// output collected through a pipe while it runs.
+// output collected through a pipe while it runs. It lives in a job that ends it when
+// this process ends, however that happens, so that it never waits on alone.
 #pragma once
 
 #include <windows.h>
@@ -29,6 +30,7 @@ public:
 private:
     void Read(HANDLE pipe);
 
+    HANDLE job_ = nullptr;
     HANDLE process_ = nullptr;
     std::mutex lock_;
     std::string output_;

@@ -55,10 +55,14 @@ private:
     HWND window_ = nullptr;
 };
 
+// A named event through which the first process tells the second one how far the
+// storm has come.
 class Event {
 public:
-    explicit Event(const std::wstring& name) : handle_(CreateEventW(nullptr, TRUE, FALSE, name.c_str())) {
-        if (!handle_) throw std::runtime_error("cannot create a named event");
+    enum Mode { Create, Open };
+    Event(const std::wstring& name, Mode mode)
+        : handle_(mode == Create ? CreateEventW(nullptr, TRUE, FALSE, name.c_str()) : OpenEventW(SYNCHRONIZE, FALSE, name.c_str())) {
+        if (!handle_) throw std::runtime_error("cannot " + std::string(mode == Create ? "create" : "open") + " a named event");
     }
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
@@ -76,10 +80,10 @@ std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), 
 // half way and when it is over, and read back.
 class SecondProcess {
 public:
-    SecondProcess(const Options& options)
+    explicit SecondProcess(const Options& options)
         : events_("OmbrelStress-" + std::to_string(GetCurrentProcessId())),
-          middle_(Widen(events_ + "-middle")),
-          stop_(Widen(events_ + "-stop")),
+          middle_(Widen(events_ + "-middle"), Event::Create),
+          stop_(Widen(events_ + "-stop"), Event::Create),
           child_(L"worker --events " + Widen(events_) + L" --threads " + std::to_wstring(options.threads) +
                  L" --tuners " + std::to_wstring(options.tuners) + L" --hang-seconds " + std::to_wstring(options.hangSeconds)) {}
 
@@ -87,7 +91,6 @@ public:
         return PumpUntil([&] { return child_.Output().find("ready") != std::string::npos; }, timeoutMs);
     }
     void Middle() { middle_.Set(); }
-    void Kill() { child_.Kill(); }
 
     // Tells it to stop and reads what it found into the report.
     void Finish(int cycles, DWORD timeoutMs, StormReport& report) {
@@ -121,135 +124,159 @@ private:
     ChildProcess child_;
 };
 
-// Pumps until the library lists every tuner again and the threads and filter objects
-// of this process are back to their start: what is left then stays.
-void Settle(unsigned long entries, const Sample& start) {
-    PumpUntil(
-        [&] {
-            const Sample now = SampleThisProcess();
-            return ListedDevices() == entries && now.threads == start.threads && now.filterObjects == start.filterObjects;
-        },
-        kSettleMs);
-}
-
-}  // namespace
-
-int RunLibraryStorm(const Options& options) {
-    const ULONGLONG began = GetTickCount64();
-    ComScope com;
-    StormReport report(options);
-    PlugStorm storm(options.tuners, options.broadcastEach);
-    storm.PlugAll();
-    OB_Initialize();
-    GeneralWindow general;
-    if (!PumpUntil([&] { return ListedDevices() == storm.Entries(); }, kSettleMs)) {
-        report.Problem("the library does not list the " + std::to_string(storm.Entries()) + " plugged devices");
-        return report.Finish(0);
-    }
-    std::optional<RomfluxWatch> romflux;
-    if (options.run == Run::Romflux) romflux.emplace(storm.Entries(), kSettleMs);
-
-    Tally tally;
-    const std::set<std::string> guids = GuidStringsOf(storm.Tuners());
-    const WorkerShared shared{tally, guids};
-    WorkerPool pool(options.threads, shared);
-    Heartbeat supervisor("the supervising thread"), plugger("the plugging thread");
-    std::vector<const Heartbeat*> hearts = pool.Hearts();
-    hearts.push_back(&supervisor);
-    hearts.push_back(&plugger);
-    plugger.Rest();
-    std::unique_ptr<SecondProcess> second;
-    Watchdog watchdog(hearts, options.hangSeconds, [&](const std::string&) {
-        if (second) second->Kill();
-        storm.ForgetAfterHang(kForgetMs);
-    });
-
-    ProcessFigures self{"this process", options.cycles, {}, {}, {}};
-    ProcessFigures app{"Romflux", options.cycles, {}, {}, {}};
-    self.start = SampleThisProcessAtRest(kSettleMs);
-    if (romflux) app.start = SampleProcess(romflux->Process());
-    if (options.secondProcess) {
-        second = std::make_unique<SecondProcess>(options);
-        supervisor.Rest();
-        if (!second->WaitReady(kSettleMs)) report.Problem("the second process did not get ready");
-        supervisor.Wake();
+// The first process of a library run: the storm, its workers, the second process and
+// Romflux, from start to report.
+class LibraryStorm {
+public:
+    explicit LibraryStorm(const Options& options)
+        : options_(options),
+          report_(options),
+          storm_(options.tuners, options.broadcastEach),
+          guids_(GuidStringsOf(storm_.Tuners())),
+          shared_{tally_, guids_},
+          pool_(options.threads, shared_),
+          self_{"this process", options.cycles, {}, {}, {}},
+          app_{"Romflux", options.cycles, {}, {}, {}} {
+        plugger_.Rest();
     }
 
-    pool.Start();
-    std::atomic<int> cyclesDone{0};
-    plugger.Wake();
+    int Run() {
+        const ULONGLONG began = GetTickCount64();
+        storm_.PlugAll();
+        OB_Initialize();
+        GeneralWindow general;
+        if (!PumpUntil([&] { return ListedDevices() == storm_.Entries(); }, kSettleMs)) {
+            report_.Problem("the library does not list the " + std::to_string(storm_.Entries()) + " plugged devices");
+            return report_.Finish(0);
+        }
+        if (options_.run == Run::Romflux) romflux_.emplace(storm_.Entries(), kSettleMs);
+        std::vector<const Heartbeat*> hearts = pool_.Hearts();
+        hearts.push_back(&supervisor_);
+        hearts.push_back(&plugger_);
+        // The second process ends with this one (it runs in a job), Romflux too.
+        Watchdog watchdog(hearts, options_.hangSeconds, [&](const std::string&) { storm_.ForgetAfterHang(kForgetMs); });
+        TakeStart();
+        Storm();
+        WindDown();
+        return report_.Finish(static_cast<double>(GetTickCount64() - began) / 1000.0);
+    }
+
+private:
+    void TakeStart() {
+        self_.start = SampleThisProcessAtRest(kSettleMs);
+        if (romflux_) app_.start = SampleProcess(romflux_->Process());
+        if (!options_.secondProcess) return;
+        second_ = std::make_unique<SecondProcess>(options_);
+        supervisor_.Rest();
+        if (!second_->WaitReady(kSettleMs)) report_.Problem("the second process did not get ready");
+        supervisor_.Wake();
+    }
+
     // Each half cycle lasts until the library has taken it in and, once the tuners are
     // back, until the workers have opened some of them: a storm in which the library
     // never lists anything would test nothing.
-    const auto settle = [&](bool plugged) {
-        plugger.Beat(plugged ? "waiting for the library to list the tuners" : "waiting for the library to drop the tuners");
-        const unsigned long listed = plugged ? storm.Entries() : 0;
-        const long long opens = tally.opens + static_cast<long long>(options.threads) * kOpensPerCycle;
+    void Settle(bool plugged) {
+        plugger_.Beat(plugged ? "waiting for the library to list the tuners" : "waiting for the library to drop the tuners");
+        const unsigned long listed = plugged ? storm_.Entries() : 0;
+        const long long opens = tally_.opens + static_cast<long long>(options_.threads) * kOpensPerCycle;
         const ULONGLONG end = GetTickCount64() + kSettleMs;
-        while (ListedDevices() != listed || (plugged && tally.opens < opens)) {
+        while (ListedDevices() != listed || (plugged && tally_.opens < opens)) {
             if (GetTickCount64() >= end) {
-                tally.Fault(plugged ? "the replugged tuners were not listed and opened in time" : "the unplugged tuners stayed listed");
+                tally_.Fault(plugged ? "the replugged tuners were not listed and opened in time" : "the unplugged tuners stayed listed");
                 return;
             }
             Sleep(10);
         }
-    };
-    std::thread plugging([&] {
-        ComScope pluggingCom;
-        for (int cycle = 0; cycle < options.cycles; ++cycle) {
-            storm.Cycle(plugger, settle);
-            if (options.stallDriver && cycle == 0) storm.StallFirmwareRequests();
-            ++cyclesDone;
-        }
-        plugger.Rest();
-    });
-    bool middleTaken = false;
-    ULONGLONG lastCheck = GetTickCount64();
-    PumpUntil(
-        [&] {
-            supervisor.Beat("supervising the storm");
-            if (!middleTaken && cyclesDone >= options.cycles / 2) {
-                middleTaken = true;
-                self.middle = SampleThisProcess();
-                if (romflux) app.middle = SampleProcess(romflux->Process());
-                if (second) second->Middle();
-            }
-            if (romflux && GetTickCount64() - lastCheck >= kRomfluxCheckMs) {
-                lastCheck = GetTickCount64();
-                if (auto problem = romflux->Check()) tally.Fault(*problem);
-            }
-            return cyclesDone == options.cycles;
-        },
-        INFINITE);
-    plugging.join();
-
-    supervisor.Beat("stopping the workers");
-    pool.Stop();
-    supervisor.Rest();
-    if (second) second->Finish(options.cycles, static_cast<DWORD>(options.hangSeconds) * 2000, report);
-    Settle(storm.Entries(), self.start);
-    self.end = SampleThisProcess();
-    if (romflux) {
-        if (!romflux->WaitForAllTuners(kSettleMs)) tally.Fault("Romflux does not list every tuner after the storm");
-        app.end = SampleProcess(romflux->Process());
-        if (auto problem = romflux->Close(kSettleMs)) tally.Fault(*problem);
     }
 
-    report.Counts("this process", tally.operations, tally.opens, tally.refusedOpens, tally.Faults(), tally.Examples());
-    report.Add(self);
-    if (romflux) report.Add(app);
-    return report.Finish(static_cast<double>(GetTickCount64() - began) / 1000.0);
-}
+    void Storm() {
+        pool_.Start();
+        std::atomic<int> cyclesDone{0};
+        plugger_.Wake();
+        std::thread plugging([&] {
+            ComScope com;
+            for (int cycle = 0; cycle < options_.cycles; ++cycle) {
+                storm_.Cycle(plugger_, [&](bool plugged) { Settle(plugged); });
+                if (options_.stallDriver && cycle == 0) storm_.StallFirmwareRequests();
+                ++cyclesDone;
+            }
+            plugger_.Rest();
+        });
+        bool middleTaken = false;
+        ULONGLONG lastCheck = GetTickCount64();
+        PumpUntil(
+            [&] {
+                supervisor_.Beat("supervising the storm");
+                if (!middleTaken && cyclesDone >= options_.cycles / 2) {
+                    middleTaken = true;
+                    TakeMiddle();
+                }
+                if (romflux_ && GetTickCount64() - lastCheck >= kRomfluxCheckMs) {
+                    lastCheck = GetTickCount64();
+                    if (auto problem = romflux_->Check()) tally_.Fault(*problem);
+                }
+                return cyclesDone == options_.cycles;
+            },
+            INFINITE);
+        plugging.join();
+    }
+
+    void TakeMiddle() {
+        self_.middle = SampleThisProcess();
+        if (romflux_) app_.middle = SampleProcess(romflux_->Process());
+        if (second_) second_->Middle();
+    }
+
+    // Stops the work, lets everything settle and takes the end figures.
+    void WindDown() {
+        supervisor_.Beat("stopping the workers");
+        pool_.Stop();
+        supervisor_.Rest();
+        if (second_) {
+            second_->Finish(options_.cycles, static_cast<DWORD>(options_.hangSeconds) * 2000, report_);
+            second_.reset();  // its handles are the run's own, not the library's
+        }
+        PumpUntil(
+            [&] {
+                const Sample now = SampleThisProcess();
+                return ListedDevices() == storm_.Entries() && now.threads == self_.start.threads &&
+                       now.filterObjects == self_.start.filterObjects;
+            },
+            kSettleMs);
+        self_.end = SampleThisProcess();
+        if (romflux_) {
+            if (!romflux_->WaitForAllTuners(kSettleMs)) tally_.Fault("Romflux does not list every tuner after the storm");
+            app_.end = SampleProcess(romflux_->Process());
+            if (auto problem = romflux_->Close(kSettleMs)) tally_.Fault(*problem);
+        }
+        report_.Counts("this process", tally_.operations, tally_.opens, tally_.refusedOpens, tally_.Faults(), tally_.Examples());
+        report_.Add(self_);
+        if (romflux_) report_.Add(app_);
+    }
+
+    const Options& options_;
+    ComScope com_;
+    StormReport report_;
+    PlugStorm storm_;
+    Tally tally_;
+    const std::set<std::string> guids_;
+    const WorkerShared shared_;
+    WorkerPool pool_;
+    Heartbeat supervisor_{"the supervising thread"};
+    Heartbeat plugger_{"the plugging thread"};
+    std::optional<RomfluxWatch> romflux_;
+    std::unique_ptr<SecondProcess> second_;
+    ProcessFigures self_, app_;
+};
+
+}  // namespace
+
+int RunLibraryStorm(const Options& options) { return LibraryStorm(options).Run(); }
 
 int RunSecondProcess(const Options& options) {
     ComScope com;
-    const std::wstring events = Widen(options.events);
-    HANDLE middle = OpenEventW(SYNCHRONIZE, FALSE, (events + L"-middle").c_str());
-    HANDLE stop = OpenEventW(SYNCHRONIZE, FALSE, (events + L"-stop").c_str());
-    if (!middle || !stop) {
-        std::printf("FAULT: the first process's events are missing\n");
-        return 1;
-    }
+    const Event middle(Widen(options.events + "-middle"), Event::Open);
+    const Event stop(Widen(options.events + "-stop"), Event::Open);
     OB_Initialize();
     Tally tally;
     const std::vector<tunersim::DeviceProfile> tuners = StormTuners(options.tuners);
@@ -267,10 +294,10 @@ int RunSecondProcess(const Options& options) {
     std::printf("sample start: %s\nready\n", EncodeSample(start).c_str());
     std::fflush(stdout);
     pool.Start();
-    PumpUntil([&] { return WaitForSingleObject(middle, 0) == WAIT_OBJECT_0 || WaitForSingleObject(stop, 0) == WAIT_OBJECT_0; }, INFINITE);
+    PumpUntil([&] { return middle.IsSet() || stop.IsSet(); }, INFINITE);
     std::printf("sample middle: %s\n", EncodeSample(SampleThisProcess()).c_str());
     std::fflush(stdout);
-    PumpUntil([&] { return WaitForSingleObject(stop, 0) == WAIT_OBJECT_0; }, INFINITE);
+    PumpUntil([&] { return stop.IsSet(); }, INFINITE);
     pool.Stop();
     PumpUntil([&] { return SampleThisProcess().filterObjects == start.filterObjects; }, kSettleMs);
     std::printf("sample end: %s\n", EncodeSample(SampleThisProcess()).c_str());
@@ -278,8 +305,6 @@ int RunSecondProcess(const Options& options) {
                 tally.opens.load(), tally.refusedOpens.load(), tally.Faults());
     for (const std::string& fault : tally.Examples()) std::printf("FAULT: %s\n", fault.c_str());
     std::fflush(stdout);
-    CloseHandle(middle);
-    CloseHandle(stop);
     return tally.Faults() == 0 ? 0 : 1;
 }
 
