@@ -31,12 +31,10 @@ case "$seconds" in ''|*[!0-9]*) echo "fuzz: seconds must be a number, not \"$sec
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || mapfile -t targets <"$build/targets.txt"
 
-# Full-size images come from the project's own builder, not from the repository.
-seeds="$build/seeds/firmware_image"
-if [ ! -d "$seeds" ]; then
-    mkdir -p "$seeds"
-    "$build/bin/fuzz_seed_images" "$seeds"
-fi
+# Full-size images come from the project's own builder, not from the repository, so
+# that they follow the format as it stands.
+mkdir -p "$build/seeds/firmware_image"
+"$build/bin/fuzz_seed_images" "$build/seeds/firmware_image"
 
 mkdir -p "$build/logs" "$build/findings"
 printf '%-16s %12s %10s %8s %8s  %s\n' target executions "exec/s" cov corpus result

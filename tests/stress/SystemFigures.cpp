@@ -4,7 +4,10 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
+#include <algorithm>
+#include <map>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace stress {
