@@ -2,6 +2,7 @@
 // the property set on a bare record.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -142,6 +143,25 @@ TEST(Update, ZeroDurationFinishesAtOnce) {
     d.updateDurationMs = 0;
     update::Start(d, Good(), 100, 368754, 0);
     EXPECT_EQ(update::StatusAt(d.update, 100)->progress, 100);
+}
+
+TEST(Update, TimesAtTheEndsOfTheClockGivePlainAnswers) {
+    // What a damaged state file may hold: a run that started at the clock's beginning
+    // is long over, one that starts at its end has not begun, and its deadline is the
+    // end of the clock rather than a time in the past.
+    DeviceRecord d = PluggedRecord();
+    d.updateDurationMs = 0xFFFFFFFF;
+    d.updateHoldMs = 0xFFFFFFFF;
+    update::Start(d, Good(), INT64_MIN + 5, 368754, 0);
+    EXPECT_EQ(update::StatusAt(d.update, INT64_MAX - 5)->progress, 100);
+    EXPECT_EQ(update::DueAt(d.update, INT64_MAX - 5), update::Due::Reboot);
+
+    update::Start(d, Good(), INT64_MAX - 5, 368754, 0);
+    EXPECT_EQ(update::StatusAt(d.update, INT64_MIN + 5)->progress, 0);
+    EXPECT_EQ(update::NextDeadline(d.update), INT64_MAX);
+    EXPECT_EQ(update::DueAt(d.update, INT64_MAX - 6), update::Due::Nothing);
+    d.update.script = {ScriptAction::Vanish, 100, 0, 0, 0};
+    EXPECT_EQ(update::NextDeadline(d.update), INT64_MAX);
 }
 
 update::ImageVerdict CheckReturnsFour(std::string_view, uint8_t, uint8_t, uint8_t) {
