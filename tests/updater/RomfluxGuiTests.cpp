@@ -110,10 +110,12 @@ protected:
     {
         SendSystemCommand(m_dialog, kAboutCommand);
         HWND about = nullptr;
+        // The box exists with its controls before its initialisation has filled them;
+        // it is shown only afterwards.
         WaitUntil(
             [&] {
                 for (HWND w : TopLevelWindows(m_app.Id(), kDialogClass))
-                    if (w != m_dialog && GetDlgItem(w, kAboutList)) about = w;
+                    if (w != m_dialog && GetDlgItem(w, kAboutList) && IsVisible(w)) about = w;
                 return about != nullptr;
             },
             kWaitMs);
