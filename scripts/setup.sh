@@ -4,9 +4,9 @@
 set -euo pipefail
 
 # clang, lld and llvm: the library's MSVC names and import library; doxygen: the API
-# reference; nsis: the installer.
+# reference; nsis: the installer; clang-14 and libclang-rt-14-dev: the native fuzz targets.
 packages=(mingw-w64 g++ wine64 wine xvfb xauth x11-apps x11-utils imagemagick fonts-wine cmake ninja-build googletest
-          clang lld llvm doxygen nsis)
+          clang lld llvm doxygen nsis clang-14 libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

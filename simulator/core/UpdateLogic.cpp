@@ -1,6 +1,7 @@
 #include "UpdateLogic.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace tunersim::update {
 
@@ -10,17 +11,25 @@ using layout::UpdateRun;
 
 namespace {
 
+// The record's times may be anything a damaged state file holds, so the arithmetic on
+// them neither overflows nor wraps: it saturates at the ends of the clock.
+int64_t Later(int64_t time, uint64_t ms) {
+    return ms > static_cast<uint64_t>(INT64_MAX - std::max<int64_t>(time, 0)) ? INT64_MAX : time + static_cast<int64_t>(ms);
+}
+
 // Raw progress of a running update, 0..100, from the clock alone.
 int RawProgress(const UpdateRun& run, int64_t nowMs) {
     if (run.durationMs == 0) return 100;
-    const int64_t elapsed = std::max<int64_t>(0, nowMs - run.startMs);
-    return static_cast<int>(std::min<int64_t>(100, elapsed * 100 / run.durationMs));
+    if (nowMs <= run.startMs) return 0;
+    const uint64_t elapsed = static_cast<uint64_t>(nowMs) - static_cast<uint64_t>(run.startMs);
+    if (elapsed >= run.durationMs) return 100;
+    return static_cast<int>(elapsed * 100 / run.durationMs);
 }
 
 // Time at which the raw progress reaches `percent`.
 int64_t TimeOf(const UpdateRun& run, int percent) {
     // Round up so that RawProgress(TimeOf(p)) >= p.
-    return run.startMs + (static_cast<int64_t>(run.durationMs) * percent + 99) / 100;
+    return Later(run.startMs, (static_cast<uint64_t>(run.durationMs) * static_cast<uint64_t>(percent) + 99) / 100);
 }
 
 bool ScriptStops(const UpdateRun& run, ScriptAction action) {
@@ -111,7 +120,7 @@ std::optional<int64_t> NextDeadline(const UpdateRun& run) {
     if (ScriptStops(run, ScriptAction::Fail) || ScriptStops(run, ScriptAction::Stall))
         return std::nullopt;
     if (ScriptStops(run, ScriptAction::Vanish)) return TimeOf(run, run.script.percent);
-    return TimeOf(run, 100) + run.holdMs;
+    return Later(TimeOf(run, 100), run.holdMs);
 }
 
 }  // namespace tunersim::update

@@ -76,6 +76,10 @@ STDAPI DllCanUnloadNow() {
     return tunersim::LiveObjects() == 0 && tunersim::g_serverLocks == 0 ? S_OK : S_FALSE;
 }
 
+// The filter objects alive in this process, for stress runs that check that they all
+// go away again.
+extern "C" LONG WINAPI TalvexSimLiveObjects() { return tunersim::LiveObjects(); }
+
 STDAPI DllRegisterServer() {
     wchar_t path[MAX_PATH];
     const DWORD n = GetModuleFileNameW(tunersim::g_module, path, MAX_PATH);

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "DeviceNames.h"
+#include "StateCheck.h"
 #include "Text.h"
 #include "TunerSimControl.h"
 
@@ -62,8 +63,8 @@ void OpenMapping(Mapping& m) {
         MapViewOfFile(m.section, FILE_MAP_ALL_ACCESS, 0, 0, size));
     if (!m.view) Fail("cannot map the simulator state file");
     layout::SharedState& s = *m.view;
-    if (s.magic != layout::kMagic || s.layoutVersion != layout::kLayoutVersion ||
-        s.size != size) {
+    if (layout::StateProblem(s)) {
+        // A new file, one of another layout, or a damaged one: start afresh.
         std::memset(&s, 0, size);
         s.magic = layout::kMagic;
         s.layoutVersion = layout::kLayoutVersion;

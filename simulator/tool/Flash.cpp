@@ -5,8 +5,8 @@
 #include <uuids.h>
 #include <wrl/client.h>
 
+#include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "Text.h"
@@ -59,22 +59,49 @@ ComPtr<IKsPropertySet> BindTuner(const std::string& id) {
     throw Error("the enumerator does not list " + wanted);
 }
 
-}  // namespace
-
-void FlashFile(const std::string& id, const std::string& path) {
+// The first kImageSize bytes of the file: no more is read, whatever its size.
+std::vector<char> ReadImage(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) throw Error("cannot read " + path);
-    std::vector<char> image((std::istreambuf_iterator<char>(file)),
-                            std::istreambuf_iterator<char>());
+    std::vector<char> image(kImageSize);
+    file.read(image.data(), kImageSize);
+    image.resize(static_cast<std::size_t>(file.gcount()));
     if (image.size() < kImageSize)
         throw Error(path + " holds " + std::to_string(image.size()) +
                     " bytes, fewer than an image's 368754");
+    return image;
+}
+
+std::string Hex(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+const char* RefusalReason(uint8_t errorCode) {
+    switch (errorCode) {
+    case 2: return "not two sections";
+    case 4: return "a section without its 4096 records";
+    case 5: return "a record checksum or the integrity value is wrong";
+    case 9: return "the image is for other hardware";
+    default: return "unknown reason";
+    }
+}
+
+}  // namespace
+
+void FlashFile(const std::string& id, const std::string& path) {
+    std::vector<char> image = ReadImage(path);
     auto properties = BindTuner(id);
     std::vector<char> instance(kImageSize, 0);
     const HRESULT hr = properties->Set(kVendorSet, 17, instance.data(), kImageSize,
                                        image.data(), kImageSize);
-    if (hr != S_OK)
-        throw Error("the box refused the image (HRESULT " + std::to_string(hr) + ")");
+    if (hr != S_OK) throw Error("the box refused the image (HRESULT " + Hex(hr) + ")");
+    // The box checks an image as it takes it; a refusal shows in its status at once.
+    const auto status = ReadUpdateStatus(id);
+    if (status && ((*status)[1] == 8 || (*status)[1] == 10))
+        throw Error("the box refused the image with error " + std::to_string((*status)[2]) + ": " +
+                    RefusalReason((*status)[2]));
 }
 
 std::optional<std::array<uint8_t, 3>> ReadUpdateStatus(const std::string& id) {

@@ -163,6 +163,43 @@ TEST_F(Validator, LengthFaults) {
     EXPECT_EQ(ValidateImage(padded).line, kLineCount + 1);
 }
 
+TEST_F(Validator, SaysWhyALineEndsWrongly) {
+    const std::string good = Good();
+    const ValidationResult cut = ValidateImage(std::string_view(good).substr(0, Start(5000) + 20));
+    EXPECT_EQ(cut.message, "the text ends inside this line: it is cut short");
+    const std::string noLineEnds(3000, 'A');
+    EXPECT_EQ(ValidateImage(noLineEnds).message, "line is longer than any record (at most 521 characters)");
+}
+
+TEST_F(Validator, JudgesAFileByItsHeadAsByTheWholeFile) {
+    // Files of any size are judged from their first kImageHeadSize bytes (fwgen --check
+    // reads no more), with the same result as the whole text would give.
+    const std::string good = Good();
+    std::vector<std::string> texts = {good, good + "\r\n", good + std::string(5000, 'x'), "", good.substr(0, 1000)};
+    std::string longLast = good;  // the trailer line runs on past the head
+    longLast.insert(kImageSize - 2, std::string(2000, 'F'));
+    texts.push_back(longLast);
+    std::string longFirst = good;
+    longFirst.insert(19, std::string(600, '0'));
+    texts.push_back(longFirst);
+    std::string bareLf = good;
+    bareLf.erase(kImageSize - 2, 1);
+    texts.push_back(bareLf + std::string(100, '\n'));
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text.size());
+        const ValidationResult whole = ValidateImage(text);
+        const ValidationResult head = ValidateImageHead(std::string_view(text).substr(0, kImageHeadSize), text.size());
+        EXPECT_EQ(head.ok, whole.ok);
+        EXPECT_EQ(head.line, whole.line);
+        EXPECT_EQ(head.message, whole.message);
+    }
+    // A good image followed by four gigabytes: only the count of the bytes after it
+    // comes from the size.
+    const ValidationResult huge = ValidateImageHead(good + std::string(kImageHeadSize - kImageSize, 'x'), 4ull << 30);
+    EXPECT_EQ(huge.line, kLineCount + 1);
+    EXPECT_EQ(huge.message, std::to_string((4ull << 30) - kImageSize) + " bytes follow the trailer record");
+}
+
 TEST_F(Validator, IntegrityCoversBothSections) {
     // Swap two data records of equal offset across the sections, with their checksums:
     // every record stays valid, only the integrity value can notice.

@@ -2,12 +2,15 @@
 // the property set on a bare record.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "Crc32.h"
 #include "DeviceNames.h"
 #include "PropertyLogic.h"
+#include "StateCheck.h"
 #include "UpdateLogic.h"
 
 namespace {
@@ -142,6 +145,25 @@ TEST(Update, ZeroDurationFinishesAtOnce) {
     EXPECT_EQ(update::StatusAt(d.update, 100)->progress, 100);
 }
 
+TEST(Update, TimesAtTheEndsOfTheClockGivePlainAnswers) {
+    // What a damaged state file may hold: a run that started at the clock's beginning
+    // is long over, one that starts at its end has not begun, and its deadline is the
+    // end of the clock rather than a time in the past.
+    DeviceRecord d = PluggedRecord();
+    d.updateDurationMs = 0xFFFFFFFF;
+    d.updateHoldMs = 0xFFFFFFFF;
+    update::Start(d, Good(), INT64_MIN + 5, 368754, 0);
+    EXPECT_EQ(update::StatusAt(d.update, INT64_MAX - 5)->progress, 100);
+    EXPECT_EQ(update::DueAt(d.update, INT64_MAX - 5), update::Due::Reboot);
+
+    update::Start(d, Good(), INT64_MAX - 5, 368754, 0);
+    EXPECT_EQ(update::StatusAt(d.update, INT64_MIN + 5)->progress, 0);
+    EXPECT_EQ(update::NextDeadline(d.update), INT64_MAX);
+    EXPECT_EQ(update::DueAt(d.update, INT64_MAX - 6), update::Due::Nothing);
+    d.update.script = {ScriptAction::Vanish, 100, 0, 0, 0};
+    EXPECT_EQ(update::NextDeadline(d.update), INT64_MAX);
+}
+
 update::ImageVerdict CheckReturnsFour(std::string_view, uint8_t, uint8_t, uint8_t) {
     return {4, 0, 0, 0, 0};
 }
@@ -182,3 +204,68 @@ TEST(PropertyAnswers, UpdateStatusNeedsARunAndSetSeventeenNeedsTheWholeImage) {
 }
 
 }  // namespace
+
+namespace {
+
+// A state as plugging writes it: one box in use.
+std::unique_ptr<layout::SharedState> SoundState() {
+    auto state = std::make_unique<layout::SharedState>();
+    std::memset(state.get(), 0, sizeof *state);
+    state->magic = layout::kMagic;
+    state->layoutVersion = layout::kLayoutVersion;
+    state->size = sizeof *state;
+    DeviceRecord& d = state->devices[3];
+    d = PluggedRecord();
+    d.models = 3;
+    d.subunit = 9;
+    std::strcpy(d.id, "0012345678abcdef");
+    std::strcpy(d.driverVersion, "TVX 4.2.1.1810");
+    std::strcpy(d.friendlyNames[0], "Ombrel WDM");
+    std::strcpy(d.instanceNames[0], "talvexsim#vid_1d19&pid_0034&mi_00#9#0012345678abcdef#{x}");
+    return state;
+}
+
+}  // namespace
+
+TEST(StateFile, OnlyASoundStateIsUsedAsItIs) {
+    EXPECT_FALSE(layout::StateProblem(*SoundState()).has_value());
+
+    // What a damaged or foreign file may hold, one fault at a time.
+    using Damage = void (*)(layout::SharedState&);
+    const struct {
+        const char* what;
+        Damage damage;
+    } cases[] = {
+        {"another layout", [](layout::SharedState& s) { s.layoutVersion = 2; }},
+        {"another size", [](layout::SharedState& s) { s.size = 1; }},
+        {"no magic", [](layout::SharedState& s) { s.magic = 0; }},
+        {"flag 2", [](layout::SharedState& s) { s.devices[3].plugged = 2; }},
+        {"used 7", [](layout::SharedState& s) { s.devices[3].used = 7; }},
+        {"id without NUL", [](layout::SharedState& s) { std::memset(s.devices[3].id, 'a', sizeof s.devices[3].id); }},
+        {"id not hex", [](layout::SharedState& s) { s.devices[3].id[4] = 'x'; }},
+        {"no driver model", [](layout::SharedState& s) { s.devices[3].models = 0; }},
+        {"subunit 10", [](layout::SharedState& s) { s.devices[3].subunit = 10; }},
+        {"driver text without NUL", [](layout::SharedState& s) { std::memset(s.devices[3].driverVersion, 'v', 21); }},
+        {"friendly name without NUL", [](layout::SharedState& s) { std::memset(s.devices[3].friendlyNames[2], 'f', 128); }},
+        {"instance name without NUL", [](layout::SharedState& s) { std::memset(s.devices[3].instanceNames[1], 'i', 261); }},
+        {"update phase 9", [](layout::SharedState& s) { s.devices[3].update.phase = static_cast<UpdatePhase>(9); }},
+        {"script 7", [](layout::SharedState& s) { s.devices[3].script.action = static_cast<ScriptAction>(7); }},
+        {"the same id twice", [](layout::SharedState& s) {
+             s.devices[5] = s.devices[3];
+             s.devices[5].id[15] = 'F';  // ids compare without letter case
+         }},
+    };
+    for (const auto& c : cases) {
+        auto state = SoundState();
+        c.damage(*state);
+        const auto problem = layout::StateProblem(*state);
+        ASSERT_TRUE(problem.has_value()) << c.what;
+        EXPECT_FALSE(problem->empty()) << c.what;
+    }
+
+    // Whatever a record not in use holds does not matter: plugging clears it first.
+    auto state = SoundState();
+    std::memset(&state->devices[7], 0xFF, sizeof state->devices[7]);
+    state->devices[7].used = 0;
+    EXPECT_FALSE(layout::StateProblem(*state).has_value());
+}

@@ -42,7 +42,9 @@ protected:
             reinterpret_cast<void*>(GetProcAddress(dll_, "DllRegisterServer")));
         unregister_ = reinterpret_cast<decltype(unregister_)>(
             reinterpret_cast<void*>(GetProcAddress(dll_, "DllUnregisterServer")));
-        ASSERT_TRUE(getClassObject_ && canUnload_ && register_ && unregister_);
+        liveObjects_ = reinterpret_cast<decltype(liveObjects_)>(
+            reinterpret_cast<void*>(GetProcAddress(dll_, "TalvexSimLiveObjects")));
+        ASSERT_TRUE(getClassObject_ && canUnload_ && register_ && unregister_ && liveObjects_);
     }
     void TearDown() override {
         tunersim::EnsureFilterRegistered();
@@ -55,6 +57,7 @@ protected:
     HRESULT(STDAPICALLTYPE* canUnload_)() = nullptr;
     HRESULT(STDAPICALLTYPE* register_)() = nullptr;
     HRESULT(STDAPICALLTYPE* unregister_)() = nullptr;
+    LONG(WINAPI* liveObjects_)() = nullptr;
 };
 
 TEST_F(Module, ClassObjectCreatesFiltersAndTheDllStaysWhileTheyLive) {
@@ -67,12 +70,14 @@ TEST_F(Module, ClassObjectCreatesFiltersAndTheDllStaysWhileTheyLive) {
                               reinterpret_cast<void**>(factory.GetAddressOf())),
               S_OK);
     EXPECT_EQ(canUnload_(), S_OK);
+    const LONG before = liveObjects_();
 
     ComPtr<IBaseFilter> filter;
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IBaseFilter,
                                       reinterpret_cast<void**>(filter.GetAddressOf())),
               S_OK);
     EXPECT_EQ(canUnload_(), S_FALSE);
+    EXPECT_EQ(liveObjects_(), before + 1);  // what the stress runs count
     ComPtr<IUnknown> aggregated;
     EXPECT_EQ(factory->CreateInstance(filter.Get(), IID_IUnknown,
                                       reinterpret_cast<void**>(aggregated.GetAddressOf())),
@@ -86,6 +91,7 @@ TEST_F(Module, ClassObjectCreatesFiltersAndTheDllStaysWhileTheyLive) {
     EXPECT_EQ(factory->LockServer(TRUE), S_OK);
     filter.Reset();
     properties.Reset();
+    EXPECT_EQ(liveObjects_(), before);
     EXPECT_EQ(canUnload_(), S_FALSE);
     EXPECT_EQ(factory->LockServer(FALSE), S_OK);
     EXPECT_EQ(canUnload_(), S_OK);

@@ -3,7 +3,7 @@
 #include <oleauto.h>
 #include <uuids.h>
 
-#include <memory>
+#include "ConsoleRun.h"
 
 namespace simtest {
 
@@ -22,13 +22,6 @@ std::string Narrow(const wchar_t* text) {
     if (n > 1) WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
     return out;
 }
-
-struct HandleCloser {
-    void operator()(HANDLE h) const {
-        if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 }  // namespace
 
@@ -120,59 +113,11 @@ std::string BinDir() {
 }
 
 ToolRun RunTool(const std::string& arguments, DWORD timeoutMs) {
-    ToolRun run;
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE readRaw = nullptr, writeRaw = nullptr;
-    if (!CreatePipe(&readRaw, &writeRaw, &inherit, 0)) return run;
-    UniqueHandle read(readRaw), write(writeRaw);
-    SetHandleInformation(readRaw, HANDLE_FLAG_INHERIT, 0);
-    UniqueHandle nul(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 &inherit, OPEN_EXISTING, 0, nullptr));
-
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nul.get();
-    startup.hStdOutput = writeRaw;
-    startup.hStdError = writeRaw;
-    std::string command = "\"" + BinDir() + "tunersim.exe\" " + arguments;
-    PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &info))
-        return run;
-    UniqueHandle process(info.hProcess), thread(info.hThread);
-    write.reset();  // the child holds the only write end now
-
-    const DWORD start = GetTickCount();
-    char buffer[4096];
-    for (;;) {
-        DWORD available = 0;
-        if (!PeekNamedPipe(readRaw, nullptr, 0, nullptr, &available, nullptr)) break;
-        if (available > 0) {
-            DWORD got = 0;
-            if (!ReadFile(readRaw, buffer, sizeof buffer, &got, nullptr) || got == 0) break;
-            run.output.append(buffer, got);
-            continue;
-        }
-        if (WaitForSingleObject(info.hProcess, 10) == WAIT_OBJECT_0) {
-            // Drain what is left.
-            while (PeekNamedPipe(readRaw, nullptr, 0, nullptr, &available, nullptr) &&
-                   available > 0) {
-                DWORD got = 0;
-                if (!ReadFile(readRaw, buffer, sizeof buffer, &got, nullptr) || got == 0) break;
-                run.output.append(buffer, got);
-            }
-            break;
-        }
-        if (GetTickCount() - start > timeoutMs) {
-            TerminateProcess(info.hProcess, 0xDEAD);
-            WaitForSingleObject(info.hProcess, 5000);
-            run.output += "\n[timed out]";
-            break;
-        }
-    }
-    GetExitCodeProcess(info.hProcess, &run.exitCode);
-    return run;
+    const consolerun::Run run =
+        consolerun::RunProgram("\"" + BinDir() + "tunersim.exe\" " + arguments, timeoutMs);
+    ToolRun tool{run.exitCode, run.output};
+    if (run.timedOut) tool.output += "\n[timed out]";
+    return tool;
 }
 
 }  // namespace simtest

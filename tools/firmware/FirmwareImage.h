@@ -126,6 +126,17 @@ enum class CatalogueBinding {
 // catalogue tuner whose version record bytes 0..5 the image carries.
 ValidationResult ValidateImage(std::string_view image, CatalogueBinding binding = CatalogueBinding::Required);
 
+// The longest line a record can make: start code, count, address, type, 255 data bytes
+// and checksum, without the line end.
+inline constexpr std::size_t kLongestLine = 1 + 2 * (1 + 2 + 1 + 255 + 1);
+// How much of a file ValidateImageHead needs: an image and one more line.
+inline constexpr std::size_t kImageHeadSize = kImageSize + kLongestLine + 3;
+// The result that ValidateImage gives for a whole text of `size` bytes, from its first
+// min(size, kImageHeadSize) bytes alone: a file of any size is judged without reading
+// more than that.
+ValidationResult ValidateImageHead(std::string_view head, std::uint64_t size,
+                                   CatalogueBinding binding = CatalogueBinding::Required);
+
 // Failure codes as a tuner reports them in the update status.
 enum TunerCode : std::uint8_t {
     kTunerOk = 0,

@@ -61,7 +61,6 @@ public:
     explicit LineReader(std::string_view text) : text_(text) {}
     bool AtEnd() const { return pos_ >= text_.size(); }
     std::size_t Position() const { return pos_; }
-    std::size_t Remaining() const { return text_.size() - pos_; }
 
     struct Line {
         std::string_view text;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace firmware {
@@ -48,9 +49,24 @@ std::string DecodeFault(const detail::DecodeResult& d) {
 }
 
 // Walks the lines of an image against the fixed layout.
+// What is wrong with a line that the reader gave without CR LF, or that is too long
+// for a record. Lines are judged on their first kLongestLine + 1 characters at most, so
+// that the head of a long file is judged as the whole file would be.
+std::optional<std::string> LineEndFault(const detail::LineReader::Line& text) {
+    if (text.text.size() > kLongestLine) {
+        return "line is longer than any record (at most " + std::to_string(kLongestLine) + " characters)";
+    }
+    if (text.crlf) return std::nullopt;
+    if (text.lf) return std::string("line is ended by a bare LF, not CR LF");
+    return std::string("the text ends inside this line: it is cut short");
+}
+
+// Walks the lines of an image against the fixed layout. `size` is the length of the
+// whole text, of which `image` may be only the head (see ValidateImageHead).
 class Validator {
 public:
-    Validator(std::string_view image, CatalogueBinding binding) : reader_(image), binding_(binding) {}
+    Validator(std::string_view image, std::uint64_t size, CatalogueBinding binding)
+        : reader_(image), size_(size), binding_(binding) {}
 
     ValidationResult Run() {
         for (std::size_t line = 1; line <= kLineCount; ++line) {
@@ -59,7 +75,7 @@ public:
                                        std::to_string(kLineCount) + " lines");
             }
             const auto text = reader_.Next();
-            if (!text.crlf) return Fault(line, "line is not ended by CR LF");
+            if (auto fault = LineEndFault(text)) return Fault(line, *fault);
             const detail::DecodeResult decoded = detail::DecodeRecord(text.text, true);
             if (decoded.error != DecodeError::None) return Fault(line, DecodeFault(decoded));
             const Record& r = decoded.record;
@@ -68,8 +84,8 @@ public:
             }
             if (ValidationResult fault = CheckLine(line, r); !fault.ok) return fault;
         }
-        if (!reader_.AtEnd()) {
-            return Fault(kLineCount + 1, std::to_string(reader_.Remaining()) + " bytes follow the trailer record");
+        if (reader_.Position() < size_) {
+            return Fault(kLineCount + 1, std::to_string(size_ - reader_.Position()) + " bytes follow the trailer record");
         }
         return {true, 0, "ok"};
     }
@@ -165,6 +181,7 @@ private:
     }
 
     detail::LineReader reader_;
+    std::uint64_t size_;
     CatalogueBinding binding_;
     const CatalogueEntry* entry_ = nullptr;  // the identified carried image, when bound
     std::uint32_t integrity_ = 0;
@@ -173,7 +190,13 @@ private:
 }  // namespace
 
 ValidationResult ValidateImage(std::string_view image, CatalogueBinding binding) {
-    return Validator(image, binding).Run();
+    return Validator(image, image.size(), binding).Run();
+}
+
+ValidationResult ValidateImageHead(std::string_view head, std::uint64_t size, CatalogueBinding binding) {
+    // Every line up to the end of a well-formed image lies in the head, and so do the
+    // first kLongestLine + 1 characters of any line that starts before that end.
+    return Validator(head.substr(0, kImageHeadSize), size, binding).Run();
 }
 
 }  // namespace firmware

@@ -3,6 +3,7 @@
 // fwgen --check <file>...    validates images; prints the first fault with its line number
 #include "FirmwareImage.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -58,17 +59,43 @@ int Generate(const fs::path& directory) {
     return 0;
 }
 
+// A file's first bytes, as many as the validator needs, and its size; or why it
+// cannot be read. A file of any size costs no more than an image.
+struct FileHead {
+    std::string bytes;
+    std::uintmax_t size = 0;
+    std::string problem;
+};
+
+FileHead ReadHead(const std::string& file) {
+    FileHead head;
+    std::error_code ec;
+    const fs::file_status status = fs::status(file, ec);
+    if (ec || !fs::exists(status)) {
+        head.problem = "cannot open: no such file";
+    } else if (fs::is_directory(status)) {
+        head.problem = "cannot open: it is a directory";
+    } else if (head.size = fs::file_size(file, ec); ec) {
+        head.problem = "cannot open: " + ec.message();
+    } else {
+        std::ifstream in(file, std::ios::binary);
+        head.bytes.resize(static_cast<std::size_t>(std::min<std::uintmax_t>(head.size, firmware::kImageHeadSize)));
+        in.read(head.bytes.data(), static_cast<std::streamsize>(head.bytes.size()));
+        if (!in || static_cast<std::size_t>(in.gcount()) != head.bytes.size()) head.problem = "cannot read";
+    }
+    return head;
+}
+
 int Check(const std::vector<std::string>& files) {
     int faults = 0;
     for (const std::string& file : files) {
-        std::ifstream in(file, std::ios::binary);
-        if (!in) {
-            std::printf("%s: cannot open\n", file.c_str());
+        const FileHead head = ReadHead(file);
+        if (!head.problem.empty()) {
+            std::printf("%s: %s\n", file.c_str(), head.problem.c_str());
             ++faults;
             continue;
         }
-        const std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const firmware::ValidationResult result = firmware::ValidateImage(image);
+        const firmware::ValidationResult result = firmware::ValidateImageHead(head.bytes, head.size);
         if (result.ok) {
             std::printf("%s: ok\n", file.c_str());
         } else {
