@@ -37,6 +37,15 @@ struct IBaseFilter;
 #define OMBREL_MSG_DETACHED        0x402  // posted to the handle's window
 #define OMBREL_MSG_DEVICES_CHANGED 0x403  // sent to general windows, wParam 0
 
+// Posted by the Common Interface poll thread to the window of the handle that opened
+// the session (OB_CI_Open).
+#define OMBREL_MSG_CI_MODULE_PRESENT 0x404  // a module was found in the slot
+#define OMBREL_MSG_CI_MODULE_READY   0x405  // the module became ready
+#define OMBREL_MSG_CI_MODULE_GONE    0x406  // the module left the slot
+#define OMBREL_MSG_CI_FLAG_100       0x407  // at every poll that reads status bit 0x0100
+#define OMBREL_MSG_CI_FLAG_40        0x408  // at every poll that reads status bit 0x0040
+#define OMBREL_MSG_CI_FLAG_80        0x409  // at every poll that reads status bit 0x0080
+
 // ---------------------------------------------------------------------------
 // Driver property set and its property numbers
 // ---------------------------------------------------------------------------
@@ -113,7 +122,43 @@ typedef struct _OMBREL_FIRMWARE_UPDATE_STATUS {
     unsigned char ErrorCode;
 } OMBREL_FIRMWARE_UPDATE_STATUS;
 
+// Common Interface: the message of the command and request properties (22, 23).
+// Payload numbers are big-endian (EN 50221 objects); Length is little-endian.
+#define OMBREL_CI_MESSAGE_SIZE 1036
+#define OMBREL_CI_PAYLOAD_SIZE 1026
+
+typedef struct _OMBREL_CI_MESSAGE {
+    unsigned char Slot;         // always 0
+    unsigned char Type;         // OMBREL_CI_MSG_*
+    unsigned char Reserved1[2];
+    unsigned char Reserved2[4]; // 0 in the commands of types 4 and 5
+    unsigned short Length;      // payload bytes of a command
+    unsigned char Payload[OMBREL_CI_PAYLOAD_SIZE];
+} OMBREL_CI_MESSAGE;
+
+// The EN 50221 UTC_time field of a date_time object, in its byte order.
+typedef struct _UTC_TIME {
+    unsigned char MjdHigh;  // Modified Julian Date, big-endian
+    unsigned char MjdLow;
+    unsigned char Hour;     // BCD
+    unsigned char Minute;   // BCD
+    unsigned char Second;   // BCD
+} UTC_TIME;
+
 #pragma pack(pop)
+
+#define OMBREL_CI_MSG_OPEN             0  // command
+#define OMBREL_CI_MSG_APPLICATION_INFO 1  // query
+#define OMBREL_CI_MSG_PMT              2  // command
+#define OMBREL_CI_MSG_DATE_TIME        4  // command and query
+#define OMBREL_CI_MSG_MMI              5  // command and query
+#define OMBREL_CI_MSG_ENTER_MENU       7  // command
+#define OMBREL_CI_MSG_SERVICE_ID       8  // command
+
+// Buffer sizes for the Common Interface queries: the menu string of
+// OB_CI_GetApplicationInfo, and the largest body OB_CI_GetMMIObject writes.
+#define OMBREL_CI_MENU_STRING_SIZE 255
+#define OMBREL_CI_MMI_BODY_SIZE    1020
 
 #define OMBREL_UPDATE_STATE_FAILED     8
 #define OMBREL_UPDATE_STATE_FAILED_ALT 10
@@ -173,5 +218,47 @@ OMBREL_API unsigned long OMBREL_CALL OB_GetRomfluxStatus(unsigned long handle, _
 OMBREL_API unsigned long OMBREL_CALL OB_RegisterGeneralNotifications(HWND window);
 OMBREL_API unsigned long OMBREL_CALL OB_RegisterNotifications(unsigned long handle, HWND window);
 OMBREL_API unsigned long OMBREL_CALL OB_UnregisterNotifications(unsigned long handle);
+
+// ---------------------------------------------------------------------------
+// Common Interface
+// ---------------------------------------------------------------------------
+// A session polls the slot's status and posts OMBREL_MSG_CI_* to the window that
+// OB_RegisterNotifications set on the opening handle. One session per device across
+// all processes: OB_CI_Open returns OB_NOT_SUPPORTED for a model without a slot,
+// OB_FAILED when this process has the session open already, OB_IN_USE when another
+// process has it. Closing the owning handle closes its session first.
+OMBREL_API unsigned long OMBREL_CALL OB_CI_Open(unsigned long handle);
+OMBREL_API unsigned long OMBREL_CALL OB_CI_Close(unsigned long handle);
+// 50 to 300 milliseconds; 200 at every open.
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SetPollingIntervall(unsigned long handle, unsigned long intervalMs);
+
+// Commands and queries need no session. A PMT is 1 to 1024 bytes; the short form sends
+// list management 3 (only) and command 1 (ok_descrambling).
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SendPMT(unsigned long handle, unsigned short length,
+                                                   const unsigned char* pmt);
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SendPMT(unsigned long handle, unsigned short length,
+                                                   unsigned char listManagement, unsigned char command,
+                                                   const unsigned char* pmt);
+// menuString: OMBREL_CI_MENU_STRING_SIZE bytes; no NUL is added.
+OMBREL_API unsigned long OMBREL_CALL OB_CI_GetApplicationInfo(unsigned long handle, unsigned short* manufacturer,
+                                                              unsigned short* manufacturerCode,
+                                                              unsigned char* menuStringLength,
+                                                              unsigned char* menuString);
+OMBREL_API unsigned long OMBREL_CALL OB_CI_EnterMenu(unsigned long handle);
+OMBREL_API unsigned long OMBREL_CALL OB_CI_CloseMMI(unsigned long handle);
+// Writes the object's tag (9F88xx); for a length field the library can read, also the
+// body's length and the body (body: OMBREL_CI_MMI_BODY_SIZE bytes). A body that the
+// length field claims beyond the reply is cut at the reply's end.
+OMBREL_API unsigned long OMBREL_CALL OB_CI_GetMMIObject(unsigned long handle, unsigned short* length,
+                                                        unsigned long* tag, unsigned char* body);
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SendMenuAnswer(unsigned long handle, unsigned char choice);
+// Answer identifier 0 cancels (length and text are then ignored).
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SendEnqAnswer(unsigned long handle, unsigned char answerId,
+                                                         unsigned char length, const unsigned char* text);
+OMBREL_API unsigned long OMBREL_CALL OB_CI_GetDateTimeInfo(unsigned long handle, unsigned char* value);
+// A local offset of 0 is not sent.
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SetDateTimeInfo(unsigned long handle, _UTC_TIME time,
+                                                           unsigned short localOffset);
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SendServiceID(unsigned long handle, unsigned short serviceId);
 
 #endif  // OMBRELAPI_H

@@ -10,3 +10,5 @@ static_assert(sizeof(_OMBREL_BOARD_TEMPERATURE) == 4);
 static_assert(sizeof(_OMBREL_FIRMWARE_UPDATE_STATUS) == 3);
 static_assert(sizeof(OMBREL_TUNER_TYPE) == 4);
 static_assert(sizeof(unsigned long) == 4, "handles and codes are 32-bit");
+static_assert(sizeof(_OMBREL_CI_MESSAGE) == OMBREL_CI_MESSAGE_SIZE);
+static_assert(sizeof(_UTC_TIME) == 5);
