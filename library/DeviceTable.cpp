@@ -249,17 +249,22 @@ unsigned long DeviceTable::OpenByIndex(KindFilter filter, unsigned long index, u
 
 unsigned long DeviceTable::Close(unsigned long handle) {
     std::unique_ptr<HandleRecord> released;
+    DeviceEntry* entry;
     {
         std::lock_guard guard(lock_);
         auto found = byHandle_.find(static_cast<std::uint32_t>(handle));
         if (found == byHandle_.end()) return OB_INVALID_HANDLE;
-        auto& handles = found->second.entry->handles;
+        entry = found->second.entry;
+        auto& handles = entry->handles;
         auto it = std::find_if(handles.begin(), handles.end(),
                                [&](const auto& r) { return r.get() == found->second.record; });
         released = std::move(*it);
         handles.erase(it);
         byHandle_.erase(found);
     }
+    // Outside the lock, since it waits for the poll thread: a session that this handle
+    // owns must not go on with the handle's interface and window.
+    (void)entry->ci.Close(static_cast<std::uint32_t>(handle));
     // The interfaces are released here, outside the lock; calls still running on
     // this handle hold references of their own.
     released.reset();
@@ -284,6 +289,15 @@ ComPtr<IKsPropertySet> DeviceTable::PropertySetOf(unsigned long handle) {
 void DeviceTable::AddGeneralWindow(HWND window) {
     std::lock_guard guard(lock_);
     generalWindows_.push_back(window);
+}
+
+void DeviceTable::EndCiSessions() {
+    std::vector<DeviceEntry*> entries;
+    {
+        std::lock_guard guard(lock_);
+        for (auto& entry : entries_) entries.push_back(entry.get());
+    }
+    for (DeviceEntry* entry : entries) entry->ci.CloseForUnload();
 }
 
 }  // namespace ombrel

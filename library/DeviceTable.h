@@ -7,11 +7,13 @@
 // concurrent close cannot free the interface a call is using.
 #pragma once
 
+#include "CiSession.h"
 #include "Discovery.h"
 #include "DisplayName.h"
 
 #include <OmbrelApi.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,7 +31,7 @@ struct HandleRecord {
     ComPtr<IBaseFilter> tunerFilter;
     ComPtr<IBaseFilter> receiverFilter;
     ComPtr<IKsPropertySet> propertySet;
-    HWND notifyWindow = nullptr;
+    std::atomic<HWND> notifyWindow{nullptr};  // also read by the CI poll thread
 
     HandleRecord() = default;
     HandleRecord(const HandleRecord&) = delete;
@@ -48,6 +50,7 @@ struct DeviceEntry {
     int subunitId = kNoSubunit;
     bool ciCapable = false;
     std::vector<std::unique_ptr<HandleRecord>> handles;  // in opening order
+    CiSession ci;
 };
 
 using EntryList = std::vector<std::unique_ptr<DeviceEntry>>;
@@ -77,6 +80,7 @@ public:
 
     unsigned long Count(KindFilter filter) const;
     unsigned long OpenByIndex(KindFilter filter, unsigned long index, unsigned long* handle);
+    // Closes the handle's CI session first when it owns one.
     unsigned long Close(unsigned long handle);
 
     // Runs f(entry, record) under the lock when the handle is known; else OB_INVALID_HANDLE.
@@ -88,6 +92,9 @@ public:
     ComPtr<IKsPropertySet> PropertySetOf(unsigned long handle);
 
     void AddGeneralWindow(HWND window);
+
+    // Unload while the process goes on: every open CI session is closed.
+    void EndCiSessions();
 
     // Forgets every entry and record without releasing them: for process exit, when
     // the filters' own code may be gone already.
