@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "CaMenus.h"
+#include "CaModule.h"
 #include "Crc32.h"
 #include "DeviceNames.h"
 #include "FilterClass.h"
@@ -89,6 +91,8 @@ void FillRecord(DeviceRecord& d, const DeviceProfile& profile, const std::string
     }
     d.updateDurationMs = layout::kDefaultUpdateDurationMs;
     d.updateHoldMs = layout::kDefaultUpdateHoldMs;
+    d.ci.slot = profile.ciSlot.value_or(
+        ca::ModelHasSlot(profile.productLine, profile.modelCode, profile.hardwareRevision));
 }
 
 // Registry names compare without regard to case.
@@ -137,6 +141,7 @@ DeviceInfo Describe(const DeviceRecord& d) {
     s.wdmInstanceName = d.instanceNames[layout::kRoleWdm];
     s.tunerInstanceName = d.instanceNames[layout::kRoleTuner];
     s.receiverInstanceName = d.instanceNames[layout::kRoleReceiver];
+    s.ciSlot = d.ci.slot != 0;
     info.plugged = d.plugged != 0;
     for (int r = 0; r < layout::kRoleCount; ++r) {
         const auto role = static_cast<Role>(r);
@@ -286,7 +291,8 @@ RequestCount Requests(const std::string& id, unsigned property) {
     StateLock lock = LockState();
     DeviceRecord& d = Known(lock, id);
     if (property >= layout::kPropertySlots) return {};
-    return {d.requests[property][0], d.requests[property][1]};
+    return {d.requests[property][0], d.requests[property][1], d.instanceLengths[property][0],
+            d.instanceLengths[property][1]};
 }
 
 void BroadcastDeviceChange() { BroadcastDevNodesChanged(); }
@@ -331,6 +337,85 @@ ImageReceipt LastImage(const std::string& id) {
 
 uint32_t ImageCrc32(const void* data, std::size_t length) {
     return Crc32(std::string_view(static_cast<const char*>(data), length));
+}
+
+namespace {
+
+layout::CaModuleState& SlotOf(StateLock& lock, const std::string& id) {
+    DeviceRecord& d = Known(lock, id);
+    if (!d.ci.slot) throw Error("device " + id + " has no Common Interface slot");
+    return d.ci;
+}
+
+CiMessageCopy Copy(const layout::CiReceipt& receipt) {
+    CiMessageCopy copy;
+    copy.count = receipt.count;
+    copy.length = receipt.length;
+    std::memcpy(copy.bytes.data(), receipt.message, copy.bytes.size());
+    return copy;
+}
+
+}  // namespace
+
+void InsertModule(const std::string& id) {
+    StateLock lock = LockState();
+    ca::Insert(SlotOf(lock, id));
+}
+
+void ReadyModule(const std::string& id) {
+    StateLock lock = LockState();
+    ca::MakeReady(SlotOf(lock, id));
+}
+
+void RemoveModule(const std::string& id) {
+    StateLock lock = LockState();
+    ca::Remove(SlotOf(lock, id));
+}
+
+void SetModuleEvents(const std::string& id, uint16_t bits) {
+    if (bits & ~ca::kEventBits) throw Error("event bits must be among 0x0040, 0x0080 and 0x0100");
+    StateLock lock = LockState();
+    ca::SetEvents(SlotOf(lock, id), bits);
+}
+
+void SetRawMmiObject(const std::string& id, const std::vector<uint8_t>& object) {
+    if (object.size() > layout::kCiPayloadBytes) throw Error("an MMI object holds at most 1026 bytes");
+    StateLock lock = LockState();
+    ca::SetRawMmiObject(SlotOf(lock, id), object);
+}
+
+ModuleReport CommonInterface(const std::string& id) {
+    StateLock lock = LockState();
+    const layout::CaModuleState& m = Known(lock, id).ci;
+    ModuleReport r;
+    r.slot = m.slot != 0;
+    r.state = static_cast<ModuleState>(m.phase);
+    r.statusWord = ca::StatusWord(m);
+    r.screen = std::string(ca::ScreenName(m.screen));
+    r.rating = m.rating;
+    r.language = std::string(m.language, strnlen(m.language, sizeof m.language));
+    r.opens = m.opens;
+    r.lastCommand = Copy(m.lastCommand);
+    r.lastRequest = Copy(m.lastRequest);
+    r.pmts = m.pmts;
+    r.pmtListManagement = m.pmtListManagement;
+    r.pmtCommand = m.pmtCommand;
+    r.pmtLength = m.pmtLength;
+    r.pmtProgram = m.pmtProgram;
+    r.descrambling = m.descrambling != 0;
+    r.descrambledService = m.descrambledService;
+    r.serviceIds = m.serviceIds;
+    r.serviceId = m.serviceId;
+    r.dateTimes = m.dateTimes;
+    r.dateTime.assign(m.dateTime, m.dateTime + std::min<std::size_t>(m.dateTimeLength, sizeof m.dateTime));
+    r.menuEntries = m.menuEntries;
+    r.menuAnswers = m.menuAnswers;
+    r.lastChoice = m.lastChoice;
+    r.enquiryAnswers = m.enquiryAnswers;
+    r.lastAnswerId = m.lastAnswerId;
+    r.lastAnswer = std::string(m.lastAnswer, strnlen(m.lastAnswer, sizeof m.lastAnswer));
+    r.mmiCloses = m.mmiCloses;
+    return r;
 }
 
 }  // namespace tunersim

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "CaModule.h"
 #include "Crc32.h"
 
 namespace tunersim::property {
@@ -82,9 +83,11 @@ bool Supports(unsigned property, Direction direction) {
     return property == kUpdateFirmware;
 }
 
-layout::FaultSlot Admit(layout::DeviceRecord& device, unsigned property, Direction direction) {
+layout::FaultSlot Admit(layout::DeviceRecord& device, unsigned property, Direction direction,
+                        uint32_t instanceLength) {
     if (property >= layout::kPropertySlots) return {};
     ++device.requests[property][direction];
+    device.instanceLengths[property][direction] = instanceLength;
     return device.faults[property][direction];
 }
 
@@ -93,6 +96,8 @@ Answer Get(layout::DeviceRecord& device, unsigned property, uint8_t* data, uint3
     if (!device.plugged) return {Outcome::Unplugged, 0};
     if (fault.kind == kFail) return {Outcome::Fail, 0};
     if (fault.kind == kFalse) return {Outcome::False, 0};
+    if (ca::IsCiProperty(property))
+        return ca::Get(device.ci, property, data, length, fault.kind == kShort ? fault.bytes : length);
     const GetRecord* record = FindGet(property);
     if (!record) return {Outcome::Unsupported, 0};
     if (length != record->length) return {Outcome::BadLength, 0};
@@ -110,6 +115,7 @@ Answer Set(layout::DeviceRecord& device, unsigned property, const uint8_t* data,
     if (!device.plugged) return {Outcome::Unplugged, 0};
     if (fault.kind == kFail) return {Outcome::Fail, 0};
     if (fault.kind == kFalse) return {Outcome::False, 0};
+    if (ca::IsCiProperty(property)) return ca::Set(device.ci, property, data, length);
     if (property != kUpdateFirmware || !check) return {Outcome::Unsupported, 0};
     if (length != kImageSize) return {Outcome::BadLength, 0};
     if (!data) return {Outcome::BadBuffer, 0};

@@ -19,7 +19,7 @@ enum class Outcome {
     BadBuffer,    // no buffer where one is needed
     Unsupported,  // unknown number, or a direction the property does not have
     Unplugged,    // the box is not attached
-    NoStatus,     // get 18 with no update to report on
+    NoStatus,     // nothing to report: get 18 with no update run, get 23 with no reply
 };
 
 struct Answer {
@@ -32,9 +32,11 @@ enum Direction : int { kGet = 0, kSet = 1 };
 // Numbers of the properties that this driver knows, for QuerySupported.
 bool Supports(unsigned property, Direction direction);
 
-// Counts the request and returns the fault injected for it (kind 0: none). Called
-// first, for every request that reaches the driver, whatever its outcome.
-layout::FaultSlot Admit(layout::DeviceRecord& device, unsigned property, Direction direction);
+// Counts the request, notes its instance length and returns the fault injected for it
+// (kind 0: none). Called first, for every request that reaches the driver, whatever
+// its outcome.
+layout::FaultSlot Admit(layout::DeviceRecord& device, unsigned property, Direction direction,
+                        uint32_t instanceLength);
 
 // Answers a get. `fault` is what Admit returned (a delay has already been waited).
 Answer Get(layout::DeviceRecord& device, unsigned property, uint8_t* data, uint32_t length,

@@ -8,10 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "CaModuleState.h"
+
 namespace tunersim::layout {
 
 inline constexpr uint32_t kMagic = 0x4D495354;  // "TSIM"
-inline constexpr uint32_t kLayoutVersion = 3;
+inline constexpr uint32_t kLayoutVersion = 4;
 
 inline constexpr std::size_t kMaxDevices = 32;
 inline constexpr std::size_t kPropertySlots = 64;  // property numbers 0..63 are tracked
@@ -91,10 +93,12 @@ struct DeviceRecord {
     char instanceNames[kRoleCount][kInstanceChars];
     FaultSlot faults[kPropertySlots][2];   // [property][0 = get, 1 = set]
     uint32_t requests[kPropertySlots][2];
+    uint32_t instanceLengths[kPropertySlots][2];  // of the last request
     uint32_t updateDurationMs;
     uint32_t updateHoldMs;
     UpdateScript script;                   // applies to the next run
     UpdateRun update;
+    CaModuleState ci;
 };
 
 struct SharedState {

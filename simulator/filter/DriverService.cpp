@@ -33,13 +33,13 @@ HRESULT ToHresult(property::Outcome outcome) {
 }
 
 // Counts the request and waits out an injected delay (without the lock).
-bool Admit(const std::string& id, unsigned property, property::Direction direction,
+bool Admit(const std::string& id, unsigned property, property::Direction direction, DWORD instanceLength,
            layout::FaultSlot& fault) {
     {
         StateLock lock = LockState();
         layout::DeviceRecord* device = lock.Find(id);
         if (!device) return false;
-        fault = property::Admit(*device, property, direction);
+        fault = property::Admit(*device, property, direction, instanceLength);
     }
     if (fault.kind == kDelayFault) Sleep(fault.delayMs);
     return true;
@@ -48,10 +48,10 @@ bool Admit(const std::string& id, unsigned property, property::Direction directi
 }  // namespace
 
 HRESULT ServeGet(const std::string& id, unsigned property, void* data, DWORD length,
-                 DWORD* returned) {
+                 DWORD* returned, DWORD instanceLength) {
     if (returned) *returned = 0;
     layout::FaultSlot fault{};
-    if (!Admit(id, property, property::kGet, fault)) return kNotConnected;
+    if (!Admit(id, property, property::kGet, instanceLength, fault)) return kNotConnected;
     property::Answer answer;
     bool drive = false;
     uint32_t generation = 0;
@@ -75,9 +75,10 @@ HRESULT ServeGet(const std::string& id, unsigned property, void* data, DWORD len
     return ToHresult(answer.outcome);
 }
 
-HRESULT ServeSet(const std::string& id, unsigned property, const void* data, DWORD length) {
+HRESULT ServeSet(const std::string& id, unsigned property, const void* data, DWORD length,
+                 DWORD instanceLength) {
     layout::FaultSlot fault{};
-    if (!Admit(id, property, property::kSet, fault)) return kNotConnected;
+    if (!Admit(id, property, property::kSet, instanceLength, fault)) return kNotConnected;
     property::Answer answer;
     bool drive = false;
     uint32_t generation = 0;

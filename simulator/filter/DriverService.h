@@ -11,7 +11,8 @@
 namespace tunersim {
 
 HRESULT ServeGet(const std::string& id, unsigned property, void* data, DWORD length,
-                 DWORD* returned);
-HRESULT ServeSet(const std::string& id, unsigned property, const void* data, DWORD length);
+                 DWORD* returned, DWORD instanceLength);
+HRESULT ServeSet(const std::string& id, unsigned property, const void* data, DWORD length,
+                 DWORD instanceLength);
 
 }  // namespace tunersim

@@ -154,13 +154,13 @@ bool SimFilter::TunerId(std::string& id) {
     return true;
 }
 
-STDMETHODIMP SimFilter::Set(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data,
+STDMETHODIMP SimFilter::Set(REFGUID set, DWORD id, LPVOID, DWORD instanceLength, LPVOID data,
                             DWORD dataLength) {
     if (set != kVendorPropertySet) return E_PROP_SET_UNSUPPORTED;
     std::string device;
     if (!TunerId(device)) return E_PROP_SET_UNSUPPORTED;
     try {
-        return ServeSet(device, id, data, dataLength);
+        return ServeSet(device, id, data, dataLength, instanceLength);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {
@@ -168,14 +168,14 @@ STDMETHODIMP SimFilter::Set(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data,
     }
 }
 
-STDMETHODIMP SimFilter::Get(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data,
+STDMETHODIMP SimFilter::Get(REFGUID set, DWORD id, LPVOID, DWORD instanceLength, LPVOID data,
                             DWORD dataLength, DWORD* returned) {
     if (returned) *returned = 0;
     if (set != kVendorPropertySet) return E_PROP_SET_UNSUPPORTED;
     std::string device;
     if (!TunerId(device)) return E_PROP_SET_UNSUPPORTED;
     try {
-        return ServeGet(device, id, data, dataLength, returned);
+        return ServeGet(device, id, data, dataLength, returned, instanceLength);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {

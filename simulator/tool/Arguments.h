@@ -36,4 +36,7 @@ UpdateScript ParseScript(const std::string& text);              // none | fail:P
 // The DeviceProfile that plug's options describe.
 DeviceProfile ProfileFromOptions(const Arguments& args);
 
+// "9F8803 05 48656C6C6F": pairs of hex digits, spaces and colons between them allowed.
+std::vector<uint8_t> ParseHexBytes(const std::string& text);
+
 }  // namespace tunersim
