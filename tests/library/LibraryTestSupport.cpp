@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace libtest {
 
@@ -123,13 +124,46 @@ int MessageSink::CountOf(UINT message) const {
 
 LRESULT CALLBACK MessageSink::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<MessageSink*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (self && message >= OMBREL_MSG_ATTACHED && message <= OMBREL_MSG_DEVICES_CHANGED) {
+    constexpr UINT kLastLibraryMessage = 0x40A;
+    if (self && message >= OMBREL_MSG_ATTACHED && message <= kLastLibraryMessage) {
         Received r{message, wParam, lParam};
         self->log_.push_back(r);
         if (self->onMessage) self->onMessage(r);
         return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+SharedFlags::SharedFlags() {
+    mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 52004, "SHARED_DATA");
+    if (mapping_) view_ = static_cast<unsigned char*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    if (!view_) ADD_FAILURE() << "cannot map SHARED_DATA, error " << GetLastError();
+}
+
+SharedFlags::~SharedFlags() {
+    if (view_) UnmapViewOfFile(view_);
+    if (mapping_) CloseHandle(mapping_);
+}
+
+unsigned char* SharedFlags::Entry(const std::string& displayName) const {
+    if (!view_) return nullptr;
+    const std::uint32_t count = *reinterpret_cast<volatile std::uint32_t*>(view_);
+    for (std::uint32_t i = 0; i < count && i < 100; ++i) {
+        unsigned char* entry = view_ + 4 + 520 * i;
+        if (displayName == reinterpret_cast<const char*>(entry)) return entry;
+    }
+    return nullptr;
+}
+
+int SharedFlags::Ci(const std::string& displayName) const {
+    const unsigned char* entry = Entry(displayName);
+    return entry ? *reinterpret_cast<const volatile std::int32_t*>(entry + 516) : -1;
+}
+
+void SharedFlags::SetCi(const std::string& displayName, int value) {
+    unsigned char* entry = Entry(displayName);
+    ASSERT_NE(entry, nullptr) << displayName;
+    *reinterpret_cast<volatile std::int32_t*>(entry + 516) = value;
 }
 
 void SimTest::SetUp() {

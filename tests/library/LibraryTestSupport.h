@@ -49,13 +49,30 @@ public:
     const std::vector<Received>& log() const { return log_; }
     int CountOf(UINT message) const;
     void Clear() { log_.clear(); }
-    // Called inside the window procedure for every message in 0x401..0x403.
+    // Called inside the window procedure for every library message (0x401..0x40A).
     std::function<void(const Received&)> onMessage;
 
 private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     HWND hwnd_ = nullptr;
     std::vector<Received> log_;
+};
+
+// The in-use flags of the shared section "SHARED_DATA", as any process sees them.
+class SharedFlags {
+public:
+    SharedFlags();
+    ~SharedFlags();
+    SharedFlags(const SharedFlags&) = delete;
+    SharedFlags& operator=(const SharedFlags&) = delete;
+    // -1 when no entry carries the name.
+    int Ci(const std::string& displayName) const;
+    void SetCi(const std::string& displayName, int value);
+
+private:
+    unsigned char* Entry(const std::string& displayName) const;
+    HANDLE mapping_ = nullptr;
+    unsigned char* view_ = nullptr;
 };
 
 // Starts the library (once per process) and resets the simulator at the start and
