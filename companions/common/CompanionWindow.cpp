@@ -8,6 +8,7 @@
 
 #include "CompanionIds.h"
 #include "TunerList.h"
+#include "WideText.h"
 
 namespace companion {
 namespace {
@@ -26,16 +27,6 @@ struct FontDeleter {
     void operator()(HFONT font) const noexcept { DeleteObject(font); }
 };
 using FontPtr = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
-
-std::wstring Widen(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
 
 FontPtr CreateMessageFont() {
     NONCLIENTMETRICSW metrics{};
@@ -63,6 +54,9 @@ private:
     void ShowTuners();
     std::optional<TunerKey> SelectedTuner() const;
     void Select(const std::optional<TunerKey>& key);
+    void TunerChosen();
+    void EndPanel();
+    int PanelHeight() const { return kind_.panel ? kind_.panel->Height() : 0; }
 
     const CompanionKind& kind_;
     HWND window_ = nullptr;
@@ -73,6 +67,7 @@ private:
     TunerList tuners_;
     bool libraryStarted_ = false;
     bool ending_ = false;
+    bool panelEnded_ = false;
 };
 
 bool CompanionWindow::Create(HINSTANCE instance) {
@@ -88,8 +83,8 @@ bool CompanionWindow::Create(HINSTANCE instance) {
         return false;
     }
     window_ = CreateWindowExW(0, kind_.className, kind_.title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                              CW_USEDEFAULT, CW_USEDEFAULT, kInitialWidth, kInitialHeight, nullptr, nullptr,
-                              instance, this);
+                              CW_USEDEFAULT, CW_USEDEFAULT, kInitialWidth, kInitialHeight + PanelHeight(), nullptr,
+                              nullptr, instance, this);
     return window_ != nullptr;
 }
 
@@ -122,6 +117,7 @@ int CompanionWindow::RunMessageLoop() {
 
 void CompanionWindow::Shutdown() {
     ending_ = true;
+    EndPanel();
     tuners_.Clear();
     // A WM_DESTROY sent by another program does not destroy the window itself.
     if (window_ != nullptr && IsWindow(window_)) {
@@ -148,6 +144,10 @@ LRESULT CompanionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         CreateChildren();
+        if (kind_.panel) {
+            kind_.panel->Create(window_, reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE)),
+                                font_.get());
+        }
         return 0;
     case WM_SIZE:
         Layout();
@@ -160,9 +160,15 @@ LRESULT CompanionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
         info->ptMinTrackSize.x = kMinimumWidth;
-        info->ptMinTrackSize.y = kMinimumHeight;
+        info->ptMinTrackSize.y = kMinimumHeight + PanelHeight();
         return 0;
     }
+    case WM_COMMAND:
+        if (LOWORD(wParam) == kTunerListId && HIWORD(wParam) == LBN_SELCHANGE) {
+            TunerChosen();
+            return 0;
+        }
+        break;
     case OMBREL_MSG_DEVICES_CHANGED:
         // Sent while the library's thread waits; once ending, no handle is reopened.
         if (!ending_ && libraryStarted_) {
@@ -173,6 +179,8 @@ LRESULT CompanionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_DESTROY:
+        // Also when another program sends it: what the panel holds goes now.
+        EndPanel();
         if (!ending_) {
             ending_ = true;
             PostQuitMessage(0);
@@ -181,7 +189,29 @@ LRESULT CompanionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
+    LRESULT result = 0;
+    if (kind_.panel && !panelEnded_ && kind_.panel->Handle(message, wParam, lParam, result)) {
+        return result;
+    }
     return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void CompanionWindow::TunerChosen() {
+    if (!kind_.panel || panelEnded_) {
+        return;
+    }
+    const LRESULT index = SendMessageW(list_, LB_GETCURSEL, 0, 0);
+    const auto& tuners = tuners_.tuners();
+    const bool valid = index >= 0 && static_cast<size_t>(index) < tuners.size() &&
+                       tuners[static_cast<size_t>(index)].opened;
+    kind_.panel->TunerChosen(valid ? &tuners[static_cast<size_t>(index)] : nullptr);
+}
+
+void CompanionWindow::EndPanel() {
+    if (kind_.panel && !panelEnded_) {
+        panelEnded_ = true;
+        kind_.panel->End();
+    }
 }
 
 void CompanionWindow::CreateChildren() {
@@ -211,9 +241,14 @@ void CompanionWindow::Layout() {
     GetClientRect(window_, &client);
     const int width = client.right - 2 * kMargin;
     const int listTop = kMargin + kLineHeight;
-    const int listHeight = client.bottom - listTop - 2 * kMargin - kStatusHeight;
+    const int listHeight = client.bottom - listTop - 2 * kMargin - kStatusHeight - PanelHeight();
     MoveWindow(caption_, kMargin, kMargin, width > 0 ? width : 0, kLineHeight, TRUE);
     MoveWindow(list_, kMargin, listTop, width > 0 ? width : 0, listHeight > 0 ? listHeight : 0, TRUE);
+    if (kind_.panel) {
+        const int panelTop = listTop + (listHeight > 0 ? listHeight : 0) + kMargin;
+        const RECT area{kMargin, panelTop, kMargin + (width > 0 ? width : 0), panelTop + PanelHeight()};
+        kind_.panel->Layout(area);
+    }
     MoveWindow(status_, kMargin, client.bottom - kMargin - kStatusHeight, width > 0 ? width : 0, kStatusHeight,
                TRUE);
 }

@@ -16,27 +16,27 @@ struct Row {
 
 // Rows for one model code that depend on the revision come first: the first match wins.
 constexpr std::array kModels{
-    Row{1, 0x14, kAnyRevision, {"Pellary SATV", false}},
-    Row{1, 0x24, 4, {"Nubrik S2", true}},
-    Row{1, 0x24, kAnyRevision, {"Nubrik S/CI", true}},
-    Row{1, 0x25, kAnyRevision, {"Nubrik T/CI", true}},
-    Row{1, 0x26, kAnyRevision, {"Nubrik C/CI", true}},
-    Row{1, 0x28, kAnyRevision, {"Holtrim", true}},
-    Row{1, 0x34, 4, {"Talvex S2", true}},
-    Row{1, 0x34, kAnyRevision, {"Talvex S/CI", true}},
-    Row{1, 0x35, kAnyRevision, {"Talvex T/CI", true}},
-    Row{1, 0x36, kAnyRevision, {"Talvex C/CI", true}},
-    Row{1, 0x37, kAnyRevision, {"Talvex ATSC", false}},
-    Row{10, 0x1F, kAnyRevision, {"Ombrel DVB-S", false}},
-    Row{10, 0x20, kAnyRevision, {"Ombrel DVB-T", false}},
-    Row{10, 0x21, kAnyRevision, {"Ombrel DVB-C", false}},
-    Row{10, 0x22, kAnyRevision, {"Ombrel DVB-S-CI", true}},
-    Row{10, 0x23, kAnyRevision, {"Ombrel DVB-T-CI", true}},
-    Row{10, 0x24, kAnyRevision, {"Ombrel DVB-C-CI", true}},
-    Row{10, 0x25, kAnyRevision, {"Ombrel ATSC", false}},
+    Row{1, 0x14, kAnyRevision, {"Pellary SATV"}},
+    Row{1, 0x24, 4, {"Nubrik S2"}},
+    Row{1, 0x24, kAnyRevision, {"Nubrik S/CI"}},
+    Row{1, 0x25, kAnyRevision, {"Nubrik T/CI"}},
+    Row{1, 0x26, kAnyRevision, {"Nubrik C/CI"}},
+    Row{1, 0x28, kAnyRevision, {"Holtrim"}},
+    Row{1, 0x34, 4, {"Talvex S2"}},
+    Row{1, 0x34, kAnyRevision, {"Talvex S/CI"}},
+    Row{1, 0x35, kAnyRevision, {"Talvex T/CI"}},
+    Row{1, 0x36, kAnyRevision, {"Talvex C/CI"}},
+    Row{1, 0x37, kAnyRevision, {"Talvex ATSC"}},
+    Row{10, 0x1F, kAnyRevision, {"Ombrel DVB-S"}},
+    Row{10, 0x20, kAnyRevision, {"Ombrel DVB-T"}},
+    Row{10, 0x21, kAnyRevision, {"Ombrel DVB-C"}},
+    Row{10, 0x22, kAnyRevision, {"Ombrel DVB-S-CI"}},
+    Row{10, 0x23, kAnyRevision, {"Ombrel DVB-T-CI"}},
+    Row{10, 0x24, kAnyRevision, {"Ombrel DVB-C-CI"}},
+    Row{10, 0x25, kAnyRevision, {"Ombrel ATSC"}},
 };
 
-constexpr ModelInfo kUnknownModel{"Unknown Device Type", false};
+constexpr ModelInfo kUnknownModel{"Unknown Device Type"};
 
 }  // namespace
 

@@ -1,9 +1,6 @@
-// The tuner models and which of them carry a Common Interface slot.
-//
-// The companions need the slot information without asking the library for it (the
-// library keeps it private), so they look the model up themselves: by the three
-// identification bytes of the firmware version record, or, when that record cannot
-// be read, by the model name that the library reports.
+// The tuner models by the three identification bytes of the firmware version record,
+// or by the model name that the library reports. Whether a model has a Common
+// Interface slot is the library's to say (OB_CI_Open answers OB_NOT_SUPPORTED).
 #pragma once
 
 #include <cstdint>
@@ -15,7 +12,6 @@ namespace companion {
 
 struct ModelInfo {
     std::string_view name;  // the library's device string for the model
-    bool ciSlot = false;
 };
 
 // Identification bytes 0..2 of the firmware version record. Product lines other than

@@ -286,7 +286,7 @@ TEST_F(CiTest, SessionRulesAcrossHandles) {
     SharedFlags flags;
     EXPECT_EQ(OB_CI_Open(plain), OB_NOT_SUPPORTED);
     // 5 comes before every other rule, also with the device's flag set.
-    flags.SetCi(noSlotName, 1);
+    ASSERT_TRUE(flags.SetCi(noSlotName, 1));
     EXPECT_EQ(OB_CI_Open(plain), OB_NOT_SUPPORTED);
     flags.SetCi(noSlotName, 0);
     EXPECT_EQ(OB_CI_Close(plain), OB_FAILED);

@@ -5,7 +5,6 @@
 #include <objbase.h>
 
 #include <algorithm>
-#include <cstdint>
 
 namespace libtest {
 
@@ -132,38 +131,6 @@ LRESULT CALLBACK MessageSink::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARA
         return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-SharedFlags::SharedFlags() {
-    mapping_ = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 52004, "SHARED_DATA");
-    if (mapping_) view_ = static_cast<unsigned char*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 0));
-    if (!view_) ADD_FAILURE() << "cannot map SHARED_DATA, error " << GetLastError();
-}
-
-SharedFlags::~SharedFlags() {
-    if (view_) UnmapViewOfFile(view_);
-    if (mapping_) CloseHandle(mapping_);
-}
-
-unsigned char* SharedFlags::Entry(const std::string& displayName) const {
-    if (!view_) return nullptr;
-    const std::uint32_t count = *reinterpret_cast<volatile std::uint32_t*>(view_);
-    for (std::uint32_t i = 0; i < count && i < 100; ++i) {
-        unsigned char* entry = view_ + 4 + 520 * i;
-        if (displayName == reinterpret_cast<const char*>(entry)) return entry;
-    }
-    return nullptr;
-}
-
-int SharedFlags::Ci(const std::string& displayName) const {
-    const unsigned char* entry = Entry(displayName);
-    return entry ? *reinterpret_cast<const volatile std::int32_t*>(entry + 516) : -1;
-}
-
-void SharedFlags::SetCi(const std::string& displayName, int value) {
-    unsigned char* entry = Entry(displayName);
-    ASSERT_NE(entry, nullptr) << displayName;
-    *reinterpret_cast<volatile std::int32_t*>(entry + 516) = value;
 }
 
 void SimTest::SetUp() {

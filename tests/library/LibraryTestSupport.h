@@ -5,11 +5,15 @@
 #include <OmbrelApi.h>
 #include <TunerSimControl.h>
 
+#include "SharedFlags.h"
+
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace libtest {
+
+using testsupport::SharedFlags;
 
 // Pumps this thread's messages until done() holds or the time is up.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
@@ -56,23 +60,6 @@ private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     HWND hwnd_ = nullptr;
     std::vector<Received> log_;
-};
-
-// The in-use flags of the shared section "SHARED_DATA", as any process sees them.
-class SharedFlags {
-public:
-    SharedFlags();
-    ~SharedFlags();
-    SharedFlags(const SharedFlags&) = delete;
-    SharedFlags& operator=(const SharedFlags&) = delete;
-    // -1 when no entry carries the name.
-    int Ci(const std::string& displayName) const;
-    void SetCi(const std::string& displayName, int value);
-
-private:
-    unsigned char* Entry(const std::string& displayName) const;
-    HANDLE mapping_ = nullptr;
-    unsigned char* view_ = nullptr;
 };
 
 // Starts the library (once per process) and resets the simulator at the start and

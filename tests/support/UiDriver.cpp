@@ -331,6 +331,26 @@ std::vector<std::wstring> ListBoxLines(HWND listBox) {
     return lines;
 }
 
+int ListBoxSelection(HWND listBox) {
+    LRESULT selection = LB_ERR;
+    if (!SendBounded(listBox, LB_GETCURSEL, 0, 0, &selection)) return -1;
+    return selection == LB_ERR ? -1 : static_cast<int>(selection);
+}
+
+bool SelectListBoxLine(HWND listBox, int index) {
+    LRESULT result = LB_ERR;
+    if (!SendBounded(listBox, LB_SETCURSEL, static_cast<WPARAM>(index), 0, &result) || result == LB_ERR) {
+        return false;
+    }
+    return SendBounded(GetParent(listBox), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(listBox), LBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(listBox), nullptr);
+}
+
+bool SetControlText(HWND control, const std::wstring& text) {
+    LRESULT result = FALSE;
+    return SendBounded(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), &result) && result;
+}
+
 // ---- progress bar -----------------------------------------------------------
 
 std::optional<int> ProgressPosition(HWND progress) {
