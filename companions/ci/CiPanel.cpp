@@ -3,6 +3,7 @@
 #include <OmbrelApi.h>
 
 #include <array>
+#include <string_view>
 #include <vector>
 
 #include "CiControls.h"
@@ -41,7 +42,9 @@ std::uint16_t EventBitOf(UINT message) {
 int CiPanel::Height() const { return kHeight; }
 
 HWND CiPanel::Make(const wchar_t* className, DWORD style, int id, const wchar_t* text) {
-    const DWORD exStyle = (style & (ES_AUTOHSCROLL | LBS_NOTIFY)) ? WS_EX_CLIENTEDGE : 0;
+    // Fields the user works in are sunken; texts and buttons are not.
+    const std::wstring_view name(className);
+    const DWORD exStyle = name == L"EDIT" || name == L"LISTBOX" ? WS_EX_CLIENTEDGE : 0;
     HWND control = CreateWindowExW(exStyle, className, text, style, 0, 0, 0, 0, window_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
     if (control && font_) {

@@ -7,6 +7,9 @@
 //   shotdriver destroy <class> <ms>                   WM_DESTROY to each window of the class, wait until gone
 //   shotdriver syscommand <class> <caption> <command>  post WM_SYSCOMMAND (decimal or 0x hex)
 //   shotdriver select <class> <caption> <id> <index>   choose a combo box line
+//   shotdriver choose <class> <caption> <id> <text>    choose the first list box line that begins with text
+//   shotdriver settext <class> <caption> <id> <text>   put text into a control (an edit: as typed)
+//   shotdriver text <class> <caption> <id> <text> <ms> wait until a control shows text ('*' ending: prefix)
 //   shotdriver click <class> <caption> <id>            click a button
 //   shotdriver progress <class> <caption> <id> <min> <ms>  wait until a progress bar reaches min
 //   shotdriver messagebox <caption> <ms>               wait for a message box with that caption
@@ -44,15 +47,15 @@ int Fail(const wchar_t* what, const std::wstring& detail) {
 
 // A caption ending in '*' matches every caption that begins with the text before it
 // (captions that a program completes at run time).
+bool TextMatches(const std::wstring& text, const std::wstring& pattern) {
+    if (!pattern.empty() && pattern.back() == L'*') {
+        return text.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) == 0;
+    }
+    return text == pattern;
+}
+
 bool CaptionMatches(HWND window, const std::wstring& caption) {
-    if (caption == L"-") {
-        return true;
-    }
-    const std::wstring text = uidriver::WindowText(window);
-    if (!caption.empty() && caption.back() == L'*') {
-        return text.compare(0, caption.size() - 1, caption, 0, caption.size() - 1) == 0;
-    }
-    return text == caption;
+    return caption == L"-" || TextMatches(uidriver::WindowText(window), caption);
 }
 
 HWND VisibleWindow(const std::wstring& className, const std::wstring& caption) {
@@ -119,6 +122,35 @@ int Run(const std::vector<std::wstring>& args) {
                                          static_cast<int>(Number(args[4])))
                    ? kDone
                    : Fail(L"cannot select", args[4]);
+    }
+    if ((step == L"choose" || step == L"settext") && n == 5) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        const HWND control = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
+        if (!control) {
+            return Fail(L"no such control", args[3]);
+        }
+        if (step == L"settext") {
+            return uidriver::SetControlText(control, args[4]) ? kDone : Fail(L"cannot set text", args[4]);
+        }
+        const auto lines = uidriver::ListBoxLines(control);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (lines[i].rfind(args[4], 0) == 0) {
+                return uidriver::SelectListBoxLine(control, static_cast<int>(i)) ? kDone
+                                                                                  : Fail(L"cannot choose", args[4]);
+            }
+        }
+        return Fail(L"no such line", args[4]);
+    }
+    if (step == L"text" && n == 6) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        const HWND control = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
+        if (!control) {
+            return Fail(L"no such control", args[3]);
+        }
+        return uidriver::WaitUntil([&] { return TextMatches(uidriver::WindowText(control), args[4]); },
+                                   Number(args[5]))
+                   ? kDone
+                   : Fail(L"text not shown", args[4]);
     }
     if (step == L"click" && n == 4) {
         const HWND window = VisibleWindow(args[1], args[2]);
