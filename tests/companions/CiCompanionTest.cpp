@@ -92,14 +92,14 @@ protected:
         tunersim::Reset(false);
     }
 
-    // A started companion that lists both tuners.
-    static HWND Started(CompanionProcess& process) {
+    // A started companion that lists both tuners, with the tuner of `model` chosen when
+    // one is given. Null when it did not get there.
+    static HWND Started(CompanionProcess& process, const std::wstring& model = L"") {
         process = CompanionProcess::Start(L"TalvexCI.exe", SW_SHOWNORMAL);
         const HWND window = process.WaitForWindow(kCi);
-        if (window && !uidriver::WaitUntil(
-                          [&] { return ReadContents(window).rows.size() == 2; }, kWaitMs))
+        if (!window || !uidriver::WaitUntil([&] { return ReadContents(window).rows.size() == 2; }, kWaitMs))
             return nullptr;
-        return window;
+        return model.empty() || CiWindow(window).ChooseTuner(model) ? window : nullptr;
     }
 
     testsupport::SharedFlags flags_;
@@ -109,7 +109,7 @@ TEST_F(CiCompanionTest, WalksTheModulesMenusAndEndsItsSessionWhenRomfluxEndsIt) 
     CompanionProcess process;
     const HWND hwnd = Started(process);
     ASSERT_NE(hwnd, nullptr);
-    const CiWindow ci(hwnd);
+    const CiWindow ci(hwnd);  // nothing chosen yet
     EXPECT_EQ(ci.Text(companion::kStatusId), L"2 tuners attached. Choose a tuner to open its Common Interface.");
     EXPECT_EQ(ci.Text(ids::kSessionTextId), L"Choose a tuner to open its Common Interface.");
 
@@ -207,10 +207,8 @@ TEST_F(CiCompanionTest, WalksTheModulesMenusAndEndsItsSessionWhenRomfluxEndsIt) 
 TEST_F(CiCompanionTest, SaysWhenATunerHasNoSlotOrAnotherProgramUsesIt) {
     tunersim::ReadyModule(kCableId);
     CompanionProcess first;
-    const HWND firstWindow = Started(first);
-    ASSERT_NE(firstWindow, nullptr);
-    const CiWindow one(firstWindow);
-    ASSERT_TRUE(one.ChooseTuner(L"Pellary SATV"));
+    const CiWindow one(Started(first, L"Pellary SATV"));
+    ASSERT_NE(one.hwnd(), nullptr);
     EXPECT_TRUE(one.WaitForText(ids::kSessionTextId, L"Pellary SATV ab12000000000000: This tuner has no Common "
                                                      L"Interface slot."));
     EXPECT_EQ(one.Text(ids::kModuleTextId), L"");
@@ -220,10 +218,8 @@ TEST_F(CiCompanionTest, SaysWhenATunerHasNoSlotOrAnotherProgramUsesIt) {
     ASSERT_TRUE(one.WaitForEnabled(ids::kEnterMenuId));  // ready from the first poll
 
     CompanionProcess second;
-    const HWND secondWindow = Started(second);
-    ASSERT_NE(secondWindow, nullptr);
-    const CiWindow two(secondWindow);
-    ASSERT_TRUE(two.ChooseTuner(L"Talvex C/CI"));
+    const CiWindow two(Started(second, L"Talvex C/CI"));
+    ASSERT_NE(two.hwnd(), nullptr);
     EXPECT_TRUE(two.WaitForText(ids::kSessionTextId, L"Talvex C/CI 11100f0e0d0c0b0a: Another program is using "
                                                      L"this tuner's Common Interface."));
 
@@ -239,14 +235,12 @@ TEST_F(CiCompanionTest, SaysWhenATunerHasNoSlotOrAnotherProgramUsesIt) {
     second = CompanionProcess();  // ends the process forcibly
     EXPECT_EQ(flags_.Ci(DisplayNameOf(kCableId)), 1);
     CompanionProcess third;
-    const HWND thirdWindow = Started(third);
-    ASSERT_NE(thirdWindow, nullptr);
-    const CiWindow three(thirdWindow);
-    ASSERT_TRUE(three.ChooseTuner(L"Talvex C/CI"));
+    const CiWindow three(Started(third, L"Talvex C/CI"));
+    ASSERT_NE(three.hwnd(), nullptr);
     EXPECT_TRUE(
         three.WaitForText(ids::kSessionTextId, L"Talvex C/CI 11100f0e0d0c0b0a: Common Interface session open."));
     // Closed by the user: the session ends with the program.
-    PostMessageW(thirdWindow, WM_CLOSE, 0, 0);
+    PostMessageW(three.hwnd(), WM_CLOSE, 0, 0);
     ASSERT_TRUE(third.WaitForExit(15s));
     EXPECT_EQ(flags_.Ci(DisplayNameOf(kCableId)), 0);
 }

@@ -76,23 +76,9 @@ private:
     HANDLE h_;
 };
 
-class CiProcessTest : public SimTest {
+class CiProcessTest : public CiBoxTest {
 protected:
-    void SetUp() override {
-        SimTest::SetUp();
-        tunersim::DeviceProfile box = tunersim::Preset("talvex-sci-r2");
-        box.id = kId;
-        tunersim::Plug(box);
-        ASSERT_TRUE(PumpUntil([] { return DeviceCount() == 1; }));
-        name_ = SimDisplayName(kId, 0);
-        handle_ = OpenByDisplayName(name_);
-        ASSERT_NE(handle_, 0u);
-    }
-    void TearDown() override {
-        OB_CI_Close(handle_);
-        OB_CloseDeviceHandle(handle_);
-        SimTest::TearDown();
-    }
+    CiProcessTest() : CiBoxTest("talvex-sci-r2", kId) {}
 
     // A helper holding the session, once it has opened it.
     void StartHolder(Helper& helper, Event& ready, Event& release, const wchar_t* ending) {
@@ -103,8 +89,6 @@ protected:
         ASSERT_EQ(flags_.Ci(name_), 1);
     }
 
-    std::string name_;
-    unsigned long handle_ = 0;
     SharedFlags flags_;
 };
 

@@ -44,23 +44,9 @@ struct GuardedBuffer {
     }
 };
 
-class CiTest : public SimTest {
+class CiTest : public CiBoxTest {
 protected:
-    void SetUp() override {
-        SimTest::SetUp();
-        tunersim::DeviceProfile box = tunersim::Preset("talvex-cci-r1");
-        box.id = kId;
-        tunersim::Plug(box);
-        ASSERT_TRUE(PumpUntil([] { return DeviceCount() == 1; }));
-        name_ = SimDisplayName(kId, 0);
-        handle_ = OpenByDisplayName(name_);
-        ASSERT_NE(handle_, 0u);
-    }
-    void TearDown() override {
-        OB_CI_Close(handle_);
-        OB_CloseDeviceHandle(handle_);
-        SimTest::TearDown();
-    }
+    CiTest() : CiBoxTest("talvex-cci-r1", kId) {}
 
     static tunersim::ModuleReport Module() { return tunersim::CommonInterface(kId); }
     static std::uint32_t Polls() { return tunersim::Requests(kId, OMBREL_PROP_CI_STATUS).gets; }
@@ -86,10 +72,6 @@ protected:
         EXPECT_EQ(requests.setInstanceLength, 1036u);
         EXPECT_EQ(requests.getInstanceLength, 1036u);
     }
-    static int CountOf(const MessageSink& sink, UINT message) { return sink.CountOf(message); }
-
-    std::string name_;
-    unsigned long handle_ = 0;
 };
 
 const std::vector<UINT> kCiMessages{OMBREL_MSG_CI_MODULE_PRESENT, OMBREL_MSG_CI_MODULE_READY,

@@ -146,4 +146,21 @@ void SimTest::TearDown() {
     PumpFor(50);
 }
 
+void CiBoxTest::SetUp() {
+    SimTest::SetUp();
+    tunersim::DeviceProfile box = tunersim::Preset(preset_);
+    box.id = id_;
+    tunersim::Plug(box);
+    ASSERT_TRUE(PumpUntil([] { return DeviceCount() == 1; }));
+    name_ = SimDisplayName(id_, 0);
+    handle_ = OpenByDisplayName(name_);
+    ASSERT_NE(handle_, 0u);
+}
+
+void CiBoxTest::TearDown() {
+    OB_CI_Close(handle_);
+    OB_CloseDeviceHandle(handle_);
+    SimTest::TearDown();
+}
+
 }  // namespace libtest

@@ -70,4 +70,20 @@ protected:
     void TearDown() override;
 };
 
+// One simulated box of a preset with a CI slot, plugged and opened through the library;
+// the handle's session and the handle are closed after each test.
+class CiBoxTest : public SimTest {
+protected:
+    CiBoxTest(std::string preset, std::string id) : preset_(std::move(preset)), id_(std::move(id)) {}
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string name_;  // the box's display name (WDM)
+    unsigned long handle_ = 0;
+
+private:
+    std::string preset_;
+    std::string id_;
+};
+
 }  // namespace libtest
