@@ -3,6 +3,8 @@
 #include <OmbrelApi.h>
 
 #include <array>
+#include <cstdio>
+#include <span>
 #include <string_view>
 #include <vector>
 
