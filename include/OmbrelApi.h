@@ -46,6 +46,10 @@ struct IBaseFilter;
 #define OMBREL_MSG_CI_FLAG_40        0x408  // at every poll that reads status bit 0x0040
 #define OMBREL_MSG_CI_FLAG_80        0x409  // at every poll that reads status bit 0x0080
 
+// Posted by the remote-control reader to the window of the handle that started it;
+// lParam = key code (byte 0 * 256 + byte 1).
+#define OMBREL_MSG_REMOTE_KEY      0x40A
+
 // ---------------------------------------------------------------------------
 // Driver property set and its property numbers
 // ---------------------------------------------------------------------------
@@ -220,6 +224,218 @@ OMBREL_API unsigned long OMBREL_CALL OB_RegisterNotifications(unsigned long hand
 OMBREL_API unsigned long OMBREL_CALL OB_UnregisterNotifications(unsigned long handle);
 
 // ---------------------------------------------------------------------------
+// Tuning, PID filter and LNB
+// ---------------------------------------------------------------------------
+// Each export below is one request to the driver: the library passes the record on as
+// it is and keeps no tuning state. OB_FAILED means that the driver refused the request
+// (a value out of range, a request of the other reception family) or failed. A null
+// record pointer gives OB_INVALID_PARAMETER, and nothing is sent.
+//
+// Which box tunes what follows from its model, that is from the identification bytes
+// (product line, model code) of the firmware version record:
+//
+//   family                product line 1                       product line 10
+//   satellite (DVB-S/S2)  0x14 Pellary SATV, 0x24 Nubrik S2    0x1F Ombrel DVB-S,
+//                         and S/CI, 0x28 Holtrim, 0x34 Talvex  0x22 Ombrel DVB-S-CI
+//                         S2 and S/CI
+//   terrestrial (DVB-T)   0x25 Nubrik T/CI, 0x35 Talvex T/CI   0x20 Ombrel DVB-T,
+//                                                              0x23 Ombrel DVB-T-CI
+//   terrestrial (ATSC)    0x37 Talvex ATSC                     0x25 Ombrel ATSC
+//   cable (DVB-C)         0x26 Nubrik C/CI, 0x36 Talvex C/CI   0x21 Ombrel DVB-C,
+//                                                              0x24 Ombrel DVB-C-CI
+//
+// Satellite boxes take OB_SelectMultiplex_DVBS, OB_SelectPids_DVBS, OB_TuneQPSK,
+// OB_SendLnbCmd, OB_SetLNBParameter and OB_GetLNBParameter. Terrestrial boxes (ATSC
+// ones too, with a 6 MHz bandwidth and OMBREL_MODULATION_8VSB) take
+// OB_SelectMultiplex_DVBT and OB_SelectPids_DVBT. A box answers the requests of the
+// other family with a failure. Cable boxes and models outside the table take neither
+// family. Every box takes OB_SetPowerState, OB_SetAutoTune, OB_GetFrontendStatus and
+// OB_CheckTuningFlag.
+//
+// A tune is accepted at once; the front end then needs a moment (a fraction of a
+// second) to settle. Poll OB_CheckTuningFlag or OB_GetFrontendStatus until the flag is
+// OMBREL_TUNING_LOCKED or OMBREL_TUNING_NO_SIGNAL. Changing the LNB parameters, sending
+// an LNB command or switching the power makes the front end settle again.
+
+// Polarisation of a satellite carrier.
+#define OMBREL_POLARISATION_HORIZONTAL 0  // LNB supply 18 V
+#define OMBREL_POLARISATION_VERTICAL   1  // LNB supply 13 V
+#define OMBREL_POLARISATION_LEFT       2  // circular, 18 V
+#define OMBREL_POLARISATION_RIGHT      3  // circular, 13 V
+
+// Modulation. Satellite: AUTO, QPSK, 8PSK. DVB-T: AUTO, QPSK, QAM16, QAM64. ATSC: AUTO, 8VSB.
+#define OMBREL_MODULATION_AUTO  0
+#define OMBREL_MODULATION_QPSK  1
+#define OMBREL_MODULATION_8PSK  2
+#define OMBREL_MODULATION_QAM16 3
+#define OMBREL_MODULATION_QAM64 4
+#define OMBREL_MODULATION_8VSB  5
+
+// Inner code rate (FEC). DVB-T: AUTO to 7/8.
+#define OMBREL_FEC_AUTO 0
+#define OMBREL_FEC_1_2  1
+#define OMBREL_FEC_2_3  2
+#define OMBREL_FEC_3_4  3
+#define OMBREL_FEC_5_6  4
+#define OMBREL_FEC_7_8  5
+#define OMBREL_FEC_3_5  6
+#define OMBREL_FEC_4_5  7
+#define OMBREL_FEC_8_9  8
+#define OMBREL_FEC_9_10 9
+
+// Terrestrial guard interval and transmission mode.
+#define OMBREL_GUARD_AUTO 0
+#define OMBREL_GUARD_1_32 1
+#define OMBREL_GUARD_1_16 2
+#define OMBREL_GUARD_1_8  3
+#define OMBREL_GUARD_1_4  4
+#define OMBREL_TRANSMISSION_AUTO 0
+#define OMBREL_TRANSMISSION_2K   1
+#define OMBREL_TRANSMISSION_8K   2
+
+// 22 kHz tone (selects the LNB's high band) and LNB supply voltage.
+#define OMBREL_TONE_OFF  0
+#define OMBREL_TONE_ON   1
+#define OMBREL_TONE_AUTO 2  // LNB parameters only: on for the high band
+#define OMBREL_LNB_VOLTAGE_OFF  0
+#define OMBREL_LNB_VOLTAGE_13V  1
+#define OMBREL_LNB_VOLTAGE_18V  2
+#define OMBREL_LNB_VOLTAGE_AUTO 3  // by polarisation: 13 V vertical/right, 18 V horizontal/left
+
+// Tone burst (mini DiSEqC) after an LNB command: satellite A or B of a simple switch.
+#define OMBREL_TONE_BURST_NONE 0
+#define OMBREL_TONE_BURST_A    1
+#define OMBREL_TONE_BURST_B    2
+
+// Power state of the front end (OB_SetPowerState).
+#define OMBREL_POWER_OFF 0  // tuner and LNB supply off; the lock is lost
+#define OMBREL_POWER_ON  1
+
+// Tuning flag (OB_CheckTuningFlag).
+#define OMBREL_TUNING_BUSY      0   // settling, or nothing tuned since power-on
+#define OMBREL_TUNING_LOCKED    1   // locked on the multiplex of the last tune
+#define OMBREL_TUNING_NO_SIGNAL (-1) // settled without finding that multiplex
+
+#define OMBREL_PID_ALL         0x2000  // in a PID list: pass the whole transport stream
+#define OMBREL_MAX_PIDS_DVBS   29
+#define OMBREL_MAX_PIDS_DVBT   27
+#define OMBREL_DISEQC_MAX_MESSAGE 16
+
+// The frequency band that OB_TuneQPSK accepts (satellite intermediate frequency, kHz).
+#define OMBREL_QPSK_MIN_FREQUENCY 950000UL
+#define OMBREL_QPSK_MAX_FREQUENCY 2150000UL
+
+#pragma pack(push, 1)
+
+// A satellite multiplex by its downlink frequency (12 bytes, property 0). The driver
+// works out the intermediate frequency, the 22 kHz tone and the LNB voltage from the
+// LNB parameters (OB_SetLNBParameter); the dish input is whatever the last LNB command
+// selected.
+typedef struct _OMBREL_SELECT_MULTIPLEX_DVBS {
+    unsigned long Frequency;     // downlink frequency in kHz, e.g. 11362000
+    unsigned long SymbolRate;    // kilosymbols per second, 1000..45000, e.g. 22000
+    unsigned char Polarisation;  // OMBREL_POLARISATION_*
+    unsigned char Modulation;    // OMBREL_MODULATION_AUTO, _QPSK or _8PSK
+    unsigned char Fec;           // OMBREL_FEC_*
+    unsigned char Reserved;      // 0
+} OMBREL_SELECT_MULTIPLEX_DVBS;
+
+// A terrestrial multiplex (12 bytes, property 5). AUTO values let the tuner find out.
+typedef struct _OMBREL_SELECT_MULTIPLEX_DVBT {
+    unsigned long Frequency;         // centre frequency in kHz, 47000..862000, e.g. 474000
+    unsigned char Bandwidth;         // channel bandwidth in MHz: 6, 7 or 8
+    unsigned char Modulation;        // OMBREL_MODULATION_*
+    unsigned char Fec;               // OMBREL_FEC_* (high-priority stream)
+    unsigned char GuardInterval;     // OMBREL_GUARD_*
+    unsigned char TransmissionMode;  // OMBREL_TRANSMISSION_*
+    unsigned char Reserved[3];       // 0
+} OMBREL_SELECT_MULTIPLEX_DVBT;
+
+// The packet identifiers that the tuner passes on (60 bytes, property 2). The list
+// replaces the previous one; PidCount 0 passes nothing.
+typedef struct _OMBREL_SELECT_PIDS_S {
+    unsigned short PidCount;                    // entries of Pids in use, 0..29
+    unsigned short Pids[OMBREL_MAX_PIDS_DVBS];  // 0..0x1FFF, or OMBREL_PID_ALL
+} OMBREL_SELECT_PIDS_S;
+
+// The same for a terrestrial box (56 bytes, property 6).
+typedef struct _OMBREL_SELECT_PIDS_DVBT {
+    unsigned short PidCount;                    // entries of Pids in use, 0..27
+    unsigned short Pids[OMBREL_MAX_PIDS_DVBT];  // 0..0x1FFF, or OMBREL_PID_ALL
+} OMBREL_SELECT_PIDS_DVBT;
+
+// A satellite carrier by its intermediate frequency (12 bytes, property 25). The
+// record itself sets the LNB voltage (by polarisation) and the tone; the LNB
+// parameters are not used.
+typedef struct _OMBREL_TUNE_QPSK_PARAM {
+    unsigned long Frequency;     // intermediate frequency in kHz, 950000..2150000; the
+                                 // library sends nothing for a value outside
+    unsigned long SymbolRate;    // kilosymbols per second, 1000..45000
+    unsigned char Polarisation;  // OMBREL_POLARISATION_*
+    unsigned char Modulation;    // OMBREL_MODULATION_AUTO, _QPSK or _8PSK
+    unsigned char Fec;           // OMBREL_FEC_*
+    unsigned char Tone22kHz;     // OMBREL_TONE_OFF (low band) or OMBREL_TONE_ON (high band)
+} OMBREL_TUNE_QPSK_PARAM;
+
+// A command to the LNB and the switches in front of it (25 bytes, property 12): a
+// DiSEqC message, then an optional tone burst. Example, DiSEqC 1.0 committed switch to
+// input B (satellite 2): MessageLength 4, Message E0 10 38 F4 (data F0 + 4 * input).
+typedef struct _OMBREL_LNB_CMD {
+    unsigned char MessageLength;                       // bytes of Message to send, 0..16
+    unsigned char Message[OMBREL_DISEQC_MAX_MESSAGE];  // framing, address, command, data
+    unsigned char ToneBurst;                           // OMBREL_TONE_BURST_*
+    unsigned char Reserved[7];                         // 0
+} OMBREL_LNB_CMD;
+
+// How the driver drives the LNB when it selects a satellite multiplex by its downlink
+// frequency (42 bytes, property 14 to set, 13 to read back; read back unchanged).
+// A universal LNB: 9750000, 10600000, 11700000, OMBREL_TONE_AUTO,
+// OMBREL_LNB_VOLTAGE_AUTO (what a box starts with).
+typedef struct _OMBREL_LNB_PARAMETERS {
+    unsigned long LofLow;           // low-band local oscillator in kHz
+    unsigned long LofHigh;          // high-band local oscillator in kHz; 0: single band
+    unsigned long SwitchFrequency;  // downlink frequency in kHz from which the high band is used
+    unsigned char Tone22kHz;        // OMBREL_TONE_*
+    unsigned char Voltage;          // OMBREL_LNB_VOLTAGE_*
+    unsigned char Reserved[28];     // kept and returned by the driver; 0
+} OMBREL_LNB_PARAMETERS;
+
+// The front end's state now (28 bytes, property 9).
+typedef struct _OMBREL_FRONTEND_STATUS {
+    unsigned long Locked;             // 1: demodulator locked on the tuned multiplex
+    unsigned long CarrierPresent;     // 1: a carrier at the tuned frequency
+    unsigned long SignalStrength;     // percent, 0..100
+    unsigned long SignalQuality;      // percent, 0..100; 0 without lock
+    unsigned long BitErrorRate;       // bit errors per 10^8 bits before correction; 0 without lock
+    unsigned long UncorrectedBlocks;  // blocks the error correction lost since the lock
+    unsigned long SignalToNoise;      // in 0.1 dB; 0 without a carrier
+} OMBREL_FRONTEND_STATUS;
+
+#pragma pack(pop)
+
+OMBREL_API unsigned long OMBREL_CALL OB_SelectMultiplex_DVBS(unsigned long handle, _OMBREL_SELECT_MULTIPLEX_DVBS* multiplex);
+OMBREL_API unsigned long OMBREL_CALL OB_SelectMultiplex_DVBT(unsigned long handle, _OMBREL_SELECT_MULTIPLEX_DVBT* multiplex);
+OMBREL_API unsigned long OMBREL_CALL OB_SelectPids_DVBS(unsigned long handle, _OMBREL_SELECT_PIDS_S* pids);
+OMBREL_API unsigned long OMBREL_CALL OB_SelectPids_DVBT(unsigned long handle, _OMBREL_SELECT_PIDS_DVBT* pids);
+// Returns OB_SUCCESS without contacting the driver when the frequency lies outside
+// OMBREL_QPSK_MIN_FREQUENCY..OMBREL_QPSK_MAX_FREQUENCY.
+OMBREL_API unsigned long OMBREL_CALL OB_TuneQPSK(unsigned long handle, _OMBREL_TUNE_QPSK_PARAM* parameters);
+OMBREL_API unsigned long OMBREL_CALL OB_SendLnbCmd(unsigned long handle, _OMBREL_LNB_CMD* command);
+OMBREL_API unsigned long OMBREL_CALL OB_SetLNBParameter(unsigned long handle, _OMBREL_LNB_PARAMETERS* parameters);
+OMBREL_API unsigned long OMBREL_CALL OB_GetLNBParameter(unsigned long handle, _OMBREL_LNB_PARAMETERS* parameters);
+// The byte goes to the driver unchanged (OMBREL_POWER_*).
+OMBREL_API unsigned long OMBREL_CALL OB_SetPowerState(unsigned long handle, unsigned char state);
+// Automatic tuning: with it on (what a box starts with), the front end tunes the last
+// multiplex again by itself when the power comes back. Any non-zero flag turns it on.
+OMBREL_API unsigned long OMBREL_CALL OB_SetAutoTune(unsigned long handle, int flag);
+OMBREL_API unsigned long OMBREL_CALL OB_GetFrontendStatus(unsigned long handle, _OMBREL_FRONTEND_STATUS* status);
+// Writes the tuning flag (OMBREL_TUNING_*) and, with a lock, the frequency of the
+// carrier found in Hz (satellite: downlink frequency; terrestrial: centre frequency),
+// else 0. OB_INVALID_PARAMETER when either pointer is null; on a failure neither
+// output is written.
+OMBREL_API unsigned long OMBREL_CALL OB_CheckTuningFlag(unsigned long handle, int* flag, LARGE_INTEGER* value);
+
+// ---------------------------------------------------------------------------
 // Common Interface
 // ---------------------------------------------------------------------------
 // A session polls the slot's status and posts OMBREL_MSG_CI_* to the window that
@@ -260,5 +476,16 @@ OMBREL_API unsigned long OMBREL_CALL OB_CI_GetDateTimeInfo(unsigned long handle,
 OMBREL_API unsigned long OMBREL_CALL OB_CI_SetDateTimeInfo(unsigned long handle, _UTC_TIME time,
                                                            unsigned short localOffset);
 OMBREL_API unsigned long OMBREL_CALL OB_CI_SendServiceID(unsigned long handle, unsigned short serviceId);
+
+// ---------------------------------------------------------------------------
+// Remote control
+// ---------------------------------------------------------------------------
+// One reader per device, across all processes. Start: 0, 1 when a reader already runs for
+// the device in this process (or ended after a failed key read and was not stopped yet), 4
+// when another process runs it. Stop: 0, 1 when no reader runs or another handle started it.
+// Keys go to the window registered with OB_RegisterNotifications on the starting handle;
+// without one they are read and dropped. Closing the starting handle stops the reader.
+OMBREL_API unsigned long OMBREL_CALL OB_RemoteControl_Start(unsigned long handle);
+OMBREL_API unsigned long OMBREL_CALL OB_RemoteControl_Stop(unsigned long handle);
 
 #endif  // OMBRELAPI_H

@@ -12,18 +12,12 @@ OMBREL_API unsigned long OMBREL_CALL OB_RegisterGeneralNotifications(HWND window
 
 OMBREL_API unsigned long OMBREL_CALL OB_RegisterNotifications(unsigned long handle, HWND window) {
     return Guarded([&](Library& library) {
-        return library.Table().WithHandle(handle, [&](DeviceEntry&, HandleRecord& record) {
-            record.notifyWindow = window;
-            return OB_SUCCESS;
-        });
+        return library.Table().SetNotifyWindow(handle, window);
     });
 }
 
 OMBREL_API unsigned long OMBREL_CALL OB_UnregisterNotifications(unsigned long handle) {
     return Guarded([&](Library& library) {
-        return library.Table().WithHandle(handle, [&](DeviceEntry&, HandleRecord& record) {
-            record.notifyWindow = nullptr;
-            return OB_SUCCESS;
-        });
+        return library.Table().SetNotifyWindow(handle, nullptr);
     });
 }

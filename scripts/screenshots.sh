@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/screenshots/ on a private virtual display (Xvfb), in a
 # Wine prefix of its own that draws real windows (not the tests' headless prefix):
-#   talvex-remote.png, talvex-ci.png         the companion programs with the demo tuners
+#   talvex-remote.png, talvex-ci.png         the companion programs with the demo tuners (the
+#                                            remote's with a tuner chosen and keys pressed)
 #   talvex-ci-menu.png, talvex-ci-enquiry.png the CI companion in a module's menu and enquiry
 #   romflux-main.png, romflux-about.png,     Romflux's dialog, its About box, a firmware
 #   romflux-progress.png, romflux-success.png update under way and its success message
@@ -90,6 +91,12 @@ for companion in "TalvexRemote:Talvex Remote Control:talvex-remote" "TalvexCI:Ta
     (cd "$bin/Tools" && exec wine "$exe.exe" </dev/null >/dev/null 2>&1) &
     started=$!
     drive wait "$class" - 20000 || die "$exe did not show its window"
+    if [ "$exe" = TalvexRemote ]; then
+        # The first demo box (its GUID is its id's bytes reversed), then a few keys of its remote.
+        drive pick "$class" - 100 0100e5d4c3b2a100 20000 || die "$exe does not list the demo box"
+        wine "$bin/tunersim.exe" press 00a1b2c3d4e50001 1 2 ok vol+ menu 0x1234 --gap 50 </dev/null >/dev/null
+        drive lines "$class" - 201 6 20000 || die "$exe did not show the keys"
+    fi
     shoot "$name" "$class" -
     drive destroy "$class" 10000 || die "$exe did not end on WM_DESTROY"
     wait "$started" || true
@@ -104,12 +111,12 @@ done
 (cd "$bin/Tools" && exec wine TalvexCI.exe </dev/null >/dev/null 2>&1) &
 started=$!
 drive wait "$ci" - 20000 || die "TalvexCI did not show its window"
-drive choose "$ci" - 100 "Talvex T/CI" || die "TalvexCI does not list a T/CI tuner"
+drive pick "$ci" - 100 "Talvex T/CI" 20000 || die "TalvexCI does not list a T/CI tuner"
 drive text "$ci" - 201 "Module ready*" 20000 || die "TalvexCI did not see the module become ready"
 drive click "$ci" - 210
 drive text "$ci" - 220 "Kestrel Conditional Access" 10000 || die "the module's menu did not open"
 shoot talvex-ci-menu "$ci" -
-drive choose "$ci" - 222 "Parental control" || die "no parental control entry"
+drive pick "$ci" - 222 "Parental control" 10000 || die "no parental control entry"
 drive click "$ci" - 225
 drive text "$ci" - 220 "Enter the parental PIN*" 10000 || die "the PIN enquiry did not open"
 drive settext "$ci" - 223 "1234"

@@ -3,7 +3,7 @@
 # Safe to run again: installed packages are left alone.
 set -euo pipefail
 
-packages=(mingw-w64 wine64 wine xvfb xauth x11-apps x11-utils imagemagick fonts-wine cmake ninja-build googletest)
+packages=(mingw-w64 g++ wine64 wine xvfb xauth x11-apps x11-utils imagemagick fonts-wine cmake ninja-build googletest)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -175,15 +175,11 @@ void CRomfluxDlg::RefreshTunerInfo()
 void CRomfluxDlg::SelectImageForTuner(std::uint8_t productLine, std::uint8_t modelCode,
                                       std::uint8_t hardwareRevision)
 {
-    const std::string key = FormatImageKey(productLine, modelCode, hardwareRevision);
-    if (const CatalogueEntry* entry = FindCatalogueEntry(key)) {
-        const ImageText image = LoadImageText(FindImageResource(entry->resourceId));
-        if (const auto version = ReadOfferableImage(image.text, image.size)) {
-            m_pSelectedImage = reinterpret_cast<const unsigned char*>(image.text);
-            SetDlgItemText(IDC_VERSION_STRING, WidenAnsi(FormatReleaseText(*version)));
-            SetUpdateAvailable(true);
-            return;
-        }
+    if (const auto carried = FindCarriedImage(nullptr, productLine, modelCode, hardwareRevision)) {
+        m_pSelectedImage = reinterpret_cast<const unsigned char*>(carried->image.text);
+        SetDlgItemText(IDC_VERSION_STRING, WidenAnsi(FormatReleaseText(carried->version)));
+        SetUpdateAvailable(true);
+        return;
     }
     SetDlgItemText(IDC_VERSION_STRING, WidenAnsi(kNoUpdateText));
     SetUpdateAvailable(false);

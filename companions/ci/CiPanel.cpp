@@ -41,8 +41,6 @@ std::uint16_t EventBitOf(UINT message) {
 
 }  // namespace
 
-int CiPanel::Height() const { return kHeight; }
-
 HWND CiPanel::Make(const wchar_t* className, DWORD style, int id, const wchar_t* text) {
     // Fields the user works in are sunken; texts and buttons are not.
     const std::wstring_view name(className);
@@ -55,9 +53,9 @@ HWND CiPanel::Make(const wchar_t* className, DWORD style, int id, const wchar_t*
     return control;
 }
 
-void CiPanel::Create(HWND window, HINSTANCE instance, HFONT font) {
+int CiPanel::Create(HWND window, HFONT font) {
     window_ = window;
-    instance_ = instance;
+    instance_ = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
     font_ = font;
     Make(L"STATIC", kStatic, kSessionTextId, Widen(std::string(kChooseTuner)).c_str());
     Make(L"STATIC", kStatic, kModuleTextId);
@@ -71,6 +69,7 @@ void CiPanel::Create(HWND window, HINSTANCE instance, HFONT font) {
     Make(L"STATIC", kStatic, kBottomId);
     Make(L"BUTTON", kButton, kOkId, L"OK");
     Make(L"BUTTON", kButton, kBackId, L"Back");
+    return kHeight;
 }
 
 void CiPanel::Layout(const RECT& area) {
@@ -105,8 +104,13 @@ void CiPanel::SetText(int id, const std::string& text) {
     SetWindowTextW(GetDlgItem(window_, id), Widen(text).c_str());
 }
 
-void CiPanel::TunerChosen(const TunerInfo* tuner) {
+void CiPanel::Select(const TunerInfo* tuner) {
+    const std::optional<TunerKey> key = tuner != nullptr ? KeyOf(*tuner) : std::nullopt;
+    if (device_.open() && key && key == sessionOf_) {
+        return;  // still the session's tuner: the menu the user is in stays
+    }
     device_.Close();
+    sessionOf_.reset();
     moduleReady_ = false;
     Show(std::nullopt);
     SetText(kModuleTextId, "");
@@ -117,7 +121,7 @@ void CiPanel::TunerChosen(const TunerInfo* tuner) {
         return;
     }
     std::array<char, 2 * OMBREL_DISPLAY_STRING_SIZE> name{};
-    const unsigned long result = OB_GetDisplayString(tuner->handle, name.data()) == OB_SUCCESS
+    const unsigned long result = tuner->opened && OB_GetDisplayString(tuner->handle, name.data()) == OB_SUCCESS
                                      ? device_.Open(name.data(), window_)
                                      : CiDevice::kNoHandle;
     if (result == CiDevice::kNoHandle) {
@@ -125,20 +129,18 @@ void CiPanel::TunerChosen(const TunerInfo* tuner) {
     } else {
         SetText(kSessionTextId, tuner->model + " " + tuner->guid + ": " + SessionText(result));
         if (result == OB_SUCCESS) {
+            sessionOf_ = key;
             SetText(kModuleTextId, std::string(kNoModule));  // until the first poll says otherwise
         }
     }
     EnableMenuButtons();
 }
 
-bool CiPanel::Handle(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
-    result = 0;
+bool CiPanel::Handle(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return LOWORD(wParam) >= kSessionTextId;
-    case OMBREL_MSG_ATTACHED:
-    case OMBREL_MSG_DETACHED:
     case OMBREL_MSG_CI_MODULE_PRESENT:
     case OMBREL_MSG_CI_MODULE_READY:
     case OMBREL_MSG_CI_MODULE_GONE:
@@ -155,16 +157,13 @@ bool CiPanel::Handle(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
     }
 }
 
-void CiPanel::End() { device_.Close(); }
+void CiPanel::End() {
+    device_.Close();
+    sessionOf_.reset();
+}
 
 void CiPanel::OnModule(UINT message) {
     switch (message) {
-    case OMBREL_MSG_DETACHED:
-        SetText(kSessionTextId, std::string(kTunerDetached));
-        return;
-    case OMBREL_MSG_ATTACHED:
-        SetText(kSessionTextId, SessionText(OB_SUCCESS));
-        return;
     case OMBREL_MSG_CI_MODULE_PRESENT:
         SetText(kModuleTextId, std::string(kModuleStarting));
         return;

@@ -1,6 +1,8 @@
-// The Common Interface companion's panel below the tuner list: the chosen tuner's
-// session, the module's state and application information as the library's messages
-// arrive, and the module's menus (menus, lists, enquiries) to walk through.
+// The Common Interface companion's part of the window: the chosen tuner's session, the
+// module's state and application information as the library's messages arrive, and the
+// module's menus (menus, lists, enquiries) to walk through. The session runs on a handle
+// of its own, so a new reading of the list that keeps the choice on its tuner keeps it;
+// it ends when the choice changes and when the window ends.
 #pragma once
 
 #include <windows.h>
@@ -14,14 +16,14 @@
 
 namespace companion::ci {
 
-class CiPanel final : public CompanionPanel {
+class CiPanel final : public CompanionFeature {
 public:
-    void Create(HWND window, HINSTANCE instance, HFONT font) override;
-    int Height() const override;
+    int Create(HWND window, HFONT font) override;
     void Layout(const RECT& area) override;
-    void TunerChosen(const TunerInfo* tuner) override;
-    bool Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void Select(const TunerInfo* tuner) override;
+    void Release() override {}  // the session's handle is the panel's own
     void End() override;
+    bool Handle(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     HWND Make(const wchar_t* className, DWORD style, int id, const wchar_t* text = L"");
@@ -42,6 +44,7 @@ private:
     HINSTANCE instance_ = nullptr;
     HFONT font_ = nullptr;
     CiDevice device_;
+    std::optional<TunerKey> sessionOf_;  // the tuner whose session is open
     bool moduleReady_ = false;
     std::optional<MmiScreen> screen_;
 };

@@ -19,7 +19,6 @@ inline constexpr std::string_view kChooseTuner = "Choose a tuner to open its Com
 inline constexpr std::string_view kTunerNotOpened = "The tuner could not be opened.";
 // By the answer of OB_CI_Open.
 std::string SessionText(unsigned long openResult);
-inline constexpr std::string_view kTunerDetached = "Common Interface session open; the tuner was detached.";
 
 inline constexpr std::string_view kNoModule = "No module in the slot.";
 inline constexpr std::string_view kModuleStarting = "Module inserted, starting up...";

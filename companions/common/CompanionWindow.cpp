@@ -53,10 +53,10 @@ private:
     void Layout();
     void ShowTuners();
     std::optional<TunerKey> SelectedTuner() const;
+    const TunerInfo* SelectedTunerInfo() const;
     void Select(const std::optional<TunerKey>& key);
-    void TunerChosen();
-    void EndPanel();
-    int PanelHeight() const { return kind_.panel ? kind_.panel->Height() : 0; }
+    void EndFeature();
+    int FeatureSpace() const { return featureHeight_ > 0 ? featureHeight_ + kMargin : 0; }
 
     const CompanionKind& kind_;
     HWND window_ = nullptr;
@@ -64,10 +64,11 @@ private:
     HWND list_ = nullptr;
     HWND status_ = nullptr;
     FontPtr font_;
+    int featureHeight_ = 0;
     TunerList tuners_;
     bool libraryStarted_ = false;
     bool ending_ = false;
-    bool panelEnded_ = false;
+    bool featureEnded_ = false;
 };
 
 bool CompanionWindow::Create(HINSTANCE instance) {
@@ -83,8 +84,13 @@ bool CompanionWindow::Create(HINSTANCE instance) {
         return false;
     }
     window_ = CreateWindowExW(0, kind_.className, kind_.title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                              CW_USEDEFAULT, CW_USEDEFAULT, kInitialWidth, kInitialHeight + PanelHeight(), nullptr,
-                              nullptr, instance, this);
+                              CW_USEDEFAULT, CW_USEDEFAULT, kInitialWidth, kInitialHeight, nullptr, nullptr,
+                              instance, this);
+    // The feature's height is known once its controls exist (WM_CREATE).
+    if (window_ != nullptr && featureHeight_ > 0) {
+        SetWindowPos(window_, nullptr, 0, 0, kInitialWidth, kInitialHeight + FeatureSpace(),
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     return window_ != nullptr;
 }
 
@@ -117,7 +123,7 @@ int CompanionWindow::RunMessageLoop() {
 
 void CompanionWindow::Shutdown() {
     ending_ = true;
-    EndPanel();
+    EndFeature();
     tuners_.Clear();
     // A WM_DESTROY sent by another program does not destroy the window itself.
     if (window_ != nullptr && IsWindow(window_)) {
@@ -144,10 +150,6 @@ LRESULT CompanionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE:
         CreateChildren();
-        if (kind_.panel) {
-            kind_.panel->Create(window_, reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window_, GWLP_HINSTANCE)),
-                                font_.get());
-        }
         return 0;
     case WM_SIZE:
         Layout();
@@ -160,27 +162,36 @@ LRESULT CompanionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
         info->ptMinTrackSize.x = kMinimumWidth;
-        info->ptMinTrackSize.y = kMinimumHeight + PanelHeight();
+        info->ptMinTrackSize.y = kMinimumHeight + FeatureSpace();
         return 0;
     }
-    case WM_COMMAND:
-        if (LOWORD(wParam) == kTunerListId && HIWORD(wParam) == LBN_SELCHANGE) {
-            TunerChosen();
-            return 0;
-        }
-        break;
     case OMBREL_MSG_DEVICES_CHANGED:
         // Sent while the library's thread waits; once ending, no handle is reopened.
         if (!ending_ && libraryStarted_) {
             const std::optional<TunerKey> selected = SelectedTuner();
+            if (kind_.feature != nullptr) {
+                kind_.feature->Release();
+            }
             tuners_.Refresh();
             ShowTuners();
             Select(selected);
+            if (kind_.feature != nullptr) {
+                kind_.feature->Select(SelectedTunerInfo());
+            }
         }
         return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == kTunerListId) {
+            if (HIWORD(wParam) == LBN_SELCHANGE && kind_.feature != nullptr && !featureEnded_) {
+                kind_.feature->Select(SelectedTunerInfo());
+            }
+            return 0;
+        }
+        break;  // a feature's control
     case WM_DESTROY:
-        // Also when another program sends it: what the panel holds goes now.
-        EndPanel();
+        // Also when another program sends it: the sender (Romflux, before an update) waits
+        // for the tuners to be let go.
+        EndFeature();
         if (!ending_) {
             ending_ = true;
             PostQuitMessage(0);
@@ -189,28 +200,16 @@ LRESULT CompanionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         break;
     }
-    LRESULT result = 0;
-    if (kind_.panel && !panelEnded_ && kind_.panel->Handle(message, wParam, lParam, result)) {
-        return result;
+    if (kind_.feature != nullptr && !featureEnded_ && kind_.feature->Handle(message, wParam, lParam)) {
+        return 0;
     }
     return DefWindowProcW(window_, message, wParam, lParam);
 }
 
-void CompanionWindow::TunerChosen() {
-    if (!kind_.panel || panelEnded_) {
-        return;
-    }
-    const LRESULT index = SendMessageW(list_, LB_GETCURSEL, 0, 0);
-    const auto& tuners = tuners_.tuners();
-    const bool valid = index >= 0 && static_cast<size_t>(index) < tuners.size() &&
-                       tuners[static_cast<size_t>(index)].opened;
-    kind_.panel->TunerChosen(valid ? &tuners[static_cast<size_t>(index)] : nullptr);
-}
-
-void CompanionWindow::EndPanel() {
-    if (kind_.panel && !panelEnded_) {
-        panelEnded_ = true;
-        kind_.panel->End();
+void CompanionWindow::EndFeature() {
+    if (kind_.feature != nullptr && !featureEnded_) {
+        featureEnded_ = true;
+        kind_.feature->End();
     }
 }
 
@@ -234,6 +233,9 @@ void CompanionWindow::CreateChildren() {
     }
     SendMessageW(list_, LB_SETTABSTOPS, static_cast<WPARAM>(std::size(kTabStops)),
                  reinterpret_cast<LPARAM>(kTabStops));
+    if (kind_.feature != nullptr) {
+        featureHeight_ = kind_.feature->Create(window_, font_.get());
+    }
 }
 
 void CompanionWindow::Layout() {
@@ -241,25 +243,29 @@ void CompanionWindow::Layout() {
     GetClientRect(window_, &client);
     const int width = client.right - 2 * kMargin;
     const int listTop = kMargin + kLineHeight;
-    const int listHeight = client.bottom - listTop - 2 * kMargin - kStatusHeight - PanelHeight();
+    const int listHeight = client.bottom - listTop - 2 * kMargin - kStatusHeight - FeatureSpace();
     MoveWindow(caption_, kMargin, kMargin, width > 0 ? width : 0, kLineHeight, TRUE);
     MoveWindow(list_, kMargin, listTop, width > 0 ? width : 0, listHeight > 0 ? listHeight : 0, TRUE);
-    if (kind_.panel) {
-        const int panelTop = listTop + (listHeight > 0 ? listHeight : 0) + kMargin;
-        const RECT area{kMargin, panelTop, kMargin + (width > 0 ? width : 0), panelTop + PanelHeight()};
-        kind_.panel->Layout(area);
+    if (kind_.feature != nullptr) {
+        const int top = listTop + (listHeight > 0 ? listHeight : 0) + kMargin;
+        kind_.feature->Layout(RECT{kMargin, top, kMargin + (width > 0 ? width : 0), top + featureHeight_});
     }
     MoveWindow(status_, kMargin, client.bottom - kMargin - kStatusHeight, width > 0 ? width : 0, kStatusHeight,
                TRUE);
 }
 
 std::optional<TunerKey> CompanionWindow::SelectedTuner() const {
+    const TunerInfo* tuner = SelectedTunerInfo();
+    return tuner != nullptr ? KeyOf(*tuner) : std::nullopt;
+}
+
+const TunerInfo* CompanionWindow::SelectedTunerInfo() const {
     const LRESULT index = SendMessageW(list_, LB_GETCURSEL, 0, 0);
     const auto& tuners = tuners_.tuners();
     if (index < 0 || static_cast<size_t>(index) >= tuners.size()) {
-        return std::nullopt;
+        return nullptr;
     }
-    return KeyOf(tuners[static_cast<size_t>(index)]);
+    return &tuners[static_cast<size_t>(index)];
 }
 
 // The selection follows its tuner to wherever the new reading lists it.

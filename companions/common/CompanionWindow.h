@@ -12,21 +12,26 @@
 
 namespace companion {
 
-// Controls of one companion below the tuner list: made with the window, told which
-// tuner the user chose, offered every message the window does not handle itself, and
-// ended with the window.
-class CompanionPanel {
+// What a companion adds to the common window: controls of its own below the tuner list,
+// and what follows the choice of a tuner. Every call comes on the window's thread.
+class CompanionFeature {
 public:
-    virtual ~CompanionPanel() = default;
-    virtual void Create(HWND window, HINSTANCE instance, HFONT font) = 0;
-    virtual int Height() const = 0;  // pixels below the list
+    virtual ~CompanionFeature() = default;
+    // Creates its controls in `window`; returns the height they take below the list.
+    virtual int Create(HWND window, HFONT font) = 0;
     virtual void Layout(const RECT& area) = 0;
-    // The user chose a row of the list (null: no tuner, or one that could not be opened).
-    virtual void TunerChosen(const TunerInfo* tuner) = 0;
-    // True when the panel handled the message; `result` is then the window's answer.
-    virtual bool Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
-    // WM_DESTROY, or the program's end, whichever comes first; called once.
+    // The tuner now chosen in the list (null: none), after the user's choice or after a new
+    // reading of the list, which keeps the choice on its tuner.
+    virtual void Select(const TunerInfo* tuner) = 0;
+    // The list's handles are about to be closed for a new reading: let go of them.
+    virtual void Release() = 0;
+    // The window ends (WM_DESTROY, whoever sends it, or the program's end, whichever comes
+    // first): let go of everything at once, the list's handles and what the feature opened
+    // itself, since a sender such as Romflux waits. Called once; no call follows.
     virtual void End() = 0;
+    // A message the window does not handle itself (the library's, a control's WM_COMMAND);
+    // true if handled, and the window then answers 0.
+    virtual bool Handle(UINT message, WPARAM wParam, LPARAM lParam) = 0;
 };
 
 struct CompanionKind {
@@ -35,7 +40,7 @@ struct CompanionKind {
     const wchar_t* listCaption;  // label above the list: what its columns are
     std::string (*row)(const TunerInfo&);
     std::string (*status)(const std::vector<TunerInfo>&);
-    CompanionPanel* panel = nullptr;
+    CompanionFeature* feature = nullptr;
 };
 
 // Creates the window, starts the library, shows the window with `showCommand` (also

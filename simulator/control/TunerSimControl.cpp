@@ -4,13 +4,16 @@
 
 #include <cstring>
 
-#include "CaMenus.h"
 #include "CaModule.h"
+#include "ControlState.h"
 #include "Crc32.h"
 #include "DeviceNames.h"
 #include "FilterClass.h"
+#include "FrontEndLogic.h"
+#include "KeyWake.h"
 #include "Lifecycle.h"
 #include "Registration.h"
+#include "RemoteKeys.h"
 #include "SharedState.h"
 #include "Text.h"
 
@@ -91,6 +94,7 @@ void FillRecord(DeviceRecord& d, const DeviceProfile& profile, const std::string
     }
     d.updateDurationMs = layout::kDefaultUpdateDurationMs;
     d.updateHoldMs = layout::kDefaultUpdateHoldMs;
+    frontend::Init(d.frontEnd);
     d.ci.slot = profile.ciSlot.value_or(
         ca::ModelHasSlot(profile.productLine, profile.modelCode, profile.hardwareRevision));
 }
@@ -108,14 +112,6 @@ void CheckNamesFree(StateLock& lock, const DeviceRecord& fresh) {
             }
         }
     }
-}
-
-DeviceRecord& Known(StateLock& lock, const std::string& id) {
-    if (!names::IsValidId(id))
-        throw Error("malformed device id \"" + id + "\": expected 16 hexadecimal digits");
-    DeviceRecord* d = lock.Find(id);
-    if (!d) throw Error("unknown device " + id);
-    return *d;
 }
 
 DeviceInfo Describe(const DeviceRecord& d) {
@@ -152,6 +148,14 @@ DeviceInfo Describe(const DeviceRecord& d) {
 }
 
 }  // namespace
+
+DeviceRecord& Known(StateLock& lock, const std::string& id) {
+    if (!names::IsValidId(id))
+        throw Error("malformed device id \"" + id + "\": expected 16 hexadecimal digits");
+    DeviceRecord* d = lock.Find(id);
+    if (!d) throw Error("unknown device " + id);
+    return *d;
+}
 
 void EnsureFilterRegistered() {
     wchar_t exe[MAX_PATH];
@@ -339,83 +343,70 @@ uint32_t ImageCrc32(const void* data, std::size_t length) {
     return Crc32(std::string_view(static_cast<const char*>(data), length));
 }
 
-namespace {
-
-layout::CaModuleState& SlotOf(StateLock& lock, const std::string& id) {
-    DeviceRecord& d = Known(lock, id);
-    if (!d.ci.slot) throw Error("device " + id + " has no Common Interface slot");
-    return d.ci;
+bool PressKey(const std::string& id, uint16_t code) {
+    bool queued = false;
+    uint32_t waiting = 0;
+    {
+        StateLock lock = LockState();
+        DeviceRecord& d = Known(lock, id);
+        if (!d.plugged) throw Error("device " + id + " is not plugged");
+        queued = remote::Press(d.remote, code);
+        waiting = d.remote.waitingReads;
+    }
+    KeyWake(id).Wake(waiting);
+    return queued;
 }
 
-CiMessageCopy Copy(const layout::CiReceipt& receipt) {
-    CiMessageCopy copy;
-    copy.count = receipt.count;
-    copy.length = receipt.length;
-    std::memcpy(copy.bytes.data(), receipt.message, copy.bytes.size());
-    return copy;
+uint32_t PressKeys(const std::string& id, const std::vector<uint16_t>& codes, uint32_t gapMs) {
+    uint32_t dropped = 0;
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        if (i > 0 && gapMs > 0) Sleep(gapMs);
+        dropped += PressKey(id, codes[i]) ? 0 : 1;
+    }
+    return dropped;
 }
 
-}  // namespace
+uint32_t HoldKey(const std::string& id, uint16_t code, uint32_t durationMs, uint32_t intervalMs) {
+    if (intervalMs == 0) throw Error("a held key repeats at an interval of at least 1 ms");
+    // Repeats follow the clock, not the sum of the sleeps, so a slow press does not stretch
+    // the hold.
+    const ULONGLONG start = GetTickCount64();
+    uint32_t dropped = 0;
+    for (ULONGLONG next = start;; next += intervalMs) {
+        const ULONGLONG now = GetTickCount64();
+        if (next > now) Sleep(static_cast<DWORD>(next - now));
+        dropped += PressKey(id, code) ? 0 : 1;
+        if (next + intervalMs > start + durationMs) return dropped;
+    }
+}
 
-void InsertModule(const std::string& id) {
+void InjectKeyFault(const std::string& id, KeyFault fault) {
     StateLock lock = LockState();
-    ca::Insert(SlotOf(lock, id));
+    layout::RemoteState& r = Known(lock, id).remote;
+    switch (fault) {
+    case KeyFault::None:
+        r.failNextRead = 0;
+        r.ignoreCancel = 0;
+        break;
+    case KeyFault::FailNextRead: r.failNextRead = 1; break;
+    case KeyFault::IgnoreCancel: r.ignoreCancel = 1; break;
+    }
 }
 
-void ReadyModule(const std::string& id) {
+RemoteStatus Remote(const std::string& id) {
     StateLock lock = LockState();
-    ca::MakeReady(SlotOf(lock, id));
-}
-
-void RemoveModule(const std::string& id) {
-    StateLock lock = LockState();
-    ca::Remove(SlotOf(lock, id));
-}
-
-void SetModuleEvents(const std::string& id, uint16_t bits) {
-    if (bits & ~ca::kEventBits) throw Error("event bits must be among 0x0040, 0x0080 and 0x0100");
-    StateLock lock = LockState();
-    ca::SetEvents(SlotOf(lock, id), bits);
-}
-
-void SetRawMmiObject(const std::string& id, const std::vector<uint8_t>& object) {
-    if (object.size() > layout::kCiPayloadBytes) throw Error("an MMI object holds at most 1026 bytes");
-    StateLock lock = LockState();
-    ca::SetRawMmiObject(SlotOf(lock, id), object);
-}
-
-ModuleReport CommonInterface(const std::string& id) {
-    StateLock lock = LockState();
-    const layout::CaModuleState& m = Known(lock, id).ci;
-    ModuleReport r;
-    r.slot = m.slot != 0;
-    r.state = static_cast<ModuleState>(m.phase);
-    r.statusWord = ca::StatusWord(m);
-    r.screen = std::string(ca::ScreenName(m.screen));
-    r.rating = m.rating;
-    r.language = std::string(m.language, strnlen(m.language, sizeof m.language));
-    r.opens = m.opens;
-    r.lastCommand = Copy(m.lastCommand);
-    r.lastRequest = Copy(m.lastRequest);
-    r.pmts = m.pmts;
-    r.pmtListManagement = m.pmtListManagement;
-    r.pmtCommand = m.pmtCommand;
-    r.pmtLength = m.pmtLength;
-    r.pmtProgram = m.pmtProgram;
-    r.descrambling = m.descrambling != 0;
-    r.descrambledService = m.descrambledService;
-    r.serviceIds = m.serviceIds;
-    r.serviceId = m.serviceId;
-    r.dateTimes = m.dateTimes;
-    r.dateTime.assign(m.dateTime, m.dateTime + std::min<std::size_t>(m.dateTimeLength, sizeof m.dateTime));
-    r.menuEntries = m.menuEntries;
-    r.menuAnswers = m.menuAnswers;
-    r.lastChoice = m.lastChoice;
-    r.enquiryAnswers = m.enquiryAnswers;
-    r.lastAnswerId = m.lastAnswerId;
-    r.lastAnswer = std::string(m.lastAnswer, strnlen(m.lastAnswer, sizeof m.lastAnswer));
-    r.mmiCloses = m.mmiCloses;
-    return r;
+    const layout::RemoteState& r = Known(lock, id).remote;
+    RemoteStatus status;
+    status.queued = r.queued;
+    status.waitingReads = r.waitingReads;
+    status.pressed = r.pressed;
+    status.read = r.read;
+    status.dropped = r.dropped;
+    status.cancels = r.cancels;
+    status.malformedCancels = r.malformedCancels;
+    status.releasedReads = r.releasedReads;
+    status.cancelPending = r.cancelPending != 0;
+    return status;
 }
 
 }  // namespace tunersim

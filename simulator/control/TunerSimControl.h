@@ -172,6 +172,84 @@ ImageReceipt LastImage(const std::string& id);
 uint32_t ImageCrc32(const void* data, std::size_t length);
 
 // ---------------------------------------------------------------------------
+// Front end: tuning, PID filter and LNB (properties 0, 2, 5, 6, 9, 12 to 16, 25, 30)
+// ---------------------------------------------------------------------------
+// Time from a tune (or a change of LNB, dish input or power) until the box reports
+// lock or no signal. Default 300 ms.
+void SetSettleTime(const std::string& id, uint32_t ms);
+
+// What the front end of a box is doing now.
+struct TuningState {
+    std::string family;          // "satellite", "terrestrial", "ATSC" or "none"
+    bool powered = false;
+    bool autoTune = false;
+    unsigned input = 0;          // dish input chosen by the last LNB command (0 = A)
+    uint32_t settleMs = 0;
+    uint32_t tunes = 0;          // tune requests accepted since first plug
+    unsigned lastTuneProperty = 0;   // 0, 5 or 25; meaningful when tunes > 0
+    std::vector<uint8_t> lastTune;   // its 12 bytes; empty before the first tune
+    std::vector<uint8_t> lnbParameters;  // 42 bytes, as get 13 reports them
+    std::vector<uint16_t> pids;      // the last PID list
+    // The reading: what get 9 and get 30 report now.
+    int flag = 0;                // 0 busy or idle, 1 locked, -1 no signal
+    bool settling = false;
+    bool carrier = false;
+    bool locked = false;
+    std::string multiplex;       // the multiplex found; empty when none
+    uint64_t frequencyHz = 0;
+    uint32_t strength = 0, quality = 0, bitErrorRate = 0, lostBlocks = 0, snrTenthsDb = 0;
+};
+TuningState Tuning(const std::string& id);
+
+// What the last set of a property carried: its length and first (up to 64) bytes;
+// for a get, the length asked for (no bytes). Zero length before the first request.
+struct LastRequest {
+    uint32_t length = 0;
+    std::vector<uint8_t> bytes;
+};
+LastRequest LastRequestOf(const std::string& id, unsigned property, Direction direction);
+
+// The simulated sky, one line per multiplex.
+std::vector<std::string> Sky();
+
+// ---------------------------------------------------------------------------
+// Remote control (get of property 26, set of property 27)
+// ---------------------------------------------------------------------------
+// A key press reaches a plugged box as a code of two bytes (RemoteKeymap.h names the
+// Talvex remote's keys). The box keeps up to 64 keys that no read has taken yet, in order,
+// and drops further ones; a read of property 26 takes the oldest or waits until one comes
+// or a cancel (set 27) releases it. Throws for an unknown or unplugged box.
+
+// Presses one key; false when the box's queue was full and the key was dropped.
+bool PressKey(const std::string& id, uint16_t code);
+// Presses the codes in order, `gapMs` apart. Returns how many were dropped.
+uint32_t PressKeys(const std::string& id, const std::vector<uint16_t>& codes, uint32_t gapMs = 0);
+// A held key, as a remote repeats it: the code at once and then every `intervalMs` (> 0)
+// until `durationMs` have passed. Returns how many were dropped.
+uint32_t HoldKey(const std::string& id, uint16_t code, uint32_t durationMs, uint32_t intervalMs);
+
+// Faults of the remote control, added to those already set; None clears them all.
+enum class KeyFault {
+    None,
+    FailNextRead,  // the next read of property 26 fails (E_FAIL), once
+    IgnoreCancel,  // cancels are answered S_OK and release nothing, until cleared
+};
+void InjectKeyFault(const std::string& id, KeyFault fault);
+
+struct RemoteStatus {
+    uint32_t queued = 0;            // pressed, not yet read
+    uint32_t waitingReads = 0;      // reads of property 26 waiting now, in any process
+    uint32_t pressed = 0;           // queued since the box was first plugged
+    uint32_t read = 0;              // handed to a read
+    uint32_t dropped = 0;           // lost to a full queue
+    uint32_t cancels = 0;           // cancels that came without buffers, as they must
+    uint32_t malformedCancels = 0;  // cancels with a buffer or a length (rejected)
+    uint32_t releasedReads = 0;     // reads that a cancel ended
+    bool cancelPending = false;     // a cancel that the next read will consume
+};
+RemoteStatus Remote(const std::string& id);
+
+// ---------------------------------------------------------------------------
 // Common Interface slot and conditional-access module (properties 22, 23, 28)
 // ---------------------------------------------------------------------------
 // Only boxes with a slot answer the CI properties; the calls below throw Error for the

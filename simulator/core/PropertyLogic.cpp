@@ -5,6 +5,7 @@
 
 #include "CaModule.h"
 #include "Crc32.h"
+#include "FrontEndLogic.h"
 
 namespace tunersim::property {
 
@@ -76,18 +77,32 @@ Answer Fill(layout::DeviceRecord& device, unsigned property, uint8_t* out, int64
     }
 }
 
+void Note(layout::DeviceRecord& device, unsigned property, Direction direction,
+          const void* data, uint32_t length) {
+    if (direction == kGet) {
+        device.lastGetLengths[property] = length;
+        return;
+    }
+    layout::NotedSet& noted = device.lastSets[property];
+    noted.length = length;
+    std::memset(noted.bytes, 0, sizeof noted.bytes);
+    if (data) std::memcpy(noted.bytes, data, std::min<std::size_t>(length, sizeof noted.bytes));
+}
+
 }  // namespace
 
 bool Supports(unsigned property, Direction direction) {
+    if (frontend::Serves(property, direction == kSet)) return true;
     if (direction == kGet) return FindGet(property) != nullptr;
     return property == kUpdateFirmware;
 }
 
 layout::FaultSlot Admit(layout::DeviceRecord& device, unsigned property, Direction direction,
-                        uint32_t instanceLength) {
+                        const Request& request) {
     if (property >= layout::kPropertySlots) return {};
     ++device.requests[property][direction];
-    device.instanceLengths[property][direction] = instanceLength;
+    device.instanceLengths[property][direction] = request.instanceLength;
+    Note(device, property, direction, request.data, request.length);
     return device.faults[property][direction];
 }
 
@@ -96,14 +111,21 @@ Answer Get(layout::DeviceRecord& device, unsigned property, uint8_t* data, uint3
     if (!device.plugged) return {Outcome::Unplugged, 0};
     if (fault.kind == kFail) return {Outcome::Fail, 0};
     if (fault.kind == kFalse) return {Outcome::False, 0};
+    // The module writes its answers in place: a get of 23 reads the query type from the
+    // buffer it answers into.
     if (ca::IsCiProperty(property))
         return ca::Get(device.ci, property, data, length, fault.kind == kShort ? fault.bytes : length);
-    const GetRecord* record = FindGet(property);
-    if (!record) return {Outcome::Unsupported, 0};
-    if (length != record->length) return {Outcome::BadLength, 0};
-    if (!data) return {Outcome::BadBuffer, 0};
-    uint8_t answer[32];
-    Answer result = Fill(device, property, answer, nowMs);
+    uint8_t answer[64];
+    Answer result;
+    if (frontend::Serves(property, false)) {
+        result = frontend::Get(device, property, data ? answer : nullptr, length, nowMs);
+    } else {
+        const GetRecord* record = FindGet(property);
+        if (!record) return {Outcome::Unsupported, 0};
+        if (length != record->length) return {Outcome::BadLength, 0};
+        if (!data) return {Outcome::BadBuffer, 0};
+        result = Fill(device, property, answer, nowMs);
+    }
     if (result.outcome != Outcome::Ok) return result;
     if (fault.kind == kShort) result.bytes = std::min(fault.bytes, result.bytes);
     std::memcpy(data, answer, result.bytes);
@@ -116,6 +138,8 @@ Answer Set(layout::DeviceRecord& device, unsigned property, const uint8_t* data,
     if (fault.kind == kFail) return {Outcome::Fail, 0};
     if (fault.kind == kFalse) return {Outcome::False, 0};
     if (ca::IsCiProperty(property)) return ca::Set(device.ci, property, data, length);
+    if (frontend::Serves(property, true))
+        return frontend::Set(device, property, data, length, nowMs);
     if (property != kUpdateFirmware || !check) return {Outcome::Unsupported, 0};
     if (length != kImageSize) return {Outcome::BadLength, 0};
     if (!data) return {Outcome::BadBuffer, 0};

@@ -9,11 +9,12 @@
 #include <cstdint>
 
 #include "CaModuleState.h"
+#include "FrontEndState.h"
 
 namespace tunersim::layout {
 
 inline constexpr uint32_t kMagic = 0x4D495354;  // "TSIM"
-inline constexpr uint32_t kLayoutVersion = 4;
+inline constexpr uint32_t kLayoutVersion = 6;
 
 inline constexpr std::size_t kMaxDevices = 32;
 inline constexpr std::size_t kPropertySlots = 64;  // property numbers 0..63 are tracked
@@ -21,6 +22,7 @@ inline constexpr std::size_t kIdChars = 16;
 inline constexpr std::size_t kFriendlyChars = 128;   // including the NUL
 inline constexpr std::size_t kInstanceChars = 261;   // including the NUL
 inline constexpr std::size_t kDriverVersionChars = 21;
+inline constexpr std::size_t kNotedBytes = 64;       // of each property's last set
 
 inline constexpr uint32_t kDefaultUpdateDurationMs = 4000;
 inline constexpr uint32_t kDefaultUpdateHoldMs = 1500;
@@ -29,6 +31,12 @@ inline constexpr uint32_t kRebootGapMs = 300;
 
 enum Role : uint32_t { kRoleWdm = 0, kRoleTuner = 1, kRoleReceiver = 2 };
 inline constexpr int kRoleCount = 3;
+
+// What the last set of a property carried, for tests that check what reached the driver.
+struct NotedSet {
+    uint32_t length;            // the request's data length
+    uint8_t bytes[kNotedBytes]; // its first bytes; zero beyond the length
+};
 
 struct FaultSlot {
     uint32_t kind;  // FaultKind as number (0 = none)
@@ -76,6 +84,27 @@ struct UpdateRun {
     uint32_t imagesReceived;
 };
 
+// The remote control of a box: keys pressed and not yet read, and the reads of property 26
+// that wait for them (in any process).
+inline constexpr std::size_t kKeyQueueLength = 64;
+
+struct RemoteState {
+    uint16_t keys[kKeyQueueLength];  // ring: the oldest at `head`
+    uint32_t head;
+    uint32_t queued;
+    uint32_t waitingReads;      // reads waiting now
+    uint32_t cancelGeneration;  // bumped by every cancel that takes effect
+    uint32_t cancelPending;     // 1: a cancel that the next read (or a waiting one) consumes
+    uint32_t failNextRead;      // fault: the next read fails
+    uint32_t ignoreCancel;      // fault: a cancel is answered S_OK and does nothing
+    uint32_t pressed;           // keys queued since plug-in
+    uint32_t read;              // keys handed to a read
+    uint32_t dropped;           // keys lost to a full queue
+    uint32_t cancels;           // well-formed cancels received
+    uint32_t malformedCancels;  // cancels with a buffer or a length (rejected)
+    uint32_t releasedReads;     // reads ended by a cancel
+};
+
 struct DeviceRecord {
     uint32_t used;
     uint32_t plugged;
@@ -94,10 +123,14 @@ struct DeviceRecord {
     FaultSlot faults[kPropertySlots][2];   // [property][0 = get, 1 = set]
     uint32_t requests[kPropertySlots][2];
     uint32_t instanceLengths[kPropertySlots][2];  // of the last request
+    NotedSet lastSets[kPropertySlots];
+    uint32_t lastGetLengths[kPropertySlots];
     uint32_t updateDurationMs;
     uint32_t updateHoldMs;
     UpdateScript script;                   // applies to the next run
     UpdateRun update;
+    FrontEndState frontEnd;
+    RemoteState remote;
     CaModuleState ci;
 };
 

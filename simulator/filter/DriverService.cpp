@@ -28,30 +28,31 @@ HRESULT ToHresult(property::Outcome outcome) {
     case Outcome::Unsupported: return E_PROP_ID_UNSUPPORTED;
     case Outcome::Unplugged: return kNotConnected;
     case Outcome::NoStatus: return HRESULT_FROM_WIN32(ERROR_NOT_READY);
+    case Outcome::Rejected: return E_INVALIDARG;
     }
     return E_UNEXPECTED;
 }
 
-// Counts the request and waits out an injected delay (without the lock).
-bool Admit(const std::string& id, unsigned property, property::Direction direction, DWORD instanceLength,
-           layout::FaultSlot& fault) {
+}  // namespace
+
+bool AdmitRequest(const std::string& id, unsigned property, property::Direction direction,
+                  const property::Request& request, layout::FaultSlot& fault) {
     {
         StateLock lock = LockState();
         layout::DeviceRecord* device = lock.Find(id);
         if (!device) return false;
-        fault = property::Admit(*device, property, direction, instanceLength);
+        fault = property::Admit(*device, property, direction, request);
     }
     if (fault.kind == kDelayFault) Sleep(fault.delayMs);
     return true;
 }
 
-}  // namespace
-
 HRESULT ServeGet(const std::string& id, unsigned property, void* data, DWORD length,
                  DWORD* returned, DWORD instanceLength) {
     if (returned) *returned = 0;
     layout::FaultSlot fault{};
-    if (!Admit(id, property, property::kGet, instanceLength, fault)) return kNotConnected;
+    if (!AdmitRequest(id, property, property::kGet, {nullptr, length, instanceLength}, fault))
+        return kNotConnected;
     property::Answer answer;
     bool drive = false;
     uint32_t generation = 0;
@@ -78,7 +79,8 @@ HRESULT ServeGet(const std::string& id, unsigned property, void* data, DWORD len
 HRESULT ServeSet(const std::string& id, unsigned property, const void* data, DWORD length,
                  DWORD instanceLength) {
     layout::FaultSlot fault{};
-    if (!Admit(id, property, property::kSet, instanceLength, fault)) return kNotConnected;
+    if (!AdmitRequest(id, property, property::kSet, {data, length, instanceLength}, fault))
+        return kNotConnected;
     property::Answer answer;
     bool drive = false;
     uint32_t generation = 0;

@@ -6,9 +6,15 @@
 
 #include <string>
 
+#include "PropertyLogic.h"
 #include "SharedLayout.h"
 
 namespace tunersim {
+
+// Counts a request for box `id`, notes what it carried and waits out an injected delay
+// (without the state lock). False when the box is unknown.
+bool AdmitRequest(const std::string& id, unsigned property, property::Direction direction,
+                  const property::Request& request, layout::FaultSlot& fault);
 
 HRESULT ServeGet(const std::string& id, unsigned property, void* data, DWORD length,
                  DWORD* returned, DWORD instanceLength);

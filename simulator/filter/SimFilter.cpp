@@ -8,6 +8,8 @@
 #include "DriverService.h"
 #include "FilterClass.h"
 #include "PropertyLogic.h"
+#include "RemoteKeys.h"
+#include "RemoteService.h"
 #include "SharedLayout.h"
 #include "Text.h"
 
@@ -154,12 +156,14 @@ bool SimFilter::TunerId(std::string& id) {
     return true;
 }
 
-STDMETHODIMP SimFilter::Set(REFGUID set, DWORD id, LPVOID, DWORD instanceLength, LPVOID data,
+STDMETHODIMP SimFilter::Set(REFGUID set, DWORD id, LPVOID instance, DWORD instanceLength, LPVOID data,
                             DWORD dataLength) {
     if (set != kVendorPropertySet) return E_PROP_SET_UNSUPPORTED;
     std::string device;
     if (!TunerId(device)) return E_PROP_SET_UNSUPPORTED;
     try {
+        // The cancel is checked for its buffers, instance data included.
+        if (id == remote::kCancelProperty) return ServeCancel(device, instance, instanceLength, data, dataLength);
         return ServeSet(device, id, data, dataLength, instanceLength);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
@@ -175,6 +179,9 @@ STDMETHODIMP SimFilter::Get(REFGUID set, DWORD id, LPVOID, DWORD instanceLength,
     std::string device;
     if (!TunerId(device)) return E_PROP_SET_UNSUPPORTED;
     try {
+        // A key read waits for a key: served apart, without the state lock while it waits.
+        if (id == remote::kKeyProperty)
+            return ServeKeyRead(device, data, dataLength, returned, instanceLength);
         return ServeGet(device, id, data, dataLength, returned, instanceLength);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
@@ -188,8 +195,8 @@ STDMETHODIMP SimFilter::QuerySupported(REFGUID set, DWORD id, DWORD* support) {
     *support = 0;
     std::string device;
     if (set != kVendorPropertySet || !TunerId(device)) return E_PROP_SET_UNSUPPORTED;
-    if (property::Supports(id, property::kGet)) *support |= KSPROPERTY_SUPPORT_GET;
-    if (property::Supports(id, property::kSet)) *support |= KSPROPERTY_SUPPORT_SET;
+    if (property::Supports(id, property::kGet) || id == remote::kKeyProperty) *support |= KSPROPERTY_SUPPORT_GET;
+    if (property::Supports(id, property::kSet) || id == remote::kCancelProperty) *support |= KSPROPERTY_SUPPORT_SET;
     return *support ? S_OK : E_PROP_ID_UNSUPPORTED;
 }
 

@@ -5,13 +5,16 @@
 #include <cstdlib>
 #include <set>
 
+#include "RemoteKeymap.h"
+
 namespace tunersim {
 
 namespace {
 
 const std::set<std::string> kValueOptions{"preset",  "id",     "subunit",   "model",
                                           "ident",   "version", "build",    "driver",
-                                          "wdm-name", "tuner-name", "receiver-name", "ci-slot"};
+                                          "wdm-name", "tuner-name", "receiver-name",
+                                          "gap",     "every",      "ci-slot"};
 const std::set<std::string> kFlags{"no-receiver", "no-broadcast"};
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -115,6 +118,12 @@ UpdateScript ParseScript(const std::string& text) {
     }
     script.percent = static_cast<uint8_t>(ParseUnsigned(parts[1], 100, "percentage"));
     return script;
+}
+
+uint16_t ParseKey(const std::string& text) {
+    if (const keymap::Key* key = keymap::FindByName(text)) return key->code;
+    if (text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0) return ParseNumber<uint16_t>(text, "key code");
+    throw Error("unknown key \"" + text + "\" (a name that tunersim keys lists, or a code such as 0x2015)");
 }
 
 DeviceProfile ProfileFromOptions(const Arguments& args) {

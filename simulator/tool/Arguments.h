@@ -32,6 +32,8 @@ std::array<uint8_t, 3> ParseVersion(const std::string& text);  // "A.B.C"
 Direction ParseDirection(const std::string& text);              // get | set
 Fault ParseFault(const std::string& text);                      // fail | false | short:N | ...
 UpdateScript ParseScript(const std::string& text);              // none | fail:P:C[:S] | ...
+// A key of the remote by its name ("ok", "vol+", "5") or a code in hexadecimal (0x0..0xFFFF).
+uint16_t ParseKey(const std::string& text);
 
 // The DeviceProfile that plug's options describe.
 DeviceProfile ProfileFromOptions(const Arguments& args);

@@ -12,7 +12,9 @@
 #include "Arguments.h"
 #include "Enumerate.h"
 #include "Flash.h"
+#include "RemoteKeymap.h"
 #include "TunerSimControl.h"
+#include "TuningView.h"
 
 namespace tunersim {
 
@@ -66,6 +68,22 @@ const char kHelp[] =
     "  last-image ID               count, length and CRC-32 of the last image received\n"
     "  flash ID FILE               send FILE's first 368754 bytes to the box (set 17)\n"
     "  status ID                   read the box's firmware-update status (get 18)\n"
+    "  tuning ID                   the front end: power, input, last tune, LNB, PIDs,\n"
+    "                              lock and signal figures\n"
+    "  settle-time ID MS           time from a tune to lock or no signal (default 300)\n"
+    "  last-request ID PROPERTY get|set\n"
+    "                              length (and bytes of a set) of the last request\n"
+    "  sky                         the simulated satellites and terrestrial channels\n"
+    "  press ID KEY... [--gap MS]  press remote-control keys, in order (MS apart); KEY is\n"
+    "                              a name that tunersim keys lists (ok, vol+, 5, ...) or a\n"
+    "                              code in hexadecimal (0x2015: byte 0 0x20, byte 1 0x15)\n"
+    "  hold ID KEY MS [--every MS] hold a key: pressed again every 110 ms (or --every)\n"
+    "                              until MS have passed\n"
+    "  keys                        the remote control's keys: name, code and label\n"
+    "  remote ID                   keys waiting in the box, waiting reads, cancels\n"
+    "  remote-fault ID FAULT       fail-next (the next key read fails), ignore-cancel\n"
+    "                              (cancels do not release a waiting read), or none to\n"
+    "                              clear both\n"
     "  ci-insert ID                put a conditional-access module into the box's CI slot\n"
     "                              (starting up; resets a module that is ready)\n"
     "  ci-ready ID                 the module becomes ready (inserted first if need be)\n"
@@ -209,6 +227,71 @@ int Enum(const Arguments& args) {
     return 0;
 }
 
+uint16_t KeyArgument(const std::string& text) {
+    try {
+        return ParseKey(text);
+    } catch (const Error& e) {
+        throw UsageError(e.what());
+    }
+}
+
+int Press(const Arguments& args) {
+    const std::string id = Need(args, 0, "device id");
+    Need(args, 1, "key");
+    std::vector<uint16_t> codes;
+    for (std::size_t i = 1; i < args.positional.size(); ++i) codes.push_back(KeyArgument(args.positional[i]));
+    const auto gap = args.options.find("gap");
+    const uint32_t gapMs = gap == args.options.end() ? 0 : ParseNumber<uint32_t>(gap->second, "gap");
+    const uint32_t dropped = PressKeys(id, codes, gapMs);
+    if (dropped > 0) std::printf("%u keys dropped: the box keeps at most 64 unread keys\n", dropped);
+    return 0;
+}
+
+int Hold(const Arguments& args) {
+    NoExtra(args, 3);
+    constexpr uint32_t kRepeatMs = 110;  // the usual repeat of a held infrared key
+    const auto every = args.options.find("every");
+    const uint32_t intervalMs =
+        every == args.options.end() ? kRepeatMs : ParseNumber<uint32_t>(every->second, "repeat interval");
+    const uint32_t dropped =
+        HoldKey(Need(args, 0, "device id"), KeyArgument(Need(args, 1, "key")),
+                ParseNumber<uint32_t>(Need(args, 2, "duration"), "duration"), intervalMs);
+    if (dropped > 0) std::printf("%u keys dropped: the box keeps at most 64 unread keys\n", dropped);
+    return 0;
+}
+
+int ListKeys(const Arguments& args) {
+    NoExtra(args, 0);
+    for (const keymap::Key& key : keymap::Keys()) {
+        std::printf("%-6.*s 0x%04X  %.*s\n", static_cast<int>(key.name.size()), key.name.data(), key.code,
+                    static_cast<int>(key.label.size()), key.label.data());
+    }
+    return 0;
+}
+
+int ShowRemote(const Arguments& args) {
+    NoExtra(args, 1);
+    const RemoteStatus r = Remote(Need(args, 0, "device id"));
+    std::printf("queued %u waiting-reads %u pressed %u read %u dropped %u\n", r.queued, r.waitingReads,
+                r.pressed, r.read, r.dropped);
+    std::printf("cancels %u malformed-cancels %u released-reads %u cancel-pending %s\n", r.cancels,
+                r.malformedCancels, r.releasedReads, r.cancelPending ? "yes" : "no");
+    return 0;
+}
+
+int SetRemoteFault(const Arguments& args) {
+    NoExtra(args, 2);
+    const std::string id = Need(args, 0, "device id");
+    const std::string fault = Need(args, 1, "fault");
+    const std::map<std::string, KeyFault> faults{
+        {"none", KeyFault::None}, {"fail-next", KeyFault::FailNextRead}, {"ignore-cancel", KeyFault::IgnoreCancel}};
+    const auto found = faults.find(fault);
+    if (found == faults.end())
+        throw UsageError("bad remote fault \"" + fault + "\" (fail-next, ignore-cancel or none)");
+    InjectKeyFault(id, found->second);
+    return 0;
+}
+
 using Command = std::function<int(const Arguments&)>;
 
 const std::map<std::string, Command>& Commands() {
@@ -318,6 +401,35 @@ const std::map<std::string, Command>& Commands() {
                          (*status)[2]);
              return 0;
          }},
+        {"tuning", [](const Arguments& a) {
+             NoExtra(a, 1);
+             std::printf("%s", DescribeTuning(Tuning(Need(a, 0, "device id"))).c_str());
+             return 0;
+         }},
+        {"settle-time", [](const Arguments& a) {
+             NoExtra(a, 2);
+             SetSettleTime(Need(a, 0, "device id"),
+                           ParseNumber<uint32_t>(Need(a, 1, "settle time"), "settle time"));
+             return 0;
+         }},
+        {"last-request", [](const Arguments& a) {
+             NoExtra(a, 3);
+             const auto request = LastRequestOf(
+                 Need(a, 0, "device id"), ParseNumber<uint8_t>(Need(a, 1, "property"), "property"),
+                 ParseDirection(Need(a, 2, "get or set")));
+             std::printf("%s\n", DescribeRequest(request).c_str());
+             return 0;
+         }},
+        {"sky", [](const Arguments& a) {
+             NoExtra(a, 0);
+             for (const auto& line : Sky()) std::printf("%s\n", line.c_str());
+             return 0;
+         }},
+        {"press", Press},
+        {"hold", Hold},
+        {"keys", ListKeys},
+        {"remote", ShowRemote},
+        {"remote-fault", SetRemoteFault},
         {"ci-insert", [](const Arguments& a) {
              NoExtra(a, 1);
              InsertModule(Need(a, 0, "device id"));

@@ -245,5 +245,36 @@ TEST_F(CiCompanionTest, SaysWhenATunerHasNoSlotOrAnotherProgramUsesIt) {
     EXPECT_EQ(flags_.Ci(DisplayNameOf(kCableId)), 0);
 }
 
+TEST_F(CiCompanionTest, ANewReadingOfTheListKeepsTheChosenTunersSessionUntilTheTunerGoes) {
+    tunersim::ReadyModule(kCableId);
+    CompanionProcess process;
+    const CiWindow ci(Started(process, L"Talvex C/CI"));
+    ASSERT_NE(ci.hwnd(), nullptr);
+    ASSERT_TRUE(ci.WaitForEnabled(ids::kEnterMenuId));
+    ci.Click(ids::kEnterMenuId);
+    ASSERT_TRUE(ci.WaitForText(ids::kTitleId, L"Kestrel Conditional Access"));
+    const std::uint32_t opens = tunersim::CommonInterface(kCableId).opens;
+
+    // Another tuner comes: the list is read anew, and the choice, the session and the menu
+    // on screen stay as they were.
+    tunersim::Plug(Box("0000000000003401", 1, 0x34, 4));
+    const HWND list = ci.Control(companion::kTunerListId);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return uidriver::ListBoxLines(list).size() == 3; }, kWaitMs));
+    const int chosen = uidriver::ListBoxSelection(list);
+    ASSERT_GE(chosen, 0);
+    EXPECT_EQ(uidriver::ListBoxLines(list)[static_cast<size_t>(chosen)].rfind(L"Talvex C/CI", 0), 0u);
+    EXPECT_EQ(ci.Text(ids::kTitleId), L"Kestrel Conditional Access");
+    EXPECT_EQ(ci.Text(ids::kSessionTextId), L"Talvex C/CI 11100f0e0d0c0b0a: Common Interface session open.");
+    EXPECT_EQ(tunersim::CommonInterface(kCableId).opens, opens);
+    EXPECT_EQ(flags_.Ci(DisplayNameOf(kCableId)), 1);
+
+    // The session's tuner goes: so does its session, and nothing is chosen.
+    tunersim::Unplug(kCableId);
+    ASSERT_TRUE(ci.WaitForText(ids::kSessionTextId, L"Choose a tuner to open its Common Interface."));
+    EXPECT_EQ(flags_.Ci(DisplayNameOf(kCableId)), 0);
+    EXPECT_EQ(ci.Text(ids::kTitleId), L"");
+    EXPECT_FALSE(uidriver::IsEnabled(ci.Control(ids::kEnterMenuId)));
+}
+
 }  // namespace
 }  // namespace companion_test

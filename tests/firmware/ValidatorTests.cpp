@@ -118,6 +118,36 @@ TEST_F(Validator, VersionRecordMustMatchTheCatalogueRow) {
     EXPECT_EQ(ValidateImage(BuildImage(params)).line, kVersionRecordLine);
 }
 
+TEST_F(Validator, UnboundImagesAreCheckedForTheirFormOnly) {
+    // A later release for a carried tuner, and an image for a tuner without one.
+    ImageParams release = ParamsFor(*FindCatalogueEntry("FW_013404"));
+    release.versionBytes[1] = 0x06;
+    ImageParams foreign = ParamsFor(*FindCatalogueEntry("FW_013401"));
+    foreign.modelCode = kForeignModelCode;
+    for (const ImageParams& params : {release, foreign}) {
+        const std::string image = BuildImage(params);
+        EXPECT_FALSE(ValidateImage(image).ok);
+        const ValidationResult r = ValidateImage(image, CatalogueBinding::None);
+        EXPECT_TRUE(r.ok) << r.message;
+
+        // Faults of form are still found.
+        std::string damaged = image;
+        damaged[Start(2050) + 20] = damaged[Start(2050) + 20] == '0' ? '1' : '0';
+        EXPECT_EQ(ValidateImage(damaged, CatalogueBinding::None).line, 2050u);
+        EXPECT_EQ(ValidateImage(std::string_view(image).substr(0, kImageSize - 1), CatalogueBinding::None).line,
+                  kLineCount);
+    }
+    for (const DamagedVariant& variant : DamagedVariants()) {
+        SCOPED_TRACE(variant.fileName);
+        const ValidationResult r = ValidateImage(BuildDamagedImage(variant.damage), CatalogueBinding::None);
+        if (variant.damage == Damage::ForeignIdentification) {
+            EXPECT_TRUE(r.ok) << r.message;
+        } else {
+            EXPECT_EQ(r.line, variant.faultLine) << r.message;
+        }
+    }
+}
+
 TEST_F(Validator, LengthFaults) {
     EXPECT_EQ(ValidateImage("").line, 1u);
     const std::string good = Good();

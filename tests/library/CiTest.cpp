@@ -555,3 +555,53 @@ TEST_F(CiTest, ASessionOutlivesItsBoxGoingAway) {
     EXPECT_EQ(OB_CI_Close(handle_), OB_SUCCESS);
     EXPECT_EQ(SharedFlags().Ci(name_), 0);
 }
+
+TEST_F(CiTest, OneHandlesSessionAndRemoteReaderPostToTheWindowItHasNowAndEndWithIt) {
+    MessageSink first;
+    MessageSink second;
+    ASSERT_EQ(OB_RegisterNotifications(handle_, first.hwnd()), OB_SUCCESS);
+    ASSERT_EQ(OB_CI_Open(handle_), OB_SUCCESS);
+    ASSERT_EQ(OB_RemoteControl_Start(handle_), OB_SUCCESS);
+    tunersim::InsertModule(kId);
+    tunersim::PressKey(kId, 0x2015);
+    ASSERT_TRUE(PumpUntil([&] {
+        return first.CountOf(OMBREL_MSG_CI_MODULE_PRESENT) == 1 && first.CountOf(OMBREL_MSG_REMOTE_KEY) == 1;
+    }));
+
+    // Another window for the handle: the poll thread and the reader both post there now.
+    ASSERT_EQ(OB_RegisterNotifications(handle_, second.hwnd()), OB_SUCCESS);
+    tunersim::ReadyModule(kId);
+    tunersim::PressKey(kId, 0x2016);
+    ASSERT_TRUE(PumpUntil([&] {
+        return second.CountOf(OMBREL_MSG_CI_MODULE_READY) == 1 && second.CountOf(OMBREL_MSG_REMOTE_KEY) == 1;
+    }));
+    for (const Received& r : second.log()) {
+        EXPECT_EQ(r.wParam, handle_);
+        if (r.message == OMBREL_MSG_REMOTE_KEY) {
+            EXPECT_EQ(r.lParam, 0x2016);
+        }
+    }
+    EXPECT_EQ(first.CountOf(OMBREL_MSG_CI_MODULE_READY), 0);
+    EXPECT_EQ(first.CountOf(OMBREL_MSG_REMOTE_KEY), 1);
+
+    // No window: the module's going and a key are noticed, and posted nowhere.
+    ASSERT_EQ(OB_UnregisterNotifications(handle_), OB_SUCCESS);
+    second.Clear();
+    tunersim::RemoveModule(kId);
+    tunersim::PressKey(kId, 0x2017);
+    ASSERT_TRUE(PumpUntil([&] { return tunersim::Remote(kId).read == 3; }));
+    ASSERT_TRUE(WaitForPolls(2));
+    PumpFor(50);
+    EXPECT_TRUE(second.log().empty());
+    EXPECT_EQ(first.CountOf(OMBREL_MSG_CI_MODULE_GONE) + first.CountOf(OMBREL_MSG_REMOTE_KEY), 1);
+
+    // Closing the handle ends both: their flags are clear and nothing asks the driver any more.
+    ASSERT_EQ(OB_CloseDeviceHandle(handle_), OB_SUCCESS);
+    const SharedFlags flags;
+    EXPECT_EQ(flags.Ci(name_), 0);
+    EXPECT_EQ(flags.Rc(name_), 0);
+    EXPECT_EQ(tunersim::Remote(kId).waitingReads, 0u);
+    const std::uint32_t polls = Polls();
+    PumpFor(500);
+    EXPECT_EQ(Polls(), polls);
+}

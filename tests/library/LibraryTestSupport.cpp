@@ -123,8 +123,7 @@ int MessageSink::CountOf(UINT message) const {
 
 LRESULT CALLBACK MessageSink::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<MessageSink*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    constexpr UINT kLastLibraryMessage = 0x40A;
-    if (self && message >= OMBREL_MSG_ATTACHED && message <= kLastLibraryMessage) {
+    if (self && message >= OMBREL_MSG_ATTACHED && message <= OMBREL_MSG_REMOTE_KEY) {
         Received r{message, wParam, lParam};
         self->log_.push_back(r);
         if (self->onMessage) self->onMessage(r);

@@ -53,7 +53,7 @@ public:
     const std::vector<Received>& log() const { return log_; }
     int CountOf(UINT message) const;
     void Clear() { log_.clear(); }
-    // Called inside the window procedure for every library message (0x401..0x40A).
+    // Called inside the window procedure for every message of the library (0x401..0x40A).
     std::function<void(const Received&)> onMessage;
 
 private:

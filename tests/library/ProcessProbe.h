@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <tlhelp32.h>
+
+#include "ProcessBasics.h"
 
 #include <vector>
 
@@ -14,17 +15,8 @@ namespace libtest {
 
 // -1 (and a test failure) when the system gives no snapshot.
 inline int ThreadsOfThisProcess() {
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snap == INVALID_HANDLE_VALUE) {
-        ADD_FAILURE() << "no thread snapshot, error " << GetLastError();
-        return -1;
-    }
-    THREADENTRY32 te{};
-    te.dwSize = sizeof te;
-    int n = 0;
-    for (BOOL ok = Thread32First(snap, &te); ok; ok = Thread32Next(snap, &te))
-        n += te.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snap);
+    const int n = CountThreadsOfThisProcess();
+    if (n < 0) ADD_FAILURE() << "no thread snapshot, error " << GetLastError();
     return n;
 }
 

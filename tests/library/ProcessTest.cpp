@@ -8,6 +8,7 @@
 #include <OmbrelApi.h>
 #include <TunerSimControl.h>
 
+#include "LoadedLibrary.h"
 #include "ProcessProbe.h"
 
 #include <atomic>
@@ -17,7 +18,9 @@
 #include <string>
 #include <vector>
 
+using libtest::BinDir;
 using libtest::HiddenWindowOfThisProcess;
+using libtest::LoadedLibrary;
 using libtest::ThreadsOfThisProcess;
 
 namespace {
@@ -70,13 +73,6 @@ private:
 SectionView& Section() {
     static SectionView view;
     return view;
-}
-
-std::wstring BinDir() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path);
-    return dir.substr(0, dir.find_last_of(L"\\/") + 1);
 }
 
 class Kernel {
@@ -210,27 +206,6 @@ TEST(SharedSection, FullTableRegistersNoNewNameAndWritesNothingPast) {
 
 namespace {
 
-// The library loaded by hand, its exports found by their decorated names.
-struct LoadedLibrary {
-    HMODULE module = LoadLibraryW(L"OmbrelApi.dll");
-    template <class F>
-    F Get(const char* name) {
-        return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-    }
-    using Initialize = unsigned long (*)();
-    using Count = unsigned long (*)(unsigned long*);
-    using Open = unsigned long (*)(unsigned long, unsigned long*);
-    using Close = unsigned long (*)(unsigned long);
-    using RegisterGeneral = unsigned long (*)(HWND);
-    Initialize initialize = Get<Initialize>("_Z13OB_Initializev");
-    Count count = Get<Count>("_Z21OB_GetNumberOfDevicesPm");
-    Open open = Get<Open>("_Z19OB_OpenDeviceHandlemPm");
-    Close close = Get<Close>("_Z20OB_CloseDeviceHandlem");
-    RegisterGeneral registerGeneral = Get<RegisterGeneral>("_Z31OB_RegisterGeneralNotificationsP6HWND__");
-    Close ciOpen = Get<Close>("_Z10OB_CI_Openm");
-    bool ok() const { return module && initialize && count && open && close && registerGeneral && ciOpen; }
-};
-
 bool ClassRegistered() {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
@@ -286,6 +261,33 @@ TEST(Unload, FreeLibraryStopsTheWindowThreadAndTheProcessGoesOn) {
         tunersim::Plug(Box(300, tunersim::kWdm));
         Pump(100);
     }
+}
+
+TEST(Unload, FreeLibraryEndsARunningRemoteReaderAndKeepsNothingLoaded) {
+    CoInitialize(nullptr);
+    tunersim::Reset(false);
+    const tunersim::DeviceProfile box = Box(304, tunersim::kWdm);
+    tunersim::Plug(box, false);
+    const int threadsBefore = ThreadsOfThisProcess();
+
+    for (uint32_t round = 0; round < 2; ++round) {
+        LoadedLibrary lib;
+        ASSERT_TRUE(lib.ok()) << round;
+        ASSERT_EQ(lib.initialize(), OB_SUCCESS);
+        unsigned long h = 0;
+        ASSERT_EQ(lib.open(0, &h), OB_SUCCESS);
+        ASSERT_EQ(lib.remoteStart(h), OB_SUCCESS);  // neither stopped nor closed: unload must
+        for (int i = 0; i < 2000 && tunersim::Remote(box.id).waitingReads == 0; ++i) Sleep(10);
+        EXPECT_EQ(tunersim::Remote(box.id).waitingReads, 1u) << round;
+
+        ASSERT_TRUE(FreeLibrary(lib.module));
+        // The read was released and the thread ended; nothing keeps the library loaded.
+        EXPECT_EQ(tunersim::Remote(box.id).waitingReads, 0u) << round;
+        EXPECT_EQ(tunersim::Remote(box.id).releasedReads, round + 1);
+        EXPECT_EQ(GetModuleHandleW(L"OmbrelApi.dll"), nullptr) << round;
+        EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore) << round;
+    }
+    tunersim::Reset(false);
 }
 
 TEST(Unload, FreeLibraryDuringARescanThatSendsToThisThread) {
@@ -378,7 +380,7 @@ TEST(Unload, ConcurrentFirstInitializeStartsOneThread) {
     tunersim::Reset(false);
 }
 
-TEST(Unload, FreeLibraryClosesAnOpenCiSession) {
+TEST(Unload, FreeLibraryClosesAnOpenCiSessionAndStopsTheReaderBeside) {
     CoInitialize(nullptr);
     tunersim::Reset(false);
     // A model with a CI slot. Its name has a shared entry even when an earlier case has
@@ -396,19 +398,22 @@ TEST(Unload, FreeLibraryClosesAnOpenCiSession) {
         unsigned long h = 0;
         ASSERT_EQ(lib.open(0, &h), OB_SUCCESS);
         ASSERT_EQ(lib.ciOpen(h), OB_SUCCESS) << round;
+        ASSERT_EQ(lib.remoteStart(h), OB_SUCCESS) << round;  // a reader on the same handle
         int entry = -1;
         for (uint32_t i = 0; i < Section().count() && i < 100; ++i)
             if (name == Section().entry(static_cast<int>(i)).name) entry = static_cast<int>(i);
         ASSERT_GE(entry, 0);
         EXPECT_EQ(Section().entry(entry).ciInUse, 1);
+        EXPECT_EQ(Section().entry(entry).rcInUse, 1);
         const uint32_t polls = tunersim::Requests(id, OMBREL_PROP_CI_STATUS).gets;
         const ULONGLONG deadline = GetTickCount64() + 10000;
         while (tunersim::Requests(id, OMBREL_PROP_CI_STATUS).gets == polls && GetTickCount64() < deadline)
             Pump(20);
 
-        // The handle and the session are left open on purpose: the unload ends them.
+        // The handle, the session and the reader are left open on purpose: the unload ends them.
         ASSERT_TRUE(FreeLibrary(lib.module));
         EXPECT_EQ(Section().entry(entry).ciInUse, 0) << round;
+        EXPECT_EQ(Section().entry(entry).rcInUse, 0) << round;
         EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore) << round;
         const uint32_t after = tunersim::Requests(id, OMBREL_PROP_CI_STATUS).gets;
         Pump(500);

@@ -7,7 +7,8 @@
 //   shotdriver destroy <class> <ms>                   WM_DESTROY to each window of the class, wait until gone
 //   shotdriver syscommand <class> <caption> <command>  post WM_SYSCOMMAND (decimal or 0x hex)
 //   shotdriver select <class> <caption> <id> <index>   choose a combo box line
-//   shotdriver choose <class> <caption> <id> <text>    choose the first list box line that begins with text
+//   shotdriver pick <class> <caption> <id> <text> <ms>  choose the list box line that holds text
+//   shotdriver lines <class> <caption> <id> <min> <ms>  wait until a list box has min lines
 //   shotdriver settext <class> <caption> <id> <text>   put text into a control (an edit: as typed)
 //   shotdriver text <class> <caption> <id> <text> <ms> wait until a control shows text ('*' ending: prefix)
 //   shotdriver click <class> <caption> <id>            click a button
@@ -123,23 +124,13 @@ int Run(const std::vector<std::wstring>& args) {
                    ? kDone
                    : Fail(L"cannot select", args[4]);
     }
-    if ((step == L"choose" || step == L"settext") && n == 5) {
+    if (step == L"settext" && n == 5) {
         const HWND window = VisibleWindow(args[1], args[2]);
         const HWND control = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
         if (!control) {
             return Fail(L"no such control", args[3]);
         }
-        if (step == L"settext") {
-            return uidriver::SetControlText(control, args[4]) ? kDone : Fail(L"cannot set text", args[4]);
-        }
-        const auto lines = uidriver::ListBoxLines(control);
-        for (size_t i = 0; i < lines.size(); ++i) {
-            if (lines[i].rfind(args[4], 0) == 0) {
-                return uidriver::SelectListBoxLine(control, static_cast<int>(i)) ? kDone
-                                                                                  : Fail(L"cannot choose", args[4]);
-            }
-        }
-        return Fail(L"no such line", args[4]);
+        return uidriver::SetControlText(control, args[4]) ? kDone : Fail(L"cannot set text", args[4]);
     }
     if (step == L"text" && n == 6) {
         const HWND window = VisibleWindow(args[1], args[2]);
@@ -151,6 +142,30 @@ int Run(const std::vector<std::wstring>& args) {
                                    Number(args[5]))
                    ? kDone
                    : Fail(L"text not shown", args[4]);
+    }
+    if ((step == L"pick" || step == L"lines") && n == 6) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        const HWND list = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
+        if (!list) {
+            return Fail(L"no such list box", args[3]);
+        }
+        int index = -1;
+        const auto found = [&] {
+            const auto lines = uidriver::ListBoxLines(list);
+            if (step == L"lines") {
+                return lines.size() >= Number(args[4]);
+            }
+            for (size_t i = 0; i < lines.size() && index < 0; ++i) {
+                if (lines[i].find(args[4]) != std::wstring::npos) {
+                    index = static_cast<int>(i);
+                }
+            }
+            return index >= 0;
+        };
+        if (!uidriver::WaitUntil(found, Number(args[5]))) {
+            return Fail(L"no such line", args[4]);
+        }
+        return step == L"lines" || uidriver::SelectListBoxLine(list, index) ? kDone : Fail(L"cannot pick", args[4]);
     }
     if (step == L"click" && n == 4) {
         const HWND window = VisibleWindow(args[1], args[2]);

@@ -24,11 +24,9 @@ public:
     SharedFlags& operator=(const SharedFlags&) = delete;
 
     bool Mapped() const { return view_ != nullptr; }
-    // The Common Interface flag; -1 when no entry carries the name.
-    int Ci(const std::string& displayName) const {
-        const unsigned char* entry = Entry(displayName);
-        return entry ? *reinterpret_cast<const volatile std::int32_t*>(entry + kCiOffset) : -1;
-    }
+    // The remote-control and the Common Interface flag; -1 when no entry carries the name.
+    int Rc(const std::string& displayName) const { return Flag(displayName, kRcOffset); }
+    int Ci(const std::string& displayName) const { return Flag(displayName, kCiOffset); }
     // False when no entry carries the name.
     bool SetCi(const std::string& displayName, int value) {
         unsigned char* entry = Entry(displayName);
@@ -38,8 +36,15 @@ public:
     }
 
 private:
+    // A count, then 100 entries of a 512-byte name and the two 32-bit flags.
     static constexpr std::size_t kEntrySize = 520;
+    static constexpr std::size_t kRcOffset = 512;
     static constexpr std::size_t kCiOffset = 516;
+
+    int Flag(const std::string& displayName, std::size_t offset) const {
+        const unsigned char* entry = Entry(displayName);
+        return entry ? *reinterpret_cast<const volatile std::int32_t*>(entry + offset) : -1;
+    }
 
     unsigned char* Entry(const std::string& displayName) const {
         if (!view_) return nullptr;

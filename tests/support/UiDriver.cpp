@@ -297,16 +297,31 @@ std::wstring ComboSelectedText(HWND combo) {
     return static_cast<size_t>(selection) < lines.size() ? lines[selection] : std::wstring();
 }
 
+namespace {
+
+// Tells a control's parent of a change, as the control itself does after a user's choice.
+bool NotifyParent(HWND control, WORD code) {
+    return SendBounded(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code),
+                       reinterpret_cast<LPARAM>(control), nullptr);
+}
+
+}  // namespace
+
 bool SelectComboLine(HWND combo, int index) {
     LRESULT result = CB_ERR;
     if (!SendBounded(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0, &result) ||
         result == CB_ERR) {
         return false;
     }
-    HWND parent = GetParent(combo);
-    int id = GetDlgCtrlID(combo);
-    return SendBounded(parent, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
-                       reinterpret_cast<LPARAM>(combo), nullptr);
+    return NotifyParent(combo, CBN_SELCHANGE);
+}
+
+bool SelectListBoxLine(HWND listBox, int index) {
+    LRESULT result = LB_ERR;
+    if (!SendBounded(listBox, LB_SETCURSEL, static_cast<WPARAM>(index), 0, &result) || result == LB_ERR) {
+        return false;
+    }
+    return NotifyParent(listBox, LBN_SELCHANGE);
 }
 
 std::vector<std::wstring> ListBoxLines(HWND listBox) {
@@ -335,15 +350,6 @@ int ListBoxSelection(HWND listBox) {
     LRESULT selection = LB_ERR;
     if (!SendBounded(listBox, LB_GETCURSEL, 0, 0, &selection)) return -1;
     return selection == LB_ERR ? -1 : static_cast<int>(selection);
-}
-
-bool SelectListBoxLine(HWND listBox, int index) {
-    LRESULT result = LB_ERR;
-    if (!SendBounded(listBox, LB_SETCURSEL, static_cast<WPARAM>(index), 0, &result) || result == LB_ERR) {
-        return false;
-    }
-    return SendBounded(GetParent(listBox), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(listBox), LBN_SELCHANGE),
-                       reinterpret_cast<LPARAM>(listBox), nullptr);
 }
 
 bool SetControlText(HWND control, const std::wstring& text) {

@@ -103,6 +103,8 @@ bool SelectComboLine(HWND combo, int index);
 // with the parent told (LBN_SELCHANGE), as a user's click would.
 std::vector<std::wstring> ListBoxLines(HWND listBox);
 int ListBoxSelection(HWND listBox);
+// Selects a line of a single-selection list box and tells the parent (LBN_SELCHANGE), as a
+// user's click would. False when the index is out of range or the program did not answer.
 bool SelectListBoxLine(HWND listBox, int index);
 
 // Replaces an edit control's text (WM_SETTEXT, wide), as the user's typing leaves it.

@@ -116,10 +116,15 @@ struct ValidationResult {
     std::size_t line = 0;
     std::string message;
 };
+// Whether an image must be one of the carried ones.
+enum class CatalogueBinding {
+    Required,  // the identification is a catalogue tuner whose version bytes the image carries
+    None,      // any identification and release (an image from elsewhere, checked for its form)
+};
 // Checks the exact layout above, every record checksum, the trailer's constant bytes and
-// integrity value, and that the identification is a catalogue tuner whose version record
-// bytes 0..5 the image carries.
-ValidationResult ValidateImage(std::string_view image);
+// integrity value, and, when bound to the catalogue, that the identification is a
+// catalogue tuner whose version record bytes 0..5 the image carries.
+ValidationResult ValidateImage(std::string_view image, CatalogueBinding binding = CatalogueBinding::Required);
 
 // Failure codes as a tuner reports them in the update status.
 enum TunerCode : std::uint8_t {

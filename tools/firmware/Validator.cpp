@@ -50,7 +50,7 @@ std::string DecodeFault(const detail::DecodeResult& d) {
 // Walks the lines of an image against the fixed layout.
 class Validator {
 public:
-    explicit Validator(std::string_view image) : reader_(image) {}
+    Validator(std::string_view image, CatalogueBinding binding) : reader_(image), binding_(binding) {}
 
     ValidationResult Run() {
         for (std::size_t line = 1; line <= kLineCount; ++line) {
@@ -92,6 +92,7 @@ private:
         if (r.data[0] != kIdentificationTag) {
             return Fault(1, "identification byte 0 is " + HexByte(r.data[0]) + ", expected " + HexByte(kIdentificationTag));
         }
+        if (binding_ == CatalogueBinding::None) return {true, 0, {}};
         entry_ = FindCatalogueEntry(r.data[1], r.data[2], r.data[3]);
         if (!entry_) {
             return Fault(1, "identification " + HexBytes(r.Data().subspan(1)) + " is no carried tuner (no image " +
@@ -139,7 +140,7 @@ private:
             return Fault(line, "data record holds " + std::to_string(r.count) + " bytes, expected 16");
         }
         integrity_ = Crc32(r.Data(), integrity_);
-        if (line == kVersionRecordLine && !std::equal(r.data.begin(), r.data.begin() + 6, std::begin(entry_->versionBytes))) {
+        if (line == kVersionRecordLine && entry_ && !std::equal(r.data.begin(), r.data.begin() + 6, std::begin(entry_->versionBytes))) {
             return Fault(line, "version record bytes 0..5 are " + HexBytes(r.Data().first(6)) + "; image " + entry_->key +
                                    " must carry " + HexBytes(entry_->versionBytes));
         }
@@ -164,12 +165,15 @@ private:
     }
 
     detail::LineReader reader_;
-    const CatalogueEntry* entry_ = nullptr;
+    CatalogueBinding binding_;
+    const CatalogueEntry* entry_ = nullptr;  // the identified carried image, when bound
     std::uint32_t integrity_ = 0;
 };
 
 }  // namespace
 
-ValidationResult ValidateImage(std::string_view image) { return Validator(image).Run(); }
+ValidationResult ValidateImage(std::string_view image, CatalogueBinding binding) {
+    return Validator(image, binding).Run();
+}
 
 }  // namespace firmware

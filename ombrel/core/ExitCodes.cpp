@@ -1,0 +1,29 @@
+#include "ExitCodes.h"
+
+#include <array>
+
+namespace ombrel_cli {
+
+std::span<const ExitCodeText> ExitCodeTable() {
+    static constexpr std::array<ExitCodeText, 16> kTable{{
+        {kExitOk, "success"},
+        {kExitFailed, "the library or the system failed"},
+        {kExitUsage, "unknown verb or option, missing or extra argument"},
+        {kExitNoTuner, "no such tuner, ambiguous GUID prefix, or the tuner went away"},
+        {kExitNoImage, "no firmware image carried for the tuner, or Romflux.exe not found"},
+        {kExitBadImageFile, "image file missing, unreadable or malformed"},
+        {kExitImageMismatch, "image file made for other hardware than the tuner"},
+        {kExitNotConfirmed, "update not confirmed"},
+        {kExitUpdateRefused, "update refused: Error calling Ombrel Firmware update"},
+        {kExitUpdateDetached, "update ended: device detached"},
+        {kExitUpdateSections, "update failed: Invalid max number of sections"},
+        {kExitUpdateCount, "update failed: Invalid count value"},
+        {kExitUpdateCrc, "update failed: Invalid crc value"},
+        {kExitUpdateHardware, "update failed: Invalid hardware version"},
+        {kExitUpdateFailed, "update failed without a further reason"},
+        {kExitUpdateAbandoned, "stopped waiting (Ctrl+C twice); the update goes on in the tuner"},
+    }};
+    return kTable;
+}
+
+}  // namespace ombrel_cli

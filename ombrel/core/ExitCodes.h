@@ -1,0 +1,37 @@
+// The program's exit codes: one per kind of failure, so that a batch file can tell a
+// missing tuner from a bad image or from each way a firmware update can end.
+#pragma once
+
+#include <span>
+
+namespace ombrel_cli {
+
+enum ExitCode : int {
+    kExitOk = 0,
+    kExitFailed = 1,         // the library or the system failed
+    kExitUsage = 2,          // unknown verb or option, missing or extra argument
+    kExitNoTuner = 3,        // no such tuner, an ambiguous GUID prefix, or the tuner went away
+    kExitNoImage = 4,        // no firmware image carried for the tuner, or the images are missing
+    kExitBadImageFile = 5,   // image file missing, unreadable or malformed
+    kExitImageMismatch = 6,  // image file made for other hardware
+    kExitNotConfirmed = 7,   // the update was not confirmed
+    // Ends of an update run, with Romflux's texts.
+    kExitUpdateRefused = 10,    // "Error calling Ombrel Firmware update"
+    kExitUpdateDetached = 11,   // "... device detached?"
+    kExitUpdateSections = 12,   // error code 2
+    kExitUpdateCount = 13,      // error code 4
+    kExitUpdateCrc = 14,        // error code 5
+    kExitUpdateHardware = 15,   // error code 9
+    kExitUpdateFailed = 16,     // any other error code
+    kExitUpdateAbandoned = 17,  // Ctrl+C twice: the update goes on in the tuner
+};
+
+struct ExitCodeText {
+    int code;
+    const char* meaning;
+};
+
+// Every code with a line of explanation, in ascending order (for --help and the README).
+std::span<const ExitCodeText> ExitCodeTable();
+
+}  // namespace ombrel_cli

@@ -1,0 +1,33 @@
+// Text output of list, info and watch, and the short texts they share.
+#pragma once
+
+#include "TunerRecord.h"
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace ombrel_cli {
+
+std::string DriverModelText(DriverModel model);  // "WDM", "BDA", "?"
+// "1.3.0, Build 44650" (as Romflux shows it); "-" when unknown.
+std::string FirmwareText(const std::optional<FirmwareBytes>& firmware);
+// "01 34 04" of any bytes.
+std::string HexBytesText(std::span<const std::uint8_t> bytes);
+
+// 'ombrel list': a heading and one line per tuner, columns as wide as their widest entry.
+std::string ListTable(std::span<const TunerLine> tuners);
+// One tuner's line with the columns at their usual widths (for watch).
+std::string TunerLineText(const TunerLine& tuner);
+
+// 'ombrel info': one "Label: value" line per item.
+std::string InfoText(const TunerDetails& details);
+// "yes", "no", "yes, in use" or "unknown".
+std::string_view CommonInterfaceText(CommonInterface support);
+
+enum class TunerEvent { Attached, Detached };
+std::string_view TunerEventText(TunerEvent event);  // "attached", "detached"
+// 'ombrel watch': "attached  <list line>".
+std::string WatchLine(TunerEvent event, const TunerLine& tuner);
+
+}  // namespace ombrel_cli

@@ -1,0 +1,42 @@
+// The verbs of ombrel and their options, and the help texts made from them. New verbs
+// are a row here and a handler in the program's verb table.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace ombrel_cli {
+
+inline constexpr std::string_view kToolName = "ombrel";
+inline constexpr std::string_view kToolVersion = "1.0.0";
+
+struct OptionSpec {
+    std::string_view name;       // "--image"
+    std::string_view valueName;  // "FILE"; empty for a flag
+    std::string_view help;
+};
+
+struct VerbSpec {
+    std::string_view name;
+    std::span<const std::string_view> positionals;  // all required, in this order
+    std::span<const OptionSpec> options;             // besides --help
+    std::string_view synopsis;                       // what follows the verb in the usage line
+    std::string_view summary;                        // one line for the verb list
+    std::string_view description;                    // paragraphs for the verb's help
+    bool listsExitCodes = false;                     // the verb's help ends with the exit codes
+};
+
+std::span<const VerbSpec> Verbs();
+// Exact, case-sensitive; null when there is no such verb.
+const VerbSpec* FindVerb(std::string_view name);
+const OptionSpec* FindOption(const VerbSpec& verb, std::string_view name);
+
+// "ombrel --help": usage, verbs, the tuner argument and the exit codes.
+std::string GeneralHelp();
+// "ombrel <verb> --help".
+std::string VerbHelp(const VerbSpec& verb);
+// "ombrel 1.0.0 (OmbrelApi 1.10.2)".
+std::string VersionText(std::string_view libraryVersion);
+
+}  // namespace ombrel_cli

@@ -1,0 +1,30 @@
+// The program's console streams. Texts are ANSI in the system code page, as the
+// library's are: into a file or pipe they are written unchanged; on a console they are
+// shown through the wide interface, so they look right whatever its code page.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ombrel_cli {
+
+// False when standard output has gone (its reader has ended).
+bool WriteOut(std::string_view text);
+void WriteErr(std::string_view text);
+// "ombrel: " + message + line end, on stderr.
+void ReportError(std::string_view message);
+// The same, and where to find the right usage: the verb's help, or the general one
+// when `verb` is empty.
+void ReportUsageError(std::string_view verb, std::string_view message);
+
+bool OutIsConsole();
+bool InputIsConsole();
+
+// One line of standard input without its line end; nothing at the end of input.
+std::optional<std::string> ReadInputLine();
+
+// A library text (system code page) as UTF-8, for JSON.
+std::string AnsiToUtf8(std::string_view ansi);
+
+}  // namespace ombrel_cli

@@ -1,0 +1,571 @@
+// The real ombrel.exe run as a user's shell runs it (standard streams on pipes, exit
+// code, Ctrl+C) against OmbrelApi.dll, Romflux.exe's images, the companion programs
+// and the simulated tuners.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <OmbrelApi.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ConsoleProcess.h"
+#include "FirmwareImage.h"
+#include "JsonReader.h"
+#include "SharedFlags.h"
+#include "TunerSimControl.h"
+#include "UiDriver.h"
+#include "UpdatePoll.h"
+
+using namespace ombrel_test;
+
+namespace {
+
+constexpr DWORD kWait = 30000;
+constexpr const char* kS2 = "00a1b2c3d4e50001";       // talvex-s2, WDM, image FW_013404
+constexpr const char* kBothBox = "00a1b2c3d4e50003";  // nubrik-cci-r1, WDM and BDA
+constexpr const char* kPellary = "00a1b2c3d4e50006";  // no image carried
+constexpr const wchar_t* kRemote = L"Talvex Remote Control";
+constexpr const wchar_t* kCi = L"Talvex Common Interface";
+
+// The library's GUID text of a simulated box: the id's byte pairs in reverse order.
+std::string GuidOf(const std::string& id) {
+    std::string guid;
+    for (std::size_t pair = id.size(); pair >= 2; pair -= 2) guid += id.substr(pair - 2, 2);
+    std::transform(guid.begin(), guid.end(), guid.begin(), [](char c) { return static_cast<char>(toupper(c)); });
+    return guid;
+}
+
+const std::map<std::string, std::string>& ModelNames() {
+    static const std::map<std::string, std::string> names{
+        {"00a1b2c3d4e50001", "Talvex S2"},   {"00a1b2c3d4e50002", "Talvex S/CI"}, {"00a1b2c3d4e50003", "Nubrik C/CI"},
+        {"00a1b2c3d4e50004", "Talvex T/CI"}, {"00a1b2c3d4e50005", "Talvex T/CI"}, {"00a1b2c3d4e50006", "Pellary SATV"}};
+    return names;
+}
+
+JsonValue Json(const std::string& text) {
+    std::string error;
+    auto value = ParseJson(text, &error);
+    if (!value) throw std::runtime_error("not JSON (" + error + "): " + text);
+    return *value;
+}
+
+std::vector<int> ProgressPercents(const std::string& out) {
+    std::vector<int> percents;
+    for (const std::string& line : Lines(out)) {
+        if (line.empty() || line[0] != '[') continue;
+        const std::size_t close = line.find(']');
+        percents.push_back(std::stoi(line.substr(close + 1)));
+    }
+    return percents;
+}
+
+std::string FirmwareBytesOf(const firmware::ImageParams& params) { return firmware::BuildImage(params); }
+
+class OmbrelCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EndStrayCompanions();
+        tunersim::Reset();
+        tunersim::EnsureFilterRegistered();
+        for (const tunersim::DeviceProfile& box : tunersim::DemoSet()) tunersim::Plug(box, false);
+        // Long hold: the box does not reboot while a test looks at the end of a run.
+        tunersim::SetUpdateTiming(kS2, 1600, 60000);
+    }
+
+    void TearDown() override {
+        tunersim::Reset();
+        EndStrayCompanions();
+    }
+
+    static void EndStrayCompanions() {
+        for (const wchar_t* name : {kRemote, kCi}) uidriver::EndOwnersOfWindowsOfClass(name, kWait);
+    }
+
+    void StartCompanions() {
+        const std::wstring tools = uidriver::BinDirectory() + L"Tools\\";
+        remote_ = uidriver::Process::Launch(tools + L"TalvexRemote.exe", L"", tools);
+        ci_ = uidriver::Process::Launch(tools + L"TalvexCI.exe", L"", tools);
+        ASSERT_NE(uidriver::WaitForTopLevelWindow(remote_.Id(), kRemote, nullptr, kWait), nullptr);
+        ASSERT_NE(uidriver::WaitForTopLevelWindow(ci_.Id(), kCi, nullptr, kWait), nullptr);
+    }
+
+    ::testing::AssertionResult CompanionsEnded() const {
+        if (!remote_.WaitForExit(kWait)) return ::testing::AssertionFailure() << "remote control still runs";
+        if (!ci_.WaitForExit(kWait)) return ::testing::AssertionFailure() << "CI program still runs";
+        return ::testing::AssertionSuccess();
+    }
+
+    static bool CompanionsBack() {
+        return uidriver::WaitUntil(
+            [] { return !uidriver::WindowsOfClass(kRemote).empty() && !uidriver::WindowsOfClass(kCi).empty(); }, kWait);
+    }
+
+    static bool NoCompanions() {
+        return uidriver::WindowsOfClass(kRemote).empty() && uidriver::WindowsOfClass(kCi).empty();
+    }
+
+    // A file in a folder of the test's own, removed with the fixture.
+    std::string WriteFile(const std::string& name, const std::string& bytes) {
+        if (folder_.empty()) {
+            char temp[MAX_PATH] = {};
+            GetTempPathA(MAX_PATH, temp);
+            folder_ = std::string(temp) + "ombrel_cli_" + std::to_string(GetCurrentProcessId()) + "\\";
+            CreateDirectoryA(folder_.c_str(), nullptr);
+        }
+        const std::string path = folder_ + name;
+        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        files_.push_back(path);
+        return path;
+    }
+
+    ~OmbrelCli() override {
+        for (const std::string& file : files_) DeleteFileA(file.c_str());
+        if (!folder_.empty()) RemoveDirectoryA(folder_.c_str());
+    }
+
+    uidriver::Process remote_;
+    uidriver::Process ci_;
+    std::string folder_;
+    std::vector<std::string> files_;
+};
+
+}  // namespace
+
+TEST_F(OmbrelCli, ListAndInfoShowTheDemoSet) {
+    const Result json = RunOmbrel({"list", "--json"});
+    ASSERT_EQ(json.exitCode, 0u) << json.err;
+    const JsonValue tuners = Json(json.out)["tuners"];
+    ASSERT_EQ(tuners.items.size(), 7u) << json.out;
+
+    std::map<std::string, tunersim::DeviceProfile> byGuid;
+    for (const tunersim::DeviceProfile& box : tunersim::DemoSet()) byGuid[GuidOf(box.id)] = box;
+    std::map<std::string, int> entries;  // per GUID
+    for (std::size_t i = 0; i < tuners.items.size(); ++i) {
+        const JsonValue& tuner = tuners[i];
+        SCOPED_TRACE(tuner["guid"].Text());
+        EXPECT_EQ(tuner["index"].Integer(), static_cast<long long>(i));
+        ASSERT_EQ(byGuid.count(tuner["guid"].Text()), 1u);
+        const tunersim::DeviceProfile& box = byGuid[tuner["guid"].Text()];
+        ++entries[box.id];
+        EXPECT_EQ(tuner["model"].Text(), ModelNames().at(box.id));
+        EXPECT_EQ(tuner["subunit"].Integer(), box.subunit);
+        EXPECT_TRUE(tuner["attached"].Bool());
+        const std::string driver = tuner["driverModel"].Text();
+        EXPECT_TRUE(driver == "WDM" ? (box.models & tunersim::kWdm) != 0 : driver == "BDA" && (box.models & tunersim::kBda));
+        const JsonValue& firmware = tuner["firmware"];
+        EXPECT_EQ(firmware["productLine"].Integer(), box.productLine);
+        EXPECT_EQ(firmware["modelCode"].Integer(), box.modelCode);
+        EXPECT_EQ(firmware["hardwareRevision"].Integer(), box.hardwareRevision);
+        EXPECT_EQ(firmware["version"].Text(), std::to_string(box.versionMajor) + "." + std::to_string(box.versionMinor) +
+                                                  "." + std::to_string(box.versionPatch));
+        EXPECT_EQ(firmware["build"].Integer(), box.build);
+    }
+    EXPECT_EQ(entries[kBothBox], 2);
+
+    // The table shows the same tuners in the same order.
+    const Result text = RunOmbrel({"list"});
+    ASSERT_EQ(text.exitCode, 0u) << text.err;
+    const std::vector<std::string> rows = Lines(text.out);
+    ASSERT_EQ(rows.size(), 8u) << text.out;
+    EXPECT_EQ(rows[0].rfind("Index  Driver  Model", 0), 0u) << rows[0];
+    for (std::size_t i = 0; i < 7; ++i) {
+        const JsonValue& tuner = tuners[i];
+        const std::string& row = rows[i + 1];
+        EXPECT_EQ(row.rfind(std::to_string(i) + " ", 0), 0u) << row;
+        for (const std::string& cell : {tuner["driverModel"].Text(), tuner["model"].Text(), tuner["guid"].Text(),
+                                        tuner["firmware"]["version"].Text() + ", Build " +
+                                            std::to_string(tuner["firmware"]["build"].Integer()),
+                                        std::string("attached")}) {
+            EXPECT_NE(row.find(cell), std::string::npos) << cell << " not in " << row;
+        }
+    }
+    EXPECT_TRUE(text.err.empty()) << text.err;
+
+    // One tuner by index, by GUID and by the start of its GUID: the same text.
+    std::string s2Index;
+    for (std::size_t i = 0; i < 7; ++i) {
+        if (tuners[i]["guid"].Text() == GuidOf(kS2)) s2Index = std::to_string(i);
+    }
+    const Result byIndex = RunOmbrel({"info", s2Index});
+    ASSERT_EQ(byIndex.exitCode, 0u) << byIndex.err;
+    for (const char* item : {"Model:              Talvex S2\n", "Driver model:       WDM\n",
+                             "GUID:               0100E5D4C3B2A100 (identifier 0x00A1B2C3D4E50001)\n",
+                             "Firmware version:   1.3.0, Build 44650\n", "Firmware record:    01 34 04 01 03 00 AE 6A\n",
+                             "Driver version:     TVX 4.2.1.1810\n", "System info:        01 34 04 00 10 20 30 40\n",
+                             "Board temperature:  2A 00 00 00\n", "Common Interface:   yes\n",
+                             "Update image:       FW_013404, Release 1.5.0 Build 22720\n"}) {
+        EXPECT_NE(byIndex.out.find(item), std::string::npos) << item << " not in\n" << byIndex.out;
+    }
+    EXPECT_EQ(RunOmbrel({"info", GuidOf(kS2)}).out, byIndex.out);
+    EXPECT_EQ(RunOmbrel({"info", "0x01"}).out, byIndex.out);
+    EXPECT_EQ(RunOmbrel({"info", "0x0100e5d4"}).out, byIndex.out);
+
+    // A box with no image and no Common Interface, read back from JSON.
+    const Result pellary = RunOmbrel({"info", GuidOf(kPellary), "--json"});
+    ASSERT_EQ(pellary.exitCode, 0u) << pellary.err;
+    const JsonValue info = Json(pellary.out);
+    EXPECT_EQ(info["tuner"]["model"].Text(), "Pellary SATV");
+    EXPECT_NE(info["displayName"].Text().find(kPellary), std::string::npos);
+    EXPECT_EQ(info["friendlyName"].Text(), "Ombrel WDM");
+    EXPECT_EQ(info["guidLow"].Integer(), 0xD4E50006LL);
+    EXPECT_EQ(info["guidHigh"].Integer(), 0x00A1B2C3LL);
+    EXPECT_EQ(info["firmwareRecord"].Integers(), (std::vector<long long>{1, 0x14, 1, 1, 0, 0, 0x27, 0x24}));
+    EXPECT_EQ(info["driverVersion"].Text(), "TVX 4.2.1.1810");
+    EXPECT_EQ(info["systemInfo"].Integers(), (std::vector<long long>{1, 0x14, 1, 0, 0x10, 0x20, 0x30, 0x40}));
+    EXPECT_EQ(info["boardTemperature"].Integers(), (std::vector<long long>{0x2A, 0, 0, 0}));
+    EXPECT_FALSE(info["commonInterface"].Bool());
+    EXPECT_TRUE(info["updateImage"].IsNull());
+
+    // A GUID of a box in both driver models names its first entry.
+    const JsonValue both = Json(RunOmbrel({"info", "0x03", "--json"}).out);
+    EXPECT_EQ(both["tuner"]["driverModel"].Text(), "WDM");
+    EXPECT_EQ(both["updateImage"]["key"].Text(), "FW_012601");
+
+    tunersim::Reset();
+    EXPECT_EQ(RunOmbrel({"list"}).out, "No tuner is attached.\n");
+    EXPECT_TRUE(Json(RunOmbrel({"list", "--json"}).out)["tuners"].items.empty());
+}
+
+TEST_F(OmbrelCli, InfoTakesTheCommonInterfaceFromTheSessionsOpenAndLeavesNoSessionBehind) {
+    // This process holds the S2's session at times, through a handle of its own.
+    ASSERT_EQ(OB_Initialize(), OB_SUCCESS);
+    unsigned long held = 0;
+    unsigned long count = 0;
+    OB_GetNumberOfDevices(&count);
+    for (unsigned long i = 0; i < count && held == 0; ++i) {
+        unsigned long handle = 0;
+        if (OB_OpenDeviceHandle(i, &handle) != OB_SUCCESS) continue;
+        char guid[OMBREL_GUID_STRING_SIZE] = {};
+        OB_GetGUIDString(handle, guid);
+        if (_stricmp(guid, GuidOf(kS2).c_str()) == 0) held = handle;  // the library's text is lower case
+        else OB_CloseDeviceHandle(handle);
+    }
+    ASSERT_NE(held, 0u);
+    char name[OMBREL_DISPLAY_STRING_SIZE] = {};
+    ASSERT_EQ(OB_GetDisplayString(held, name), OB_SUCCESS);
+    const testsupport::SharedFlags flags;
+    const auto info = [](const char* guid, const char* line) {
+        const Result r = RunOmbrel({"info", GuidOf(guid)});
+        EXPECT_EQ(r.exitCode, 0u) << r.err;
+        EXPECT_NE(r.out.find(std::string("Common Interface:   ") + line + "\n"), std::string::npos) << r.out;
+    };
+
+    // A free slot: ombrel opened the session and closed it again before it ended.
+    const uint32_t opens = tunersim::CommonInterface(kS2).opens;
+    info(kS2, "yes");
+    EXPECT_EQ(tunersim::CommonInterface(kS2).opens, opens + 1);
+    EXPECT_EQ(flags.Ci(name), 0);
+
+    // Held here: another program's session is in use, and stays this program's.
+    ASSERT_EQ(OB_CI_Open(held), OB_SUCCESS);
+    info(kS2, "yes, in use");
+    const JsonValue json = Json(RunOmbrel({"info", GuidOf(kS2), "--json"}).out);
+    EXPECT_TRUE(json["commonInterface"].Bool());
+    EXPECT_TRUE(json["commonInterfaceInUse"].Bool());
+    EXPECT_EQ(flags.Ci(name), 1);
+    EXPECT_EQ(OB_CI_Close(held), OB_SUCCESS);
+    info(kS2, "yes");
+
+    // A model without a slot: the library says so before it asks the tuner anything.
+    info(kPellary, "no");
+    EXPECT_EQ(tunersim::CommonInterface(kPellary).opens, 0u);
+    OB_CloseDeviceHandle(held);
+}
+
+TEST_F(OmbrelCli, BadInputIsRefusedWithItsExitCode) {
+    struct Case {
+        std::vector<std::string> arguments;
+        DWORD exitCode;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{}, 2, "no verb given"},
+        {{"list", "--frob"}, 2, "unknown option '--frob' for 'list'"},
+        {{"info", "zz"}, 2, "'zz' is neither a tuner index nor a GUID"},
+        {{"info", "42"}, 3, "no tuner with index 42: 7 tuners are attached (index 0 to 6)"},
+        {{"info", "0xFFFF"}, 3, "no tuner with a GUID beginning FFFF"},
+        {{"info", "0x0"}, 3, "GUID prefix 0 is ambiguous"},
+        {{"update", "0", "--auto", "--image", "x.hex"}, 2, "--auto and --image exclude each other"},
+        {{"update", "0", "--image", "no such file.hex", "--yes"}, 5, "no such file.hex: "},
+        {{"update", GuidOf(kPellary), "--yes"}, 4, "no firmware image is carried for this tuner (hardware 01 14 01"},
+    };
+    for (const Case& c : cases) {
+        std::string command;
+        for (const std::string& argument : c.arguments) command += argument + " ";
+        SCOPED_TRACE(command);
+        const Result r = RunOmbrel(c.arguments);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.rfind("ombrel: ", 0), 0u) << r.err;
+        if (c.exitCode == 2) {
+            EXPECT_NE(r.err.find("--help'"), std::string::npos) << r.err;
+        }
+        EXPECT_TRUE(r.out.empty()) << r.out;
+    }
+    // Nothing was sent to any tuner.
+    for (const tunersim::DeviceProfile& box : tunersim::DemoSet()) EXPECT_EQ(tunersim::Requests(box.id, 17).sets, 0u);
+
+    // Without Romflux.exe beside it there are no carried images to send or to show.
+    const std::string alone = WriteFile("ombrel.exe", "");
+    const std::wstring bin = uidriver::BinDirectory();
+    const std::wstring folder = uidriver::Widen(folder_);
+    for (const wchar_t* file : {L"ombrel.exe", L"OmbrelApi.dll"}) {
+        ASSERT_TRUE(CopyFileW((bin + file).c_str(), (folder + file).c_str(), FALSE));
+    }
+    files_.push_back(folder_ + "OmbrelApi.dll");
+    ConsoleProcess update = ConsoleProcess::Start(alone, {"update", GuidOf(kS2), "--yes"});
+    const Result r = Finish(update);
+    EXPECT_EQ(r.exitCode, 4u);
+    EXPECT_NE(r.err.find("cannot read the firmware images: "), std::string::npos) << r.err;
+    ConsoleProcess info = ConsoleProcess::Start(alone, {"info", GuidOf(kS2)});
+    EXPECT_NE(Finish(info).out.find("Update image:       unknown (cannot read the firmware images: "), std::string::npos);
+}
+
+TEST_F(OmbrelCli, HelpAndVersion) {
+    // The texts themselves are the core tests' business; here: where they go, and the
+    // library's version.
+    const Result help = RunOmbrel({"update", "--bogus", "--help"});
+    EXPECT_EQ(help.exitCode, 0u);
+    EXPECT_EQ(help.out.rfind("Usage: ombrel update <tuner> [--auto | --image FILE] [--yes]\n", 0), 0u) << help.out;
+    EXPECT_TRUE(help.err.empty());
+    EXPECT_EQ(RunOmbrel({"--version"}).out, "ombrel 1.0.0 (OmbrelApi 1.10.2)\n");
+}
+
+TEST_F(OmbrelCli, UpdateWithTheCarriedImageEndsAndRestartsTheCompanions) {
+    StartCompanions();
+    // The run object holds (and at its end, ends) what the program starts.
+    ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", {"update", GuidOf(kS2), "--auto"}, "y\n");
+    const Result r = Finish(run);
+    ASSERT_EQ(r.exitCode, 0u) << r.out << r.err;
+    EXPECT_NE(r.out.find("Image:  FW_013404, Release 1.5.0 Build 22720 (carried by Romflux)\n"), std::string::npos);
+    EXPECT_NE(r.out.find("Update the firmware of this tuner? [y/N] \n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nFirmware update succeeded!\n"), std::string::npos) << r.out;
+
+    // The bar followed the polls: rising, with values between 0 and 100, ending at 100.
+    const std::vector<int> percents = ProgressPercents(r.out);
+    ASSERT_FALSE(percents.empty()) << r.out;
+    EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
+    EXPECT_TRUE(std::any_of(percents.begin(), percents.end(), [](int p) { return p > 0 && p < 100; })) << r.out;
+    EXPECT_EQ(percents.back(), 100);
+
+    // Romflux's image went to the tuner whole, once.
+    const tunersim::ImageReceipt receipt = tunersim::LastImage(kS2);
+    EXPECT_EQ(receipt.count, 1u);
+    EXPECT_EQ(receipt.length, static_cast<uint32_t>(firmware::kImageSize));
+    const std::string carried = firmware::BuildImage(*firmware::FindCatalogueEntry("FW_013404"));
+    EXPECT_EQ(receipt.crc32, tunersim::ImageCrc32(carried.data(), carried.size()));
+
+    // The companions were told to end, and were started again after the success.
+    EXPECT_TRUE(CompanionsEnded());
+    EXPECT_TRUE(CompanionsBack());
+}
+
+TEST_F(OmbrelCli, EachEndOfARunHasRomfluxsTextAndItsOwnExitCode) {
+    struct Case {
+        uint8_t errorCode;
+        uint8_t state;
+        uint8_t percent;
+        DWORD exitCode;
+    };
+    for (Case c : {Case{2, 8, 20, 12}, Case{4, 8, 25, 13}, Case{5, 10, 30, 14}, Case{3, 8, 15, 16}}) {
+        SCOPED_TRACE(testing::Message() << "error code " << int(c.errorCode));
+        tunersim::ScriptUpdate(kS2, {tunersim::ScriptKind::Fail, c.percent, c.errorCode, c.state});
+        const Result r = RunOmbrel({"update", GuidOf(kS2), "--yes"});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
+        EXPECT_EQ(r.err, std::string(romflux::UpdateErrorText(c.errorCode)) + "\n");
+        const std::vector<int> percents = ProgressPercents(r.out);
+        ASSERT_FALSE(percents.empty());
+        EXPECT_EQ(percents.back(), c.percent);
+    }
+
+    // A failure reported by the tuner brings the companions back.
+    StartCompanions();
+    tunersim::ScriptUpdate(kS2, {tunersim::ScriptKind::Fail, 60, 9, 10});
+    {
+        ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", {"update", GuidOf(kS2), "--yes"});
+        const Result failed = Finish(run);
+        EXPECT_EQ(failed.exitCode, 15u);
+        EXPECT_EQ(failed.err, "An error occured while updating the firmware: Invalid hardware version\n");
+        EXPECT_TRUE(CompanionsEnded());
+        EXPECT_TRUE(CompanionsBack());
+    }
+    EndStrayCompanions();
+
+    // Refused by the library: no polling, and the companions stay ended, as in Romflux.
+    StartCompanions();
+    tunersim::InjectFault(kS2, 17, tunersim::Direction::Set, {tunersim::FaultKind::Fail});
+    const uint32_t polls = tunersim::Requests(kS2, 18).gets;
+    {
+        ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", {"update", GuidOf(kS2), "--yes"});
+        const Result refused = Finish(run);
+        EXPECT_EQ(refused.exitCode, 10u);
+        EXPECT_EQ(refused.err, "Error calling Ombrel Firmware update\n");
+        EXPECT_EQ(tunersim::Requests(kS2, 18).gets, polls);
+        EXPECT_TRUE(CompanionsEnded());
+        uidriver::PumpFor(1500);
+        EXPECT_TRUE(NoCompanions());
+    }
+    tunersim::ClearFaults(kS2);
+
+    // Unplugged during the flash: the run ends as detached, no hang, nothing restarted.
+    StartCompanions();
+    tunersim::SetUpdateTiming(kS2, 4000, 60000);
+    tunersim::ScriptUpdate(kS2, {tunersim::ScriptKind::Vanish, 30});
+    {
+        ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", {"update", GuidOf(kS2), "--yes"});
+        const Result detached = Finish(run, kWait);
+        EXPECT_EQ(detached.exitCode, 11u) << detached.out << detached.err;
+        EXPECT_EQ(detached.err, "An error occured while updating the firmware, device detached?\n");
+        EXPECT_TRUE(CompanionsEnded());
+        uidriver::PumpFor(1500);
+        EXPECT_TRUE(NoCompanions());
+    }
+    // The tuner is gone for the next command too.
+    EXPECT_EQ(RunOmbrel({"info", GuidOf(kS2)}).exitCode, 3u);
+}
+
+TEST_F(OmbrelCli, ImageFilesAreCheckedBeforeAnythingIsSent) {
+    struct Case {
+        std::string file;
+        DWORD exitCode;
+        std::string reason;
+    };
+    std::vector<Case> cases;
+    for (const firmware::DamagedVariant& variant : firmware::DamagedVariants()) {
+        const bool foreign = variant.damage == firmware::Damage::ForeignIdentification;
+        cases.push_back({WriteFile(variant.fileName, firmware::BuildDamagedImage(variant.damage)), foreign ? 6u : 5u,
+                         foreign ? "the image is made for hardware 01 37 01 (FW_013701), the tuner is 01 34 04 (FW_013404)"
+                                 : "line " + std::to_string(variant.faultLine) + ": "});
+    }
+    cases.push_back({WriteFile("other_revision.hex", firmware::BuildImage(*firmware::FindCatalogueEntry("FW_013401"))), 6u,
+                     "made for hardware 01 34 01 (FW_013401), the tuner is 01 34 04"});
+    cases.push_back({WriteFile("short.hex", ":00000001FF\r\n"), 5u, "not a firmware image of the tuners: line 1"});
+    cases.push_back({WriteFile("empty.hex", ""), 5u, "line 1: "});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const Result r = RunOmbrel({"update", GuidOf(kS2), "--image", c.file, "--yes"});
+        EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
+        EXPECT_NE(r.err.find(c.file + ": "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(tunersim::Requests(kS2, 17).sets, 0u);
+
+    // A later release than Romflux carries is the tuner's: it is offered, and sent only
+    // when the user agrees.
+    firmware::ImageParams later = firmware::ParamsFor(*firmware::FindCatalogueEntry("FW_013404"));
+    later.versionBytes[1] = 6;
+    const std::string laterImage = FirmwareBytesOf(later);
+    const std::string file = WriteFile("later.hex", laterImage);
+    for (const char* answer : {"n\n", "", "maybe\n"}) {
+        SCOPED_TRACE(answer);
+        const Result r = RunOmbrel({"update", GuidOf(kS2), "--image", file}, answer);
+        EXPECT_EQ(r.exitCode, 7u) << r.err;
+        EXPECT_NE(r.out.find("Image:  " + file + ", Release 1.6.0 Build 22720\n"), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(tunersim::Requests(kS2, 17).sets, 0u);
+    const Result r = RunOmbrel({"update", GuidOf(kS2), "--image", file}, "Yes\n");
+    EXPECT_EQ(r.exitCode, 0u) << r.err;
+    EXPECT_NE(r.out.find("Firmware update succeeded!"), std::string::npos);
+    const tunersim::ImageReceipt receipt = tunersim::LastImage(kS2);
+    EXPECT_EQ(receipt.count, 1u);
+    EXPECT_EQ(receipt.crc32, tunersim::ImageCrc32(laterImage.data(), laterImage.size()));
+}
+
+TEST_F(OmbrelCli, CtrlCDuringAFlashWaitsForTheTunerUnlessPressedAgain) {
+    tunersim::ScriptUpdate(kS2, {tunersim::ScriptKind::Stall, 40});
+    ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", {"update", GuidOf(kS2), "--yes"});
+    ASSERT_TRUE(run.WaitForOut(" 40 %", kWait)) << run.Out() << run.Err();
+    ASSERT_TRUE(run.Interrupt());
+    ASSERT_TRUE(run.WaitForErr("the update goes on in the tuner; waiting for its end", kWait)) << run.Err();
+    // It still follows the tuner.
+    const uint32_t polls = tunersim::Requests(kS2, 18).gets;
+    EXPECT_TRUE(uidriver::WaitUntil([&] { return tunersim::Requests(kS2, 18).gets >= polls + 3; }, kWait));
+    EXPECT_TRUE(run.IsRunning());
+    ASSERT_TRUE(run.Interrupt());
+    const auto code = run.WaitForExit(kWait);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 17u);
+    EXPECT_NE(run.Err().find("Stopped waiting. The update goes on in the tuner"), std::string::npos) << run.Err();
+}
+
+TEST_F(OmbrelCli, OneCtrlCLetsTheRunFinish) {
+    tunersim::SetUpdateTiming(kS2, 5000, 60000);
+    ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", {"update", GuidOf(kS2), "--yes"});
+    ASSERT_TRUE(run.WaitForOut(" %  ", kWait)) << run.Out() << run.Err();
+    ASSERT_TRUE(run.Interrupt());
+    const auto code = run.WaitForExit(kWait);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 0u) << run.Err();
+    EXPECT_NE(run.Err().find("goes on in the tuner"), std::string::npos) << run.Err();
+    EXPECT_NE(run.Out().find("Firmware update succeeded!"), std::string::npos) << run.Out();
+}
+
+TEST_F(OmbrelCli, WatchPrintsTunersAsTheyComeAndGo) {
+    ConsoleProcess watch = ConsoleProcess::Start("ombrel.exe", {"watch", "--json"});
+    ASSERT_TRUE(watch.WaitForErr("Watching 7 attached tuner(s); Ctrl+C ends.\n", kWait)) << watch.Err();
+    const auto events = [&] { return Lines(watch.Out()); };
+
+    tunersim::DeviceProfile box = tunersim::Preset("talvex-sci-r1");
+    box.id = "0012345678abcdef";
+    box.models = tunersim::kBoth;
+    tunersim::Plug(box);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return events().size() >= 2; }, kWait)) << watch.Out();
+    tunersim::Unplug(box.id);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return events().size() >= 4; }, kWait)) << watch.Out();
+    tunersim::Unplug(kPellary);
+    ASSERT_TRUE(uidriver::WaitUntil([&] { return events().size() >= 5; }, kWait)) << watch.Out();
+    ASSERT_TRUE(watch.Interrupt());
+    const auto code = watch.WaitForExit(kWait);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 0u);
+
+    const std::vector<std::string> lines = events();
+    ASSERT_EQ(lines.size(), 5u) << watch.Out();
+    std::vector<std::string> seen;
+    for (const std::string& line : lines) {
+        const JsonValue event = Json(line);
+        const JsonValue& tuner = event["tuner"];
+        seen.push_back(event["event"].Text() + " " + tuner["driverModel"].Text() + " " + tuner["guid"].Text());
+        EXPECT_EQ(tuner["attached"].Bool(), event["event"].Text() == "attached");
+        EXPECT_EQ(tuner["index"].IsNull(), event["event"].Text() == "detached");
+        // A tuner that has gone keeps the line it had.
+        EXPECT_FALSE(tuner["firmware"].IsNull()) << line;
+    }
+    const std::string guid = GuidOf(box.id);
+    EXPECT_EQ(seen, (std::vector<std::string>{"attached WDM " + guid, "attached BDA " + guid, "detached WDM " + guid,
+                                              "detached BDA " + guid, "detached WDM " + GuidOf(kPellary)}));
+    EXPECT_EQ(Json(lines[0])["tuner"]["index"].Integer(), 7);
+    EXPECT_EQ(Json(lines[0])["tuner"]["model"].Text(), "Talvex S/CI");
+}
+
+TEST_F(OmbrelCli, ATunerThatGoesOrCannotAnswerEndsTheCommand) {
+    // Unplugged while info waits for an answer: the command ends and says so.
+    tunersim::InjectFault(kS2, 24, tunersim::Direction::Get, {tunersim::FaultKind::Delay, 0, 4000});
+    ConsoleProcess info = ConsoleProcess::Start("ombrel.exe", {"info", GuidOf(kS2)});
+    ASSERT_TRUE(uidriver::WaitUntil([] { return tunersim::Requests(kS2, 24).gets >= 1; }, kWait));
+    tunersim::Unplug(kS2);
+    const auto code = info.WaitForExit(kWait);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 3u);
+    EXPECT_NE(info.Err().find("went away while it was read"), std::string::npos) << info.Err();
+    EXPECT_NE(info.Out().find("State:              detached\n"), std::string::npos) << info.Out();
+
+    // A tuner whose firmware version cannot be read is listed, and not updated.
+    tunersim::InjectFault(kPellary, 11, tunersim::Direction::Get, {tunersim::FaultKind::Fail});
+    const JsonValue tuners = Json(RunOmbrel({"list", "--json"}).out)["tuners"];
+    bool listed = false;
+    for (const JsonValue& tuner : tuners.items) {
+        if (tuner["guid"].Text() != GuidOf(kPellary)) continue;
+        listed = true;
+        EXPECT_TRUE(tuner["firmware"].IsNull());
+    }
+    EXPECT_TRUE(listed);
+    const Result r = RunOmbrel({"update", GuidOf(kPellary), "--yes"});
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_NE(r.err.find("the firmware version of tuner"), std::string::npos) << r.err;
+    EXPECT_EQ(tunersim::Requests(kPellary, 17).sets, 0u);
+}
