@@ -5,6 +5,7 @@
 
 #include "CiSession.h"
 #include "SharedSection.h"
+#include "StackPropertySet.h"
 
 #include <OmbrelApi.h>
 
@@ -18,18 +19,9 @@ namespace {
 
 // A driver whose status word follows a script, one entry per get of 28; an entry of
 // -1 fails that get. After the script: 0x0000.
-class ScriptedDriver : public IKsPropertySet {
+class ScriptedDriver : public libtest::StackPropertySet {
 public:
     explicit ScriptedDriver(std::vector<int> script) : script_(script.begin(), script.end()) {}
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (riid != IID_IUnknown && riid != IID_IKsPropertySet) return E_NOINTERFACE;
-        *object = static_cast<IKsPropertySet*>(this);
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override { return --references_; }  // lives on the test's stack
 
     STDMETHODIMP Set(REFGUID, DWORD id, LPVOID, DWORD, LPVOID data, DWORD length) override {
         std::lock_guard guard(lock_);
@@ -52,8 +44,6 @@ public:
         if (returned) *returned = 2;
         return S_OK;
     }
-    STDMETHODIMP QuerySupported(REFGUID, DWORD, DWORD*) override { return E_NOTIMPL; }
-
     int Polls() {
         std::lock_guard guard(lock_);
         return polls_;
@@ -62,14 +52,11 @@ public:
         std::lock_guard guard(lock_);
         return commandTypes_;
     }
-    ULONG References() const { return references_.load(); }
-
 private:
     std::mutex lock_;
     std::deque<int> script_;
     int polls_ = 0;
     std::vector<unsigned char> commandTypes_;
-    std::atomic<ULONG> references_{1};
 };
 
 // A message-only window whose posted messages are collected without a window procedure.
