@@ -5,6 +5,7 @@
 #include "SharedSection.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace ombrel {
 
@@ -23,10 +24,6 @@ bool Listed(const DeviceEntry& entry, KindFilter filter) {
     if (filter == KindFilter::Wdm) return entry.kind == OMBREL_TUNER_TYPE_WDM;
     if (filter == KindFilter::Bda) return entry.kind == OMBREL_TUNER_TYPE_BDA;
     return true;
-}
-
-Category TunerCategory(OMBREL_TUNER_TYPE kind) {
-    return kind == OMBREL_TUNER_TYPE_BDA ? Category::BdaTuner : Category::WdmCapture;
 }
 
 bool SameGuidString(const DeviceId& a, const DeviceId& b) {
@@ -66,12 +63,14 @@ void ApplyModel(DeviceEntry& entry, IKsPropertySet* properties) {
     entry.ciCapable = model.ciCapable;
 }
 
-// A new entry, identified through a handle opened on the moniker in hand (the same
-// filter a bind by display name would find, without enumerating the category again).
+// A new entry; identified, when asked, through a handle opened on the moniker in hand
+// (the same filter a bind by display name would find, without enumerating the
+// category again).
 std::unique_ptr<DeviceEntry> BuildEntry(FoundFilter& filter, OMBREL_TUNER_TYPE kind,
-                                        const std::vector<FoundFilter>& receivers) {
+                                        const std::vector<FoundFilter>& receivers, bool identify) {
     auto entry = std::make_unique<DeviceEntry>();
     entry->displayName = filter.displayName;
+    entry->monikerName = filter.monikerName;
     entry->friendlyName = filter.friendlyName;
     entry->kind = kind;
     entry->id = ParseDeviceId(entry->displayName);
@@ -80,29 +79,69 @@ std::unique_ptr<DeviceEntry> BuildEntry(FoundFilter& filter, OMBREL_TUNER_TYPE k
     if (kind == OMBREL_TUNER_TYPE_BDA) {
         if (const FoundFilter* match = FindReceiver(receivers, entry->id)) {
             entry->receiverDisplayName = match->displayName;
-            receiver = BindMoniker(match->moniker.Get());
+            if (identify) receiver = BindMoniker(match->moniker.Get());
         }
     }
-    if (auto record = MakeRecord(kind, BindMoniker(filter.moniker.Get()), std::move(receiver)))
-        ApplyModel(*entry, record->propertySet.Get());
+    if (identify) {
+        if (auto record = MakeRecord(kind, BindMoniker(filter.moniker.Get()), std::move(receiver)))
+            ApplyModel(*entry, record->propertySet.Get());
+    }
 
     entry->subunitId = ParseSubunit(entry->displayName);
     return entry;
 }
 
+// What an open binds, outside the lock.
+struct BoundFilters {
+    ComPtr<IBaseFilter> tuner;
+    ComPtr<IBaseFilter> receiver;
+    std::optional<std::string> receiverName;  // set when a receiver was chosen
+};
+
+// Binds a tuner by its display name and, for a BDA tuner, its receiver: the one the
+// latest scan chose by the rule, bound by its name. Only when that one has gone since,
+// or there was none, is the receiver category listed again and the rule applied to
+// what it lists now; so the open neither lists a category nor pays the enumerator's
+// cost per filter while the receivers stay as the scan found them.
+BoundFilters BindForOpen(OMBREL_TUNER_TYPE kind, const std::wstring& tunerName, const DeviceId& id,
+                         const std::optional<ListedReceiver>& scanned) {
+    BoundFilters bound;
+    DisplayNameBinder binder;
+    bound.tuner = binder.Bind(tunerName);
+    if (!bound.tuner || kind != OMBREL_TUNER_TYPE_BDA) return bound;
+    if (scanned) {
+        bound.receiver = binder.Bind(scanned->monikerName);
+        if (bound.receiver) {
+            bound.receiverName = scanned->displayName;
+            return bound;
+        }
+    }
+    std::vector<FoundFilter> receivers = EnumerateCategory(Category::BdaReceiver);
+    if (const FoundFilter* match = FindReceiver(receivers, id)) {
+        bound.receiverName = match->displayName;
+        bound.receiver = BindMoniker(match->moniker.Get());
+    }
+    return bound;
+}
+
 }  // namespace
 
-EntryList ScanDevices() {
-    EntryList fresh;
+ScanResult ScanDevices(const std::function<bool(const std::string&)>& known) {
+    ScanResult scan;
     std::vector<FoundFilter> wdm = EnumerateCategory(Category::WdmCapture);
     std::vector<FoundFilter> tuners = EnumerateCategory(Category::BdaTuner);
     std::vector<FoundFilter> receivers;
     if (!tuners.empty()) receivers = EnumerateCategory(Category::BdaReceiver);
 
-    fresh.reserve(wdm.size() + tuners.size());
-    for (FoundFilter& f : wdm) fresh.push_back(BuildEntry(f, OMBREL_TUNER_TYPE_WDM, receivers));
-    for (FoundFilter& f : tuners) fresh.push_back(BuildEntry(f, OMBREL_TUNER_TYPE_BDA, receivers));
-    return fresh;
+    scan.entries.reserve(wdm.size() + tuners.size());
+    for (FoundFilter& f : wdm)
+        scan.entries.push_back(BuildEntry(f, OMBREL_TUNER_TYPE_WDM, receivers, !known(f.displayName)));
+    for (FoundFilter& f : tuners)
+        scan.entries.push_back(BuildEntry(f, OMBREL_TUNER_TYPE_BDA, receivers, !known(f.displayName)));
+    scan.receivers.reserve(receivers.size());
+    for (const FoundFilter& r : receivers)
+        scan.receivers.push_back({r.displayName, r.monikerName, ParseDeviceId(r.displayName)});
+    return scan;
 }
 
 DeviceTable::DeviceTable(SharedSection* shared)
@@ -140,11 +179,17 @@ std::uint64_t DeviceTable::BeginScan() {
     return ++scansBegun_;
 }
 
-std::vector<HWND> DeviceTable::Merge(EntryList fresh, std::uint64_t scan) {
+std::vector<HWND> DeviceTable::Merge(EntryList fresh, std::uint64_t scan, std::vector<ListedReceiver> receivers) {
     std::lock_guard guard(lock_);
     if (scan < newestMerged_) return {};
     newestMerged_ = scan;
     bool changed = false;
+
+    receiverByGuid_.clear();
+    for (ListedReceiver& receiver : receivers) {
+        std::string guid = receiver.id.guidString.data();
+        receiverByGuid_.insert_or_assign(std::move(guid), std::move(receiver));  // the last one counts
+    }
 
     std::unordered_map<std::string_view, bool> present;
     for (const auto& f : fresh) present.emplace(f->displayName, true);
@@ -158,6 +203,9 @@ std::vector<HWND> DeviceTable::Merge(EntryList fresh, std::uint64_t scan) {
     for (auto& f : fresh) {
         auto known = byName_.find(f->displayName);
         if (known != byName_.end()) {
+            // The identity is the converted name; the enumerator's own spelling, which
+            // binds the filter again, is the one it gives now.
+            known->second->monikerName = std::move(f->monikerName);
             if (!known->second->attached) {
                 SetAttached(*known->second, 1);
                 changed = true;
@@ -193,6 +241,11 @@ unsigned long DeviceTable::Count(KindFilter filter) const {
     return count;
 }
 
+bool DeviceTable::Knows(const std::string& displayName) const {
+    std::lock_guard guard(lock_);
+    return byName_.count(displayName) != 0;
+}
+
 std::uint32_t DeviceTable::NextHandleValueLocked() {
     // Values count up from a start that differs between processes and loads, skip 0
     // and are never given out twice while the library is loaded.
@@ -205,36 +258,30 @@ std::uint32_t DeviceTable::NextHandleValueLocked() {
 
 unsigned long DeviceTable::OpenByIndex(KindFilter filter, unsigned long index, unsigned long* handle) {
     DeviceEntry* entry;
-    std::string displayName;
+    std::wstring tunerName;
     OMBREL_TUNER_TYPE kind;
     DeviceId id;
+    std::optional<ListedReceiver> scannedReceiver;
     {
         std::lock_guard guard(lock_);
         entry = NthLocked(filter, index);
         if (!entry) return OB_FAILED;
-        displayName = entry->displayName;  // entries never change these
+        tunerName = entry->monikerName;
         kind = entry->kind;
         id = entry->id;
-    }
-
-    // Binding enumerates categories: done without the lock. The entry stays valid,
-    // entries are never removed while the library is loaded.
-    ComPtr<IBaseFilter> tuner = BindFilter(displayName, TunerCategory(kind));
-    ComPtr<IBaseFilter> receiver;
-    std::string receiverName;
-    bool receiverFound = false;
-    if (tuner && kind == OMBREL_TUNER_TYPE_BDA) {
-        std::vector<FoundFilter> receivers = EnumerateCategory(Category::BdaReceiver);
-        if (const FoundFilter* match = FindReceiver(receivers, id)) {
-            receiverFound = true;
-            receiverName = match->displayName;
-            receiver = BindMoniker(match->moniker.Get());
+        if (kind == OMBREL_TUNER_TYPE_BDA) {
+            auto found = receiverByGuid_.find(id.guidString.data());
+            if (found != receiverByGuid_.end()) scannedReceiver = found->second;
         }
     }
-    std::unique_ptr<HandleRecord> record = MakeRecord(kind, std::move(tuner), std::move(receiver));
+
+    // Binding runs without the lock. The entry stays valid, entries are never removed
+    // while the library is loaded.
+    BoundFilters bound = BindForOpen(kind, tunerName, id, scannedReceiver);
+    std::unique_ptr<HandleRecord> record = MakeRecord(kind, std::move(bound.tuner), std::move(bound.receiver));
 
     std::lock_guard guard(lock_);
-    if (receiverFound) entry->receiverDisplayName = receiverName;
+    if (bound.receiverName) entry->receiverDisplayName = *bound.receiverName;
     const std::uint32_t value = record ? NextHandleValueLocked() : 0;
     if (!record || value == 0) {
         *handle = 0;

@@ -46,6 +46,7 @@ struct HandleRecord {
 
 struct DeviceEntry {
     std::string displayName;
+    std::wstring monikerName;         // the display name as the enumerator spelled it
     std::string receiverDisplayName;  // BDA: found again at every open
     std::string friendlyName;
     DeviceId id;
@@ -64,9 +65,25 @@ using EntryList = std::vector<std::unique_ptr<DeviceEntry>>;
 
 enum class KindFilter { Any, Wdm, Bda };
 
-// Builds the entries that one scan finds right now: WDM filters, then BDA tuners,
-// each identified by one firmware-version request. Runs without any lock.
-EntryList ScanDevices();
+// A receiver component that a scan listed: what the open of a BDA tuner needs to
+// bind it again without listing the category.
+struct ListedReceiver {
+    std::string displayName;
+    std::wstring monikerName;
+    DeviceId id;
+};
+
+struct ScanResult {
+    EntryList entries;
+    std::vector<ListedReceiver> receivers;  // in enumeration order
+};
+
+// Builds the entries that one scan finds right now: WDM filters, then BDA tuners;
+// and the receivers it listed. Runs without any lock. A device that `known` names
+// is not identified again: the merge keeps the table's entry and drops the fresh one,
+// so a handle, a bind and a driver request for it would be spent for nothing. Every
+// other device is identified by one firmware-version request.
+ScanResult ScanDevices(const std::function<bool(const std::string&)>& known);
 
 class DeviceTable {
 public:
@@ -79,13 +96,16 @@ public:
     std::uint64_t BeginScan();
 
     // Merges a scan: detaches what is gone, re-attaches what is back, appends what
-    // is new. Returns the general windows to tell when anything changed (the caller
-    // sends to them after the lock is released). Scans enumerate outside the lock,
-    // so two can finish out of order: a scan that began before the last merged one
-    // saw an older state and is dropped, lest it undo what the newer one found.
-    std::vector<HWND> Merge(EntryList fresh, std::uint64_t scan);
+    // is new, and keeps the receivers it listed for the opens that follow. Returns
+    // the general windows to tell when anything changed (the caller sends to them
+    // after the lock is released). Scans enumerate outside the lock, so two can
+    // finish out of order: a scan that began before the last merged one saw an older
+    // state and is dropped, lest it undo what the newer one found.
+    std::vector<HWND> Merge(EntryList fresh, std::uint64_t scan, std::vector<ListedReceiver> receivers);
 
     unsigned long Count(KindFilter filter) const;
+    // Whether an entry with this display name is in the table (attached or not).
+    bool Knows(const std::string& displayName) const;
     unsigned long OpenByIndex(KindFilter filter, unsigned long index, unsigned long* handle);
     // Closes the handle's CI session and stops its remote-control reader first when it
     // owns them.
@@ -127,6 +147,9 @@ private:
     };
     std::unordered_map<std::uint32_t, HandleLocation> byHandle_;
     std::vector<HWND> generalWindows_;
+    // Per GUID string, the receiver that the latest merged scan would give a tuner:
+    // the last listed one with that GUID string.
+    std::unordered_map<std::string, ListedReceiver> receiverByGuid_;
     std::uint32_t firstHandle_;
     std::uint32_t given_ = 0;  // numbers handed out so far
     std::uint64_t scansBegun_ = 0;

@@ -1,20 +1,12 @@
 #include "Discovery.h"
 
 #include "DisplayName.h"
+#include "PlatformIds.h"
 
 #include <oleauto.h>
 
 namespace ombrel {
 namespace {
-
-// {62BE5D10-60EB-11D0-BD3B-00A0C911CE86}
-constexpr GUID kSystemDeviceEnum = {0x62BE5D10, 0x60EB, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
-// {860BB310-5D01-11D0-BD3B-00A0C911CE86}
-constexpr GUID kVideoCapture = {0x860BB310, 0x5D01, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
-// {71985F48-1CA1-11D3-9CC8-00C04F7971E0}
-constexpr GUID kBdaNetworkTuner = {0x71985F48, 0x1CA1, 0x11D3, {0x9C, 0xC8, 0x00, 0xC0, 0x4F, 0x79, 0x71, 0xE0}};
-// {FD0A5AF4-B41D-11D2-9C95-00C04F7971E0}
-constexpr GUID kBdaReceiver = {0xFD0A5AF4, 0xB41D, 0x11D2, {0x9C, 0x95, 0x00, 0xC0, 0x4F, 0x79, 0x71, 0xE0}};
 
 class Variant {
 public:
@@ -51,24 +43,30 @@ ComPtr<IEnumMoniker> CreateClassEnumerator(Category category) {
     return monikers;
 }
 
-bool DisplayNameOf(IMoniker* moniker, std::string& out) {
+bool DisplayNameOf(IMoniker* moniker, std::wstring& out) {
     ComPtr<IBindCtx> context;
     if (FAILED(CreateBindCtx(0, &context))) return false;
     CoTaskString name;
     if (FAILED(moniker->GetDisplayName(context.Get(), nullptr, name.put())) || !name.get()) return false;
-    return ToAnsi(name.get(), out);
+    out = name.get();
+    return true;
+}
+
+// The device moniker class turns a display name back into its moniker. Under Wine an
+// instance of the class parses; the class object is what parses on Windows (and what
+// MkParseDisplayName asks, at a far higher cost under Wine).
+ComPtr<IParseDisplayName> DeviceMonikerParser() {
+    ComPtr<IParseDisplayName> parser;
+    if (SUCCEEDED(CoCreateInstance(kDeviceMonikerClass, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&parser))) &&
+        parser)
+        return parser;
+    if (SUCCEEDED(CoGetClassObject(kDeviceMonikerClass, CLSCTX_INPROC_SERVER, nullptr, IID_PPV_ARGS(&parser))) &&
+        parser)
+        return parser;
+    return nullptr;
 }
 
 }  // namespace
-
-const GUID& CategoryGuid(Category category) {
-    switch (category) {
-    case Category::WdmCapture: return kVideoCapture;
-    case Category::BdaTuner: return kBdaNetworkTuner;
-    case Category::BdaReceiver: return kBdaReceiver;
-    }
-    return kVideoCapture;
-}
 
 bool ToAnsi(const wchar_t* text, std::string& out) {
     char buffer[kMaxDisplayName + 1];
@@ -100,7 +98,8 @@ std::vector<FoundFilter> EnumerateCategory(Category category) {
         if (!IsAcceptedFriendlyName(category, name)) continue;
 
         FoundFilter filter;
-        if (!DisplayNameOf(moniker.Get(), filter.displayName)) continue;
+        if (!DisplayNameOf(moniker.Get(), filter.monikerName)) continue;
+        if (!ToAnsi(filter.monikerName.c_str(), filter.displayName)) continue;
         if (!IsAcceptableDisplayName(filter.displayName)) continue;
         if (!ToAnsi(name, filter.friendlyName)) continue;
         filter.moniker = moniker;
@@ -115,15 +114,18 @@ ComPtr<IBaseFilter> BindMoniker(IMoniker* moniker) {
     return filter;
 }
 
-ComPtr<IBaseFilter> BindFilter(std::string_view displayName, Category category) {
-    ComPtr<IEnumMoniker> monikers = CreateClassEnumerator(category);
-    if (!monikers) return nullptr;
+DisplayNameBinder::DisplayNameBinder() : parser_(DeviceMonikerParser()) {}
+
+ComPtr<IBaseFilter> DisplayNameBinder::Bind(const std::wstring& monikerName) {
+    ComPtr<IBindCtx> context;
+    if (!parser_ || FAILED(CreateBindCtx(0, &context))) return nullptr;
+    ULONG eaten = 0;
     ComPtr<IMoniker> moniker;
-    while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-        std::string name;
-        if (DisplayNameOf(moniker.Get(), name) && name == displayName) return BindMoniker(moniker.Get());
-    }
-    return nullptr;
+    std::wstring name = monikerName;  // the parser takes a writable string
+    if (FAILED(parser_->ParseDisplayName(context.Get(), name.data(), &eaten, &moniker)) || !moniker) return nullptr;
+    // A name taken only in part would stand for some other object.
+    if (eaten != monikerName.size()) return nullptr;
+    return BindMoniker(moniker.Get());
 }
 
 }  // namespace ombrel

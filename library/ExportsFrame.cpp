@@ -1,13 +1,15 @@
 // Frame exports: start-up, counting, opening and closing, identity and strings.
 #include "ExportGuard.h"
 
+#include <OmbrelVersion.h>
+
 #include <cstring>
 
 using namespace ombrel;
 
 namespace {
 
-char g_apiVersion[] = "1.10.2";
+char g_apiVersion[] = OMBREL_API_VERSION_TEXT;
 
 unsigned long CountOf(KindFilter filter, unsigned long* count) {
     return Guarded([&](Library& library) {

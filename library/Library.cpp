@@ -48,7 +48,8 @@ void Library::Rescan() noexcept {
         // it is, and the library never uninitialises it.
         (void)CoInitialize(nullptr);
         const std::uint64_t scan = table_.BeginScan();
-        const std::vector<HWND> tell = table_.Merge(ScanDevices(), scan);
+        ScanResult found = ScanDevices([this](const std::string& name) { return table_.Knows(name); });
+        const std::vector<HWND> tell = table_.Merge(std::move(found.entries), scan, std::move(found.receivers));
         for (HWND window : tell) SendMessageW(window, OMBREL_MSG_DEVICES_CHANGED, 0, 0);
     } catch (...) {
         // Out of memory: the table keeps its last state. Nothing may escape into

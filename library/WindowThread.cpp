@@ -1,5 +1,7 @@
 #include "WindowThread.h"
 
+#include <imm.h>
+
 namespace ombrel {
 namespace {
 
@@ -7,6 +9,9 @@ constexpr DWORD kExitNoWindow = 105;
 constexpr DWORD kExitQuit = 205;
 // Covers a rescan in progress when the library is unloaded.
 constexpr DWORD kStopTimeoutMs = 15000;
+
+// Posted to the window to rescan once the broadcast that asked for it has moved on.
+constexpr UINT kRescanMessage = WM_APP + 1;
 
 constexpr UINT kClassStyle = CS_DBLCLKS | CS_BYTEALIGNWINDOW | CS_GLOBALCLASS;     // 0x6008
 constexpr DWORD kExStyle = WS_EX_WINDOWEDGE | WS_EX_ACCEPTFILES;                    // 0x110
@@ -44,6 +49,11 @@ DWORD WINAPI WindowThread::ThreadMain(void* self) {
 }
 
 DWORD WindowThread::Run() {
+    // No input method window for this thread: the system would give it one as a
+    // further top-level window, which a device-change broadcast visits after the
+    // hidden window and would find this thread busy with the rescan just begun.
+    ImmDisableIME(0);
+
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = kClassStyle;
@@ -62,9 +72,10 @@ DWORD WindowThread::Run() {
         SetEvent(started_.get());
         return kExitNoWindow;
     }
+    // No scan of its own here: OB_Initialize scans on its caller's thread right after
+    // this signal (a second scan at the same time would only compete with it), and
+    // every device change from now on reaches the window.
     SetEvent(started_.get());
-
-    if (!stopping_.load()) rescan_();
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -85,8 +96,22 @@ LRESULT CALLBACK WindowThread::WindowProc(HWND window, UINT message, WPARAM wPar
     if (message == WM_DESTROY) {
         PostQuitMessage(0);
     } else if (message == WM_DEVICECHANGE) {
+        // A broadcast waits for each window in turn: this one answers at once and
+        // scans afterwards, so that no other program hears of the change only after
+        // this process has scanned and its windows have handled 0x403. A change that
+        // comes while a scan is queued is covered by that scan; one that comes during
+        // a scan queues the next.
         WindowThread* owner = g_owner.load();
-        if (owner && !owner->stopping_.load()) owner->rescan_();
+        if (owner && !owner->stopping_.load() && !owner->rescanQueued_.exchange(true) &&
+            !PostMessageW(window, kRescanMessage, 0, 0))
+            owner->rescanQueued_ = false;
+    } else if (message == kRescanMessage) {
+        WindowThread* owner = g_owner.load();
+        if (owner) {
+            owner->rescanQueued_ = false;
+            if (!owner->stopping_.load()) owner->rescan_();
+        }
+        return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

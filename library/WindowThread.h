@@ -1,5 +1,5 @@
 // The library's window thread: owns the hidden window "Ombrel_Api" that hears the
-// system's device-change broadcasts, and rescans on each of them.
+// system's device-change broadcasts, and rescans after each of them.
 #pragma once
 
 #include "Win32Handle.h"
@@ -42,6 +42,7 @@ private:
     UniqueHandle park_;      // never set: the thread waits on it until terminated
     std::atomic<HWND> window_{nullptr};
     std::atomic<bool> stopping_{false};
+    std::atomic<bool> rescanQueued_{false};  // a rescan message waits in the queue
 };
 
 }  // namespace ombrel

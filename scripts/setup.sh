@@ -3,7 +3,10 @@
 # Safe to run again: installed packages are left alone.
 set -euo pipefail
 
-packages=(mingw-w64 g++ wine64 wine xvfb xauth x11-apps x11-utils imagemagick fonts-wine cmake ninja-build googletest)
+# clang, lld and llvm: the library's MSVC names and import library; doxygen: the API
+# reference; nsis: the installer.
+packages=(mingw-w64 g++ wine64 wine xvfb xauth x11-apps x11-utils imagemagick fonts-wine cmake ninja-build googletest
+          clang lld llvm doxygen nsis)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -5,6 +5,8 @@
 #include "Controls.h"
 #include "DialogFrame.h"
 
+#include <OmbrelVersion.h>
+
 #include <string>
 
 class CAboutDlg : public CDialogFrame {
@@ -12,11 +14,11 @@ public:
     CAboutDlg(std::wstring driverLine, HWND parent);
     ~CAboutDlg() override;
 
-    // The program version compiled in; equal to the file version of the version resource.
-    static constexpr int kVersionMajor = 3;
-    static constexpr int kVersionMinor = 0;
-    static constexpr unsigned kVersionBuild = 2182;
-    static constexpr unsigned kVersionRevision = 0;
+    // The program version compiled in; the version resource is made from the same numbers.
+    static constexpr int kVersionMajor = ROMFLUX_VERSION_MAJOR;
+    static constexpr int kVersionMinor = ROMFLUX_VERSION_MINOR;
+    static constexpr unsigned kVersionBuild = ROMFLUX_VERSION_BUILD;
+    static constexpr unsigned kVersionRevision = ROMFLUX_VERSION_REVISION;
 
 protected:
     void DoDataExchange() override;

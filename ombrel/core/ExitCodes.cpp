@@ -5,7 +5,7 @@
 namespace ombrel_cli {
 
 std::span<const ExitCodeText> ExitCodeTable() {
-    static constexpr std::array<ExitCodeText, 16> kTable{{
+    static constexpr std::array<ExitCodeText, 21> kTable{{
         {kExitOk, "success"},
         {kExitFailed, "the library or the system failed"},
         {kExitUsage, "unknown verb or option, missing or extra argument"},
@@ -22,6 +22,11 @@ std::span<const ExitCodeText> ExitCodeTable() {
         {kExitUpdateHardware, "update failed: Invalid hardware version"},
         {kExitUpdateFailed, "update failed without a further reason"},
         {kExitUpdateAbandoned, "stopped waiting (Ctrl+C twice); the update goes on in the tuner"},
+        {kExitNoLock, "no lock: the front end found no multiplex there"},
+        {kExitLockTimeout, "no lock within the time allowed (--timeout)"},
+        {kExitTuneRefused, "the driver refused a tuning or status request"},
+        {kExitWrongFamily, "the tuner does not take that kind of tune (satellite, terrestrial)"},
+        {kExitTuneInterrupted, "stopped waiting for lock (Ctrl+C); the tuner keeps the tune"},
     }};
     return kTable;
 }

@@ -24,6 +24,12 @@ enum ExitCode : int {
     kExitUpdateHardware = 15,   // error code 9
     kExitUpdateFailed = 16,     // any other error code
     kExitUpdateAbandoned = 17,  // Ctrl+C twice: the update goes on in the tuner
+    // Ends of a tune, and refusals of the front end's requests.
+    kExitNoLock = 20,           // the front end settled without finding the multiplex
+    kExitLockTimeout = 21,      // still settling when --timeout ran out
+    kExitTuneRefused = 22,      // the driver refused a tuning or status request
+    kExitWrongFamily = 23,      // the tuner does not take that kind of tune
+    kExitTuneInterrupted = 24,  // Ctrl+C while waiting for lock
 };
 
 struct ExitCodeText {

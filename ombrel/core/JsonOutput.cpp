@@ -83,19 +83,6 @@ std::string FirmwareJson(const FirmwareBytes& f) {
         .str();
 }
 
-std::string LineJson(const TunerLine& tuner, const TextDecoder& decode) {
-    const auto number = [](auto value) { return std::to_string(value); };
-    return JsonObject()
-        .Maybe("index", Map(tuner.index, number))
-        .Text("driverModel", DriverModelText(tuner.driverModel))
-        .Text("model", decode(tuner.model))
-        .Text("guid", NormalizeGuid(decode(tuner.guid)))
-        .Maybe("subunit", Map(tuner.subunit, number))
-        .Maybe("firmware", Map(tuner.firmware, FirmwareJson))
-        .Bool("attached", tuner.attached)
-        .str();
-}
-
 }  // namespace
 
 std::string JsonQuote(std::string_view utf8) {
@@ -154,9 +141,22 @@ std::string JsonBytes(std::span<const std::uint8_t> bytes) {
     return JsonArray(numbers);
 }
 
+std::string TunerLineJson(const TunerLine& tuner, const TextDecoder& decode) {
+    const auto number = [](auto value) { return std::to_string(value); };
+    return JsonObject()
+        .Maybe("index", Map(tuner.index, number))
+        .Text("driverModel", DriverModelText(tuner.driverModel))
+        .Text("model", decode(tuner.model))
+        .Text("guid", NormalizeGuid(decode(tuner.guid)))
+        .Maybe("subunit", Map(tuner.subunit, number))
+        .Maybe("firmware", Map(tuner.firmware, FirmwareJson))
+        .Bool("attached", tuner.attached)
+        .str();
+}
+
 std::string ListJson(std::span<const TunerLine> tuners, const TextDecoder& decode) {
     std::vector<std::string> lines;
-    for (const TunerLine& tuner : tuners) lines.push_back(LineJson(tuner, decode));
+    for (const TunerLine& tuner : tuners) lines.push_back(TunerLineJson(tuner, decode));
     return JsonObject().Raw("tuners", JsonArray(lines)).str() + "\n";
 }
 
@@ -164,7 +164,7 @@ std::string InfoJson(const TunerDetails& d, const TextDecoder& decode) {
     const auto bytes = [](const auto& array) { return JsonBytes(array); };
     const auto text = [&](const std::string& value) { return JsonQuote(decode(value)); };
     JsonObject object;
-    object.Raw("tuner", LineJson(d.line, decode))
+    object.Raw("tuner", TunerLineJson(d.line, decode))
         .Text("displayName", decode(d.displayName))
         .Text("friendlyName", decode(d.friendlyName))
         .Maybe("guidLow", Map(d.guidLow, [](std::uint32_t v) { return std::to_string(v); }))
@@ -186,7 +186,7 @@ std::string InfoJson(const TunerDetails& d, const TextDecoder& decode) {
 }
 
 std::string WatchJson(TunerEvent event, const TunerLine& tuner, const TextDecoder& decode) {
-    return JsonObject().Text("event", TunerEventText(event)).Raw("tuner", LineJson(tuner, decode)).str() + "\n";
+    return JsonObject().Text("event", TunerEventText(event)).Raw("tuner", TunerLineJson(tuner, decode)).str() + "\n";
 }
 
 }  // namespace ombrel_cli

@@ -38,6 +38,9 @@ private:
 std::string JsonArray(std::span<const std::string> values);  // values written already
 std::string JsonBytes(std::span<const std::uint8_t> bytes);   // [1,52,4]
 
+// One tuner's object, as list shows it.
+std::string TunerLineJson(const TunerLine& tuner, const TextDecoder& decode);
+
 // 'ombrel list --json': {"tuners":[{...},...]} and a line end.
 std::string ListJson(std::span<const TunerLine> tuners, const TextDecoder& decode);
 // 'ombrel info --json': one object and a line end.

@@ -38,15 +38,20 @@ std::string Join(const Row& row, const std::array<std::size_t, kColumns>& widths
     return line + "\n";
 }
 
-std::string Item(std::string_view label, const std::string& value) {
+std::string OrUnavailable(const std::optional<std::string>& value) { return value ? *value : "unavailable"; }
+
+}  // namespace
+
+std::string LabelledLine(std::string_view label, const std::string& value) {
     char head[32];
     std::snprintf(head, sizeof head, "%-20s", (std::string(label) + ":").c_str());
     return head + value + "\n";
 }
 
-std::string OrUnavailable(const std::optional<std::string>& value) { return value ? *value : "unavailable"; }
-
-}  // namespace
+std::string TunerSummary(unsigned long index, const TunerLine& tuner) {
+    return std::to_string(index) + ", " + tuner.model + " (" + DriverModelText(tuner.driverModel) + "), GUID " +
+           NormalizeGuid(tuner.guid);
+}
 
 std::string DriverModelText(DriverModel model) {
     switch (model) {
@@ -90,9 +95,9 @@ std::string TunerLineText(const TunerLine& tuner) { return Join(CellsOf(tuner), 
 
 std::string InfoText(const TunerDetails& d) {
     const TunerLine& line = d.line;
-    std::string text = Item("Index", line.index ? std::to_string(*line.index) : "-");
-    text += Item("Model", line.model);
-    text += Item("Driver model", DriverModelText(line.driverModel));
+    std::string text = LabelledLine("Index", line.index ? std::to_string(*line.index) : "-");
+    text += LabelledLine("Model", line.model);
+    text += LabelledLine("Driver model", DriverModelText(line.driverModel));
     std::string guid = NormalizeGuid(line.guid);
     if (d.guidLow && d.guidHigh) {
         char identifier[48];
@@ -100,26 +105,26 @@ std::string InfoText(const TunerDetails& d) {
                       static_cast<unsigned>(*d.guidLow));
         guid += identifier;
     }
-    text += Item("GUID", guid);
-    text += Item("Subunit", line.subunit ? std::to_string(*line.subunit) : "unavailable");
-    text += Item("State", line.attached ? "attached" : "detached");
-    text += Item("Display name", d.displayName);
-    text += Item("Friendly name", d.friendlyName);
+    text += LabelledLine("GUID", guid);
+    text += LabelledLine("Subunit", line.subunit ? std::to_string(*line.subunit) : "unavailable");
+    text += LabelledLine("State", line.attached ? "attached" : "detached");
+    text += LabelledLine("Display name", d.displayName);
+    text += LabelledLine("Friendly name", d.friendlyName);
     if (line.firmware) {
         const FirmwareBytes& f = *line.firmware;
-        text += Item("Firmware version", FirmwareText(line.firmware));
+        text += LabelledLine("Firmware version", FirmwareText(line.firmware));
         // Model code and revision both in Romflux's revision form, "0x%X".
-        text += Item("Hardware", "product line " + std::to_string(f[0]) + ", model code " +
+        text += LabelledLine("Hardware", "product line " + std::to_string(f[0]) + ", model code " +
                                      FormatRevisionText(f[1]) + ", revision " + FormatRevisionText(f[2]));
-        text += Item("Firmware record", HexBytesText(f));
+        text += LabelledLine("Firmware record", HexBytesText(f));
     } else {
-        text += Item("Firmware version", "unavailable");
+        text += LabelledLine("Firmware version", "unavailable");
     }
-    text += Item("Driver version", OrUnavailable(d.driverVersion));
-    text += Item("System info", d.systemInfo ? HexBytesText(*d.systemInfo) : "unavailable");
-    text += Item("Board temperature", d.boardTemperature ? HexBytesText(*d.boardTemperature) : "unavailable");
-    text += Item("Common Interface", std::string(CommonInterfaceText(d.commonInterface)));
-    text += Item("Update image", d.image ? d.image->key + ", " + d.image->releaseText : d.imageNote);
+    text += LabelledLine("Driver version", OrUnavailable(d.driverVersion));
+    text += LabelledLine("System info", d.systemInfo ? HexBytesText(*d.systemInfo) : "unavailable");
+    text += LabelledLine("Board temperature", d.boardTemperature ? HexBytesText(*d.boardTemperature) : "unavailable");
+    text += LabelledLine("Common Interface", std::string(CommonInterfaceText(d.commonInterface)));
+    text += LabelledLine("Update image", d.image ? d.image->key + ", " + d.image->releaseText : d.imageNote);
     return text;
 }
 

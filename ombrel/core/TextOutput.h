@@ -20,6 +20,11 @@ std::string ListTable(std::span<const TunerLine> tuners);
 // One tuner's line with the columns at their usual widths (for watch).
 std::string TunerLineText(const TunerLine& tuner);
 
+// "Label:" padded to the value column of info and status, the value, a line end.
+std::string LabelledLine(std::string_view label, const std::string& value);
+// "2, Talvex S2 (WDM), GUID 0100E5D4C3B2A100": a tuner in one line.
+std::string TunerSummary(unsigned long index, const TunerLine& tuner);
+
 // 'ombrel info': one "Label: value" line per item.
 std::string InfoText(const TunerDetails& details);
 // "yes", "no", "yes, in use" or "unknown".

@@ -10,6 +10,7 @@ namespace ombrel_cli {
 namespace {
 
 constexpr std::string_view kTunerOnly[] = {"tuner"};
+constexpr std::string_view kTunerAndFrequency[] = {"tuner", "frequency"};
 
 constexpr OptionSpec kJsonOption[] = {
     {"--json", "", "print JSON instead of text"},
@@ -25,12 +26,38 @@ constexpr OptionSpec kUpdateOptions[] = {
     {"--yes", "", "do not ask before flashing"},
 };
 
+constexpr OptionSpec kTuneOptions[] = {
+    {"--pol", "H|V|L|R", "satellite: polarisation (horizontal, vertical, circular left, right)"},
+    {"--symbol-rate", "KS/S", "satellite: symbol rate in kS/s, 1000 to 45000 (27500)"},
+    {"--lnb", "LO,HI,SWITCH", "satellite: LNB oscillators and band switch in MHz (9750,10600,11700),\n"
+                                 "                      or one oscillator for a single-band LNB (10750)"},
+    {"--diseqc", "A|B|C|D", "satellite: DiSEqC 1.0 switch port; without it the switch stays put"},
+    {"--bandwidth", "6|7|8", "terrestrial: channel bandwidth in MHz (8; ATSC 6)"},
+    {"--guard", "G", "terrestrial: guard interval auto, 1/32, 1/16, 1/8 or 1/4 (auto)"},
+    {"--mode", "M", "terrestrial: transmission mode auto, 2k or 8k (auto)"},
+    {"--modulation", "M", "auto, qpsk, 8psk (satellite), qam16, qam64 (DVB-T) or 8vsb (ATSC); auto by default"},
+    {"--fec", "RATE", "auto, 1/2, 2/3, 3/4, 5/6, 7/8, satellite also 3/5, 4/5, 8/9, 9/10; auto by default"},
+    {"--pids", "LIST", "PIDs to pass on after the tune: 0x100,256,... or all (29 at most,\n"
+                       "                      terrestrial 27)"},
+    {"--family", "F", "satellite, terrestrial or atsc, for a tuner of a model ombrel does not know"},
+    {"--timeout", "SECONDS", "how long to wait for lock (10)"},
+    {"--json", "", "print JSON instead of text"},
+};
+
+constexpr OptionSpec kStatusOptions[] = {
+    {"--follow", "", "keep printing a line per reading until Ctrl+C"},
+    {"--interval", "SECONDS", "time between readings with --follow (1)"},
+    {"--json", "", "print JSON instead of text (--follow: one object per line)"},
+};
+
 constexpr std::string_view kTunerText =
     "<tuner> is an index as 'ombrel list' shows it (up to three digits), or a GUID or\n"
     "the unambiguous start of one (hex digits, '0x' in front is allowed and forces a GUID).\n"
     "A box listed in both driver models is taken at its first index.\n";
 
-constexpr std::array<VerbSpec, 4> kVerbs{{
+// The Common Interface ('ci') and remote-control ('keys') verbs join as rows here, with a
+// handler each in the program's table.
+constexpr std::array<VerbSpec, 6> kVerbs{{
     {"list", {}, kJsonOption, "[--json]", "list the attached tuners",
      "Lists every attached tuner: index, driver model (WDM or BDA), model name, GUID,\n"
      "subunit, firmware version and build, attached state.\n"},
@@ -51,6 +78,26 @@ constexpr std::array<VerbSpec, 4> kVerbs{{
     {"watch", {}, kWatchOptions, "[--json]", "print tuners as they are attached and detached",
      "Prints a line for every tuner that is attached or detached, with its line from\n"
      "'ombrel list', until Ctrl+C.\n"},
+    {"tune", kTunerAndFrequency, kTuneOptions, "<tuner> <frequency> [options]", "tune a tuner and wait for lock",
+     "Tunes one tuner and waits for its front end to lock, then prints the signal figures.\n"
+     "What the tuner receives follows from its model: satellite tuners take the downlink\n"
+     "frequency with --pol and --symbol-rate, behind a universal LNB unless --lnb says\n"
+     "otherwise; terrestrial (DVB-T and ATSC) tuners take the centre frequency. Cable\n"
+     "tuners are not tuned.\n"
+     "\n"
+     "<frequency> is in MHz (11623, 177.5), or in kHz with the unit (474000kHz).\n"
+     "The tuner is switched on first. Ctrl+C stops waiting; the tuner keeps the tune.\n"
+     "\n"
+     "Examples:\n"
+     "  ombrel tune 2 11623 --pol V --symbol-rate 27500 --diseqc B\n"
+     "  ombrel tune 3 474 --bandwidth 8 --pids 0,0x100,0x101\n",
+     true},
+    {"status", kTunerOnly, kStatusOptions, "<tuner> [--follow [--interval SECONDS]] [--json]",
+     "show a tuner's front-end status",
+     "Shows the tuning flag (busy, locked, no signal) and the front end's figures: lock,\n"
+     "carrier, signal strength and quality, signal to noise, bit error rate, uncorrected\n"
+     "blocks. With --follow a line is printed per reading until Ctrl+C, or until the tuner\n"
+     "goes away.\n"},
 }};
 
 std::string Usage(const VerbSpec& verb) {
@@ -70,8 +117,8 @@ std::string ExitCodeLines() {
 std::string OptionLine(std::string_view name, std::string_view valueName, std::string_view help) {
     std::string left(name);
     if (!valueName.empty()) left += " " + std::string(valueName);
-    char line[200];
-    std::snprintf(line, sizeof line, "  %-14s %.*s\n", left.c_str(), static_cast<int>(help.size()), help.data());
+    char line[300];
+    std::snprintf(line, sizeof line, "  %-19s %.*s\n", left.c_str(), static_cast<int>(help.size()), help.data());
     return line;
 }
 

@@ -2,6 +2,8 @@
 // are a row here and a handler in the program's verb table.
 #pragma once
 
+#include <OmbrelVersion.h>
+
 #include <span>
 #include <string>
 #include <string_view>
@@ -9,7 +11,7 @@
 namespace ombrel_cli {
 
 inline constexpr std::string_view kToolName = "ombrel";
-inline constexpr std::string_view kToolVersion = "1.0.0";
+inline constexpr std::string_view kToolVersion = OMBREL_TOOL_VERSION_TEXT;
 
 struct OptionSpec {
     std::string_view name;       // "--image"

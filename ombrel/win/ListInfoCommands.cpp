@@ -39,6 +39,14 @@ bool StartLibraryOrReport() {
     return false;
 }
 
+std::optional<OpenTuner> StartAndOpenSelectedTuner(const Invocation& invocation, int& exitCode) {
+    if (!StartLibraryOrReport()) {
+        exitCode = kExitFailed;
+        return std::nullopt;
+    }
+    return OpenSelectedTuner(invocation, exitCode);
+}
+
 int RunList(const Invocation& invocation) {
     if (!StartLibraryOrReport()) return kExitFailed;
     const std::vector<OpenTuner> tuners = OpenAttachedTuners();
@@ -55,9 +63,8 @@ int RunList(const Invocation& invocation) {
 }
 
 int RunInfo(const Invocation& invocation) {
-    if (!StartLibraryOrReport()) return kExitFailed;
     int exitCode = kExitOk;
-    const auto tuner = OpenSelectedTuner(invocation, exitCode);
+    const auto tuner = StartAndOpenSelectedTuner(invocation, exitCode);
     if (!tuner) return exitCode;
     TunerDetails details = ReadTunerDetails(*tuner);
     DescribeUpdateImage(details);

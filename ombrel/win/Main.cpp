@@ -27,6 +27,8 @@ constexpr VerbHandler kHandlers[] = {
     {"info", &RunInfo},
     {"update", &RunUpdate},
     {"watch", &RunWatch},
+    {"tune", &RunTune},
+    {"status", &RunStatus},
 };
 
 int Dispatch(const std::vector<std::string>& arguments) {

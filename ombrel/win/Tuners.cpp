@@ -53,6 +53,10 @@ void DeviceHandle::Close() {
     value_ = 0;
 }
 
+std::string TunerName(const OpenTuner& tuner) {
+    return "tuner " + std::to_string(tuner.index) + " (" + tuner.line.model + ")";
+}
+
 bool StartLibrary() { return OB_Initialize() == OB_SUCCESS; }
 
 std::string ReadDisplayName(unsigned long handle) {

@@ -36,6 +36,9 @@ struct OpenTuner {
     TunerLine line;
 };
 
+// "tuner 2 (Talvex S2)", for messages.
+std::string TunerName(const OpenTuner& tuner);
+
 // OB_Initialize; false when the library could not start.
 bool StartLibrary();
 

@@ -316,6 +316,12 @@ void Reset(bool broadcast) {
     if (anyPlugged && broadcast) BroadcastDevNodesChanged();
 }
 
+void UnregisterFilter(bool broadcast) {
+    Reset(broadcast);
+    RemoveEmptyCategoryKeys();
+    UnregisterFilterClass();
+}
+
 void SetUpdateTiming(const std::string& id, uint32_t durationMs, uint32_t holdMs) {
     StateLock lock = LockState();
     DeviceRecord& d = Known(lock, id);

@@ -136,6 +136,11 @@ void BroadcastDeviceChange();
 // anything was plugged (and broadcast is true).
 void Reset(bool broadcast = true);
 
+// Undoes the simulator's installation: unplugs and forgets every box (as Reset does),
+// removes the category keys left empty and the registration of the filter's COM class.
+// The next Plug registers it again.
+void UnregisterFilter(bool broadcast = true);
+
 // ---------------------------------------------------------------------------
 // Firmware update (set of property 17, get of property 18)
 // ---------------------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include <vfwmsgs.h>
 
+#include <cstring>
 #include <cwchar>
 #include <new>
 
@@ -144,9 +145,26 @@ STDMETHODIMP SimFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
     return S_OK;
 }
 
+// The id of the box that the filter stands for, whatever its role: tells a test
+// which box's receiver a tuner was paired with.
 STDMETHODIMP SimFilter::QueryVendorInfo(LPWSTR* info) {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    try {
+        std::wstring id;
+        {
+            std::lock_guard lock(mutex_);
+            if (!loaded_) return E_NOTIMPL;
+            id = Widen(deviceId_);
+        }
+        const std::size_t bytes = (id.size() + 1) * sizeof(wchar_t);
+        *info = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
+        if (!*info) return E_OUTOFMEMORY;
+        std::memcpy(*info, id.c_str(), bytes);
+        return S_OK;
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
 }
 
 bool SimFilter::TunerId(std::string& id) {

@@ -30,9 +30,13 @@ private:
     HKEY key_ = nullptr;
 };
 
+// The category's folder of filter instances, "CLSID\{category}\Instance".
+std::wstring InstanceFolderPath(layout::Role role) {
+    return L"CLSID\\" + Widen(names::CategoryText(role)) + L"\\Instance";
+}
+
 std::wstring InstanceKeyPath(layout::Role role, const layout::DeviceRecord& device) {
-    return L"CLSID\\" + Widen(names::CategoryText(role)) + L"\\Instance\\" +
-           Widen(device.instanceNames[role]);
+    return InstanceFolderPath(role) + L"\\" + Widen(device.instanceNames[role]);
 }
 
 LSTATUS SetString(HKEY key, const wchar_t* name, const std::wstring& value) {
@@ -57,6 +61,19 @@ void WriteInstanceKey(layout::Role role, const layout::DeviceRecord& device) {
                             reinterpret_cast<const BYTE*>(&roleValue), sizeof roleValue))) {
         Fail("cannot write the filter's registry values", s);
     }
+}
+
+// Deletes the key if it holds neither subkeys nor values.
+void DeleteIfEmpty(const std::wstring& path) {
+    DWORD subkeys = 0, values = 0;
+    {
+        Key key;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.Out()) != ERROR_SUCCESS ||
+            RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                             nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return;
+    }
+    if (subkeys == 0 && values == 0) RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
 }
 
 }  // namespace
@@ -92,9 +109,7 @@ void RemoveDeviceKeys(const layout::DeviceRecord& device) {
 
 void RemoveStrayFilterKeys() {
     for (int r = 0; r < layout::kRoleCount; ++r) {
-        const std::wstring path = L"CLSID\\" +
-                                  Widen(names::CategoryText(static_cast<layout::Role>(r))) +
-                                  L"\\Instance";
+        const std::wstring path = InstanceFolderPath(static_cast<layout::Role>(r));
         Key instances;
         if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | KEY_WRITE,
                           instances.Out()) != ERROR_SUCCESS)
@@ -115,6 +130,14 @@ void RemoveStrayFilterKeys() {
             }
         }
         for (const auto& key : ours) RegDeleteKeyW(instances.Get(), key.c_str());
+    }
+}
+
+void RemoveEmptyCategoryKeys() {
+    for (int r = 0; r < layout::kRoleCount; ++r) {
+        const auto role = static_cast<layout::Role>(r);
+        DeleteIfEmpty(InstanceFolderPath(role));
+        DeleteIfEmpty(L"CLSID\\" + Widen(names::CategoryText(role)));
     }
 }
 

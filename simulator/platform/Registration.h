@@ -19,6 +19,10 @@ void RemoveDeviceKeys(const layout::DeviceRecord& device);
 // wrote it (left by a state file that was deleted or a process that died half-way).
 void RemoveStrayFilterKeys();
 
+// Deletes the categories' keys and their "Instance" keys where they are left empty (the
+// first plug may have created them); keys that hold anything stay.
+void RemoveEmptyCategoryKeys();
+
 // The roles (WDM, BDA tuner, BDA receiver) a record presents.
 bool PresentsRole(const layout::DeviceRecord& device, layout::Role role);
 

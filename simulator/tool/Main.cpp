@@ -98,6 +98,7 @@ const char kHelp[] =
     "  reset                       unplug and forget every box\n"
     "  demo                        reset, then plug the demo set\n"
     "  register                    register the filter DLL's COM class\n"
+    "  unregister                  reset, then remove the filter's COM class registration\n"
     "  help                        this text\n"
     "\n"
     "Numbers may be decimal or 0x-prefixed hexadecimal.\n";
@@ -471,6 +472,11 @@ const std::map<std::string, Command>& Commands() {
         {"register", [](const Arguments& a) {
              NoExtra(a, 0);
              EnsureFilterRegistered();
+             return 0;
+         }},
+        {"unregister", [](const Arguments& a) {
+             NoExtra(a, 0);
+             UnregisterFilter(!a.Has("no-broadcast"));
              return 0;
          }},
     };

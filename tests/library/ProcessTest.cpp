@@ -318,7 +318,10 @@ TEST(Unload, FreeLibraryDuringARescanThatSendsToThisThread) {
     HWND hidden = HiddenWindowOfThisProcess();
     ASSERT_NE(hidden, nullptr);
     PostMessageW(hidden, WM_DEVICECHANGE, 0x0007 /* DBT_DEVNODES_CHANGED */, 0);
-    Sleep(100);
+    // The unload comes while the rescan waits for the slow identification.
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while (tunersim::Requests(Box(302, 0).id, OMBREL_PROP_FIRMWARE_VERSION).gets == 0 && GetTickCount64() < deadline)
+        Sleep(5);
 
     ASSERT_TRUE(FreeLibrary(lib.module));
     EXPECT_EQ(g_generalMessages, 1);  // handled while the unload waited for the thread

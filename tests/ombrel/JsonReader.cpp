@@ -235,4 +235,11 @@ std::optional<JsonValue> ParseJson(std::string_view text, std::string* error) {
     }
 }
 
+JsonValue ReadJson(std::string_view text) {
+    std::string error;
+    auto value = ParseJson(text, &error);
+    if (!value) throw std::runtime_error("not JSON (" + error + "): " + std::string(text));
+    return std::move(*value);
+}
+
 }  // namespace ombrel_test

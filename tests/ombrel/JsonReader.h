@@ -32,5 +32,7 @@ struct JsonValue {
 
 // The whole text must be one JSON value (blanks around it allowed).
 std::optional<JsonValue> ParseJson(std::string_view text, std::string* error = nullptr);
+// The same; a text that is not JSON throws std::runtime_error with the reason and the text.
+JsonValue ReadJson(std::string_view text);
 
 }  // namespace ombrel_test

@@ -46,12 +46,7 @@ const std::map<std::string, std::string>& ModelNames() {
     return names;
 }
 
-JsonValue Json(const std::string& text) {
-    std::string error;
-    auto value = ParseJson(text, &error);
-    if (!value) throw std::runtime_error("not JSON (" + error + "): " + text);
-    return *value;
-}
+JsonValue Json(const std::string& text) { return ReadJson(text); }
 
 std::vector<int> ProgressPercents(const std::string& out) {
     std::vector<int> percents;
@@ -568,4 +563,242 @@ TEST_F(OmbrelCli, ATunerThatGoesOrCannotAnswerEndsTheCommand) {
     EXPECT_EQ(r.exitCode, 1u);
     EXPECT_NE(r.err.find("the firmware version of tuner"), std::string::npos) << r.err;
     EXPECT_EQ(tunersim::Requests(kPellary, 17).sets, 0u);
+}
+
+namespace {
+
+constexpr const char* kTerrestrial = "00a1b2c3d4e50004";  // Talvex T/CI, WDM
+constexpr const char* kCable = kBothBox;                  // Nubrik C/CI
+
+std::vector<uint8_t> Le32(uint32_t value) {
+    return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
+            static_cast<uint8_t>(value >> 24)};
+}
+
+std::vector<uint8_t> Bytes(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> bytes;
+    for (const auto& part : parts) bytes.insert(bytes.end(), part.begin(), part.end());
+    return bytes;
+}
+
+// What the front end of a box reports now, as status --json shows it.
+void ExpectStatusOf(const std::string& id, const JsonValue& status) {
+    const tunersim::TuningState s = tunersim::Tuning(id);
+    EXPECT_EQ(status["locked"].Bool(), s.locked);
+    EXPECT_EQ(status["carrier"].Bool(), s.carrier);
+    EXPECT_EQ(status["flag"].Integer(), s.flag);
+    EXPECT_EQ(status["signalStrength"].Integer(), s.strength);
+    EXPECT_EQ(status["signalQuality"].Integer(), s.quality);
+    EXPECT_EQ(status["bitErrorsPer1e8"].Integer(), s.bitErrorRate);
+    EXPECT_EQ(status["signalToNoiseDb"].number * 10, s.snrTenthsDb);
+    if (s.locked) {
+        EXPECT_EQ(status["frequencyHz"].Integer(), static_cast<long long>(s.frequencyHz));
+    }
+}
+
+std::vector<std::string> SatelliteTune(const std::string& id, const std::string& mhz, const std::string& pol,
+                                       std::vector<std::string> more = {}) {
+    std::vector<std::string> arguments{"tune", GuidOf(id), mhz, "--pol", pol, "--symbol-rate", "27500"};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+}
+
+}  // namespace
+
+TEST_F(OmbrelCli, TuneLocksSatelliteAndTerrestrialTunersAndStatusReadsThemBack) {
+    // Satellite B 11623 V behind a universal LNB, through the switch's port B, with PIDs.
+    Result r = RunOmbrel(SatelliteTune(kS2, "11623", "V", {"--diseqc", "B", "--pids", "0,0x100,257", "--json"}));
+    ASSERT_EQ(r.exitCode, 0u) << r.out << r.err;
+    JsonValue tune = Json(r.out);
+    EXPECT_EQ(tune["result"].Text(), "locked");
+    EXPECT_EQ(tune["tuner"]["guid"].Text(), GuidOf(kS2));
+    EXPECT_EQ(tune["tune"]["intermediateKHz"].Integer(), 1873000);
+    EXPECT_EQ(tune["status"]["frequencyHz"].Integer(), 11623000000LL);
+    tunersim::TuningState s = tunersim::Tuning(kS2);
+    EXPECT_EQ(s.multiplex, "B 11623 V");
+    EXPECT_TRUE(s.locked);
+    EXPECT_TRUE(s.powered);
+    EXPECT_EQ(s.input, 1u);
+    EXPECT_EQ(s.tunes, 1u);
+    EXPECT_EQ(s.lastTuneProperty, 0u);
+    EXPECT_EQ(s.lastTune, Bytes({Le32(11623000), Le32(27500), {1, 0, 0, 0}}));
+    EXPECT_EQ(s.pids, (std::vector<uint16_t>{0, 0x100, 257}));
+    ExpectStatusOf(kS2, tune["status"]);
+    // The requests on the way: power on, a universal LNB with automatic tone and voltage,
+    // the DiSEqC committed switch to port B (vertical, low band).
+    EXPECT_EQ(tunersim::LastRequestOf(kS2, 15, tunersim::Direction::Set).bytes, std::vector<uint8_t>{1});
+    EXPECT_EQ(tunersim::LastRequestOf(kS2, 14, tunersim::Direction::Set).bytes,
+              Bytes({Le32(9750000), Le32(10600000), Le32(11700000), {2, 3}, std::vector<uint8_t>(28, 0)}));
+    std::vector<uint8_t> diseqc = tunersim::LastRequestOf(kS2, 12, tunersim::Direction::Set).bytes;
+    diseqc.resize(6);
+    EXPECT_EQ(diseqc, (std::vector<uint8_t>{4, 0xE0, 0x10, 0x38, 0xF4, 0}));
+
+    // A 12188 H in the high band through port A, as text.
+    r = RunOmbrel(SatelliteTune(kS2, "12188", "h", {"--diseqc", "a"}));
+    ASSERT_EQ(r.exitCode, 0u) << r.out << r.err;
+    EXPECT_NE(r.out.find("Talvex S2 (WDM), GUID " + GuidOf(kS2) + "\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("LNB:                9750/10600/11700 MHz, high band, intermediate frequency 1588 MHz, "
+                         "DiSEqC port A\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Result:             locked on 12188 MHz after "), std::string::npos) << r.out;
+    EXPECT_EQ(r.err, "Waiting up to 10.0 s for lock; Ctrl+C stops waiting.\n");
+    EXPECT_EQ(tunersim::Tuning(kS2).multiplex, "A 12188 H");
+    EXPECT_EQ(tunersim::LastRequestOf(kS2, 12, tunersim::Direction::Set).bytes[4], 0xF3);
+
+    // status reads the same front end back, as JSON and as text.
+    r = RunOmbrel({"status", GuidOf(kS2), "--json"});
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    const JsonValue status = Json(r.out);
+    EXPECT_EQ(status["tuning"].Text(), "locked");
+    EXPECT_EQ(status["frequencyHz"].Integer(), 12188000000LL);
+    ExpectStatusOf(kS2, status);
+    r = RunOmbrel({"status", GuidOf(kS2)});
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    EXPECT_NE(r.out.find("Tuning flag:        locked (12188 MHz)\nLocked:             yes\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Signal strength:    " + std::to_string(tunersim::Tuning(kS2).strength) + " %\n"),
+              std::string::npos);
+
+    // Terrestrial: the DVB-T request, never a satellite one.
+    r = RunOmbrel({"tune", GuidOf(kTerrestrial), "177.5", "--bandwidth", "7", "--modulation", "qam64", "--guard", "1/8",
+                   "--pids", "0x10"});
+    ASSERT_EQ(r.exitCode, 0u) << r.out << r.err;
+    EXPECT_NE(r.out.find("Result:             locked on 177.5 MHz after "), std::string::npos) << r.out;
+    s = tunersim::Tuning(kTerrestrial);
+    EXPECT_EQ(s.multiplex, "T 177.5 MHz");
+    EXPECT_EQ(s.lastTuneProperty, 5u);
+    EXPECT_EQ(s.lastTune, Bytes({Le32(177500), {7, 4, 0, 3, 0, 0, 0, 0}}));
+    EXPECT_EQ(s.pids, std::vector<uint16_t>{0x10});
+    for (unsigned property : {0u, 2u, 12u, 14u, 25u}) EXPECT_EQ(tunersim::Requests(kTerrestrial, property).sets, 0u);
+
+    // Every box has a front-end status, a cable box too; untuned, it is busy.
+    const JsonValue cable = Json(RunOmbrel({"status", GuidOf(kCable), "--json"}).out);
+    EXPECT_EQ(cable["tuning"].Text(), "busy");
+    EXPECT_TRUE(cable["frequencyHz"].IsNull());
+}
+
+TEST_F(OmbrelCli, ATuneThatFindsNothingOrIsRefusedSaysSoWithItsExitCode) {
+    // Nothing at 11700 MHz: the front end settles without a lock.
+    Result r = RunOmbrel(SatelliteTune(kS2, "11700", "H"));
+    EXPECT_EQ(r.exitCode, 20u) << r.out << r.err;
+    EXPECT_NE(r.out.find("Result:             no signal after "), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("ombrel: no lock: the front end found no multiplex at 11700 MHz with these settings\n"),
+              std::string::npos)
+        << r.err;
+    // A carrier with another symbol rate: seen, not locked.
+    r = RunOmbrel({"tune", GuidOf(kS2), "11623", "--pol", "V", "--symbol-rate", "22000", "--diseqc", "B", "--json"});
+    EXPECT_EQ(r.exitCode, 20u) << r.err;
+    JsonValue tune = Json(r.out);
+    EXPECT_EQ(tune["result"].Text(), "no signal");
+    EXPECT_TRUE(tune["status"]["carrier"].Bool());
+    EXPECT_FALSE(tune["status"]["locked"].Bool());
+
+    // Still settling when the time allowed runs out.
+    tunersim::SetSettleTime(kS2, 60000);
+    r = RunOmbrel(SatelliteTune(kS2, "11623", "V", {"--timeout", "0.3", "--json"}));
+    EXPECT_EQ(r.exitCode, 21u) << r.err;
+    EXPECT_EQ(Json(r.out)["result"].Text(), "timeout");
+    EXPECT_NE(r.err.find("no lock within 0.3 s: the front end is still settling"), std::string::npos) << r.err;
+    EXPECT_TRUE(tunersim::Tuning(kS2).settling);
+    tunersim::SetSettleTime(kS2, 300);
+
+    // Refused by the driver: what was refused is named.
+    tunersim::InjectFault(kS2, 0, tunersim::Direction::Set, {tunersim::FaultKind::Fail});
+    r = RunOmbrel(SatelliteTune(kS2, "11623", "V"));
+    EXPECT_EQ(r.exitCode, 22u) << r.err;
+    EXPECT_NE(r.err.find("(Talvex S2) refused the multiplex (OB_SelectMultiplex_DVBS returned 1)\n"), std::string::npos)
+        << r.err;
+    tunersim::ClearFaults(kS2);
+    tunersim::InjectFault(kS2, 9, tunersim::Direction::Get, {tunersim::FaultKind::False});
+    r = RunOmbrel({"status", GuidOf(kS2)});
+    EXPECT_EQ(r.exitCode, 22u);
+    EXPECT_NE(r.err.find("refused the front end's status"), std::string::npos) << r.err;
+    tunersim::ClearFaults(kS2);
+
+    // The wrong family, and bad values: refused before anything is sent to any box.
+    const uint32_t satelliteTunes = tunersim::Tuning(kS2).tunes;
+    struct Case {
+        std::vector<std::string> arguments;
+        DWORD exitCode;
+        std::string message;
+    };
+    const Case cases[] = {
+        {SatelliteTune(kTerrestrial, "11623", "V"), 23, "--pol is for satellite tuners; tuner "},
+        {{"tune", GuidOf(kTerrestrial), "474", "--family", "satellite"}, 23, "(Talvex T/CI) is a terrestrial tuner, not satellite"},
+        {{"tune", GuidOf(kCable), "474"}, 23, "(Nubrik C/CI) is a cable tuner: ombrel tunes satellite and terrestrial tuners"},
+        {SatelliteTune(kS2, "11623", "V", {"--bandwidth", "8"}), 23, "--bandwidth is for terrestrial tuners"},
+        {SatelliteTune(kS2, "9000", "H"), 2, "gives an intermediate frequency of 750 MHz, outside the tuner's 950 to 2150 MHz"},
+        {{"tune", GuidOf(kS2), "11623", "--pol", "V"}, 2, "a satellite tune needs --symbol-rate"},
+        {{"tune", GuidOf(kS2), "11.623GHz"}, 2, "frequency '11.623GHz' is no frequency"},
+        {{"tune", GuidOf(kTerrestrial), "474", "--pids", "8193"}, 2, "--pids: '8193' is no PID"},
+        {{"tune", "42", "474"}, 3, "no tuner with index 42"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        r = RunOmbrel(c.arguments);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << r.out;
+        EXPECT_EQ(r.err.find("Try 'ombrel tune --help'.") != std::string::npos, c.exitCode == 2) << r.err;
+    }
+    EXPECT_EQ(tunersim::Tuning(kS2).tunes, satelliteTunes);
+    for (const char* id : {kTerrestrial, kCable}) {
+        for (unsigned property : {0u, 5u, 12u, 14u, 15u}) EXPECT_EQ(tunersim::Requests(id, property).sets, 0u);
+    }
+}
+
+TEST_F(OmbrelCli, WaitingForLockEndsAtCtrlCOrWhenTheTunerGoes) {
+    tunersim::SetSettleTime(kS2, 60000);
+    const std::vector<std::string> arguments = SatelliteTune(kS2, "11623", "V", {"--timeout", "600"});
+    {
+        ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", arguments);
+        ASSERT_TRUE(run.WaitForErr("for lock; Ctrl+C stops waiting.\n", kWait)) << run.Err();
+        ASSERT_TRUE(run.Interrupt());
+        const auto code = run.WaitForExit(kWait);
+        ASSERT_TRUE(code.has_value());
+        EXPECT_EQ(*code, 24u);
+        EXPECT_NE(run.Err().find("ombrel: stopped waiting for lock; the tuner keeps the tune\n"), std::string::npos)
+            << run.Err();
+        EXPECT_NE(run.Out().find("Result:             stopped waiting after "), std::string::npos) << run.Out();
+        EXPECT_TRUE(tunersim::Tuning(kS2).settling);
+    }
+    ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", arguments);
+    ASSERT_TRUE(run.WaitForErr("for lock; Ctrl+C stops waiting.\n", kWait)) << run.Err();
+    tunersim::Unplug(kS2);
+    const auto code = run.WaitForExit(kWait);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 3u);
+    EXPECT_NE(run.Err().find("(Talvex S2) went away\n"), std::string::npos) << run.Err();
+}
+
+TEST_F(OmbrelCli, StatusFollowPrintsUntilCtrlCOrUntilTheTunerGoes) {
+    ASSERT_EQ(RunOmbrel(SatelliteTune(kS2, "11623", "V", {"--diseqc", "B"})).exitCode, 0u);
+    {
+        ConsoleProcess follow =
+            ConsoleProcess::Start("ombrel.exe", {"status", GuidOf(kS2), "--follow", "--interval", "0.1", "--json"});
+        ASSERT_TRUE(follow.WaitForOutput([](const std::string& out, const std::string&) { return Lines(out).size() >= 3; },
+                                         kWait))
+            << follow.Err();
+        EXPECT_TRUE(follow.IsRunning());
+        ASSERT_TRUE(follow.Interrupt());
+        const auto code = follow.WaitForExit(kWait);
+        ASSERT_TRUE(code.has_value());
+        EXPECT_EQ(*code, 0u);
+        EXPECT_NE(follow.Err().find("Following tuner "), std::string::npos);
+        for (const std::string& line : Lines(follow.Out())) {
+            const JsonValue reading = Json(line);
+            EXPECT_EQ(reading["tuning"].Text(), "locked");
+            EXPECT_EQ(reading["frequencyHz"].Integer(), 11623000000LL);
+        }
+    }
+    ConsoleProcess follow = ConsoleProcess::Start("ombrel.exe", {"status", GuidOf(kS2), "--follow", "--interval", "0.1"});
+    ASSERT_TRUE(follow.WaitForOut(" MHz ", kWait)) << follow.Err();
+    EXPECT_NE(Lines(follow.Out())[0].find("  locked     11623 MHz       signal  76 %  quality  84 %  SNR 11.8 dB"),
+              std::string::npos)
+        << follow.Out();
+    tunersim::Unplug(kS2);
+    const auto code = follow.WaitForExit(kWait);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 3u);
+    EXPECT_NE(follow.Err().find("(Talvex S2) went away\n"), std::string::npos) << follow.Err();
 }

@@ -1,5 +1,6 @@
 // shotdriver: small steps that scripts/screenshots.sh strings together to put the
-// programs into the states it photographs. Each step waits with a bound and exits 0
+// programs into the states it photographs (the installer test uses it too, to see the
+// installed Romflux from outside). Each step waits with a bound and exits 0
 // on success, 1 when the state was not reached (with the reason on stderr), 2 on bad
 // arguments. A caption "-" stands for any caption, one ending in '*' for a prefix.
 //
@@ -8,7 +9,7 @@
 //   shotdriver syscommand <class> <caption> <command>  post WM_SYSCOMMAND (decimal or 0x hex)
 //   shotdriver select <class> <caption> <id> <index>   choose a combo box line
 //   shotdriver pick <class> <caption> <id> <text> <ms>  choose the list box line that holds text
-//   shotdriver lines <class> <caption> <id> <min> <ms>  wait until a list box has min lines
+//   shotdriver lines <class> <caption> <id> <min> <ms>  wait until a list or combo box has min lines, print them
 //   shotdriver settext <class> <caption> <id> <text>   put text into a control (an edit: as typed)
 //   shotdriver text <class> <caption> <id> <text> <ms> wait until a control shows text ('*' ending: prefix)
 //   shotdriver click <class> <caption> <id>            click a button
@@ -143,7 +144,7 @@ int Run(const std::vector<std::wstring>& args) {
                    ? kDone
                    : Fail(L"text not shown", args[4]);
     }
-    if ((step == L"pick" || step == L"lines") && n == 6) {
+    if (step == L"pick" && n == 6) {
         const HWND window = VisibleWindow(args[1], args[2]);
         const HWND list = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
         if (!list) {
@@ -152,9 +153,6 @@ int Run(const std::vector<std::wstring>& args) {
         int index = -1;
         const auto found = [&] {
             const auto lines = uidriver::ListBoxLines(list);
-            if (step == L"lines") {
-                return lines.size() >= Number(args[4]);
-            }
             for (size_t i = 0; i < lines.size() && index < 0; ++i) {
                 if (lines[i].find(args[4]) != std::wstring::npos) {
                     index = static_cast<int>(i);
@@ -165,7 +163,30 @@ int Run(const std::vector<std::wstring>& args) {
         if (!uidriver::WaitUntil(found, Number(args[5]))) {
             return Fail(L"no such line", args[4]);
         }
-        return step == L"lines" || uidriver::SelectListBoxLine(list, index) ? kDone : Fail(L"cannot pick", args[4]);
+        return uidriver::SelectListBoxLine(list, index) ? kDone : Fail(L"cannot pick", args[4]);
+    }
+    if (step == L"lines" && n == 6) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        const HWND control = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
+        wchar_t kind[32] = {};
+        if (control) {
+            GetClassNameW(control, kind, 32);
+        }
+        const bool combo = _wcsicmp(kind, L"ComboBox") == 0;
+        if (!combo && _wcsicmp(kind, L"ListBox") != 0) {
+            return Fail(L"no such list or combo box", args[3]);
+        }
+        std::vector<std::wstring> lines;
+        const bool enough = uidriver::WaitUntil(
+            [&] {
+                lines = combo ? uidriver::ComboLines(control) : uidriver::ListBoxLines(control);
+                return lines.size() >= Number(args[4]);
+            },
+            Number(args[5]));
+        for (const auto& line : lines) {
+            std::printf("%s\n", uidriver::Narrow(line).c_str());
+        }
+        return enough ? kDone : Fail(L"too few lines", args[4]);
     }
     if (step == L"click" && n == 4) {
         const HWND window = VisibleWindow(args[1], args[2]);

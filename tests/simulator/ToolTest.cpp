@@ -156,7 +156,7 @@ TEST_F(Tool, HelpExplainsEveryCommandAndDemoPlugsTheDemoSet) {
           "set-driver", "fault", "clear-faults", "requests", "update-timing", "script-update",
           "last-image", "tuning", "settle-time", "last-request", "sky", "press", "hold", "keys",
           "remote", "remote-fault", "ci-insert", "ci-ready", "ci-remove", "ci-events", "ci-mmi",
-          "ci-show", "broadcast", "reset", "demo"})
+          "ci-show", "broadcast", "reset", "demo", "register", "unregister"})
         EXPECT_NE(help.output.find(std::string("  ") + command + " "), std::string::npos)
             << command;
     for (const auto& preset : tunersim::PresetNames())
@@ -175,6 +175,35 @@ TEST_F(Tool, HelpExplainsEveryCommandAndDemoPlugsTheDemoSet) {
         for (const auto& name : found->displayNames)
             EXPECT_NE(demo.output.find(name), std::string::npos) << name;
     }
+}
+
+// What the installer runs: unregister takes every box away and the filter's COM class
+// with them; register (and any later plug) brings the class back, pointing at the DLL.
+TEST_F(Tool, UnregisterRemovesTheBoxesAndTheFilterClassAndRegisterRestoresIt) {
+    const std::wstring classKey = L"CLSID\\{6C1F3A52-8E47-4B1D-9A35-2D7E0B94C618}\\InprocServer32";
+    auto registeredPath = [&]() -> std::wstring {
+        wchar_t path[MAX_PATH] = {};
+        DWORD size = sizeof path - sizeof(wchar_t);
+        if (RegGetValueW(HKEY_CLASSES_ROOT, classKey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path, &size) !=
+            ERROR_SUCCESS)
+            return {};
+        return path;
+    };
+    ASSERT_EQ(RunTool("plug --preset talvex-s2 --id 00000000000000e7 --model both --no-broadcast").exitCode, 0u);
+    ASSERT_FALSE(registeredPath().empty());
+
+    const auto unregister = RunTool("unregister --no-broadcast");
+    ASSERT_EQ(unregister.exitCode, 0u) << unregister.output;
+    EXPECT_TRUE(registeredPath().empty());
+    EXPECT_TRUE(tunersim::List().empty());
+    const auto listed = RunTool("enum");
+    EXPECT_EQ(listed.output.find("00000000000000e7"), std::string::npos) << listed.output;
+
+    const auto registered = RunTool("register");
+    ASSERT_EQ(registered.exitCode, 0u) << registered.output;
+    const std::wstring path = registeredPath();
+    ASSERT_GE(path.size(), 20u);
+    EXPECT_EQ(path.substr(path.size() - 19), L"TalvexSimFilter.dll");
 }
 
 TEST_F(Tool, ProcessesPluggingAtOnceGetDistinctCompleteBoxes) {

@@ -110,10 +110,12 @@ protected:
     {
         SendSystemCommand(m_dialog, kAboutCommand);
         HWND about = nullptr;
+        // A modal box shows itself once it is initialised; before that its controls
+        // may still be being made.
         WaitUntil(
             [&] {
                 for (HWND w : TopLevelWindows(m_app.Id(), kDialogClass))
-                    if (w != m_dialog && GetDlgItem(w, kAboutList)) about = w;
+                    if (w != m_dialog && GetDlgItem(w, kAboutList) && IsVisible(w)) about = w;
                 return about != nullptr;
             },
             kWaitMs);

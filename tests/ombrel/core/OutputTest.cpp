@@ -7,7 +7,6 @@
 
 using namespace ombrel_cli;
 using ombrel_test::JsonValue;
-using ombrel_test::ParseJson;
 
 namespace {
 
@@ -38,12 +37,7 @@ std::string Latin1ToUtf8(std::string_view text) {
     return utf8;
 }
 
-JsonValue Read(const std::string& text) {
-    std::string error;
-    const auto value = ParseJson(text, &error);
-    EXPECT_TRUE(value) << error << ": " << text;
-    return value.value_or(JsonValue{});
-}
+JsonValue Read(const std::string& text) { return ombrel_test::ReadJson(text); }
 
 }  // namespace
 

@@ -1,0 +1,37 @@
+# cmake -DOBJDUMP=<objdump> -DFILES=<binary;...> -P CheckShippedBinaries.cmake
+#
+# Fails unless each binary has page-aligned sections in the file, no debug sections
+# and a debug link, and its debug file (<dir>/.debug/<name>.debug) holds the debug
+# information.
+function(objdump_of file option out)
+    execute_process(COMMAND ${OBJDUMP} ${option} ${file} OUTPUT_VARIABLE text RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "${OBJDUMP} cannot read ${file}")
+    endif()
+    set(${out} "${text}" PARENT_SCOPE)
+endfunction()
+
+foreach(file ${FILES})
+    objdump_of(${file} -p headers)
+    if(NOT headers MATCHES "FileAlignment[ \t]+0*1000\n")
+        message(FATAL_ERROR "${file}: sections are not page-aligned in the file")
+    endif()
+    objdump_of(${file} -h shipped)
+    if(shipped MATCHES "[ \t]\\.debug_[a-z_]+")
+        message(FATAL_ERROR "${file} carries debug sections (${CMAKE_MATCH_0})")
+    endif()
+    if(NOT shipped MATCHES "\\.gnu_debuglink")
+        message(FATAL_ERROR "${file} has no link to its debug file")
+    endif()
+    get_filename_component(dir ${file} DIRECTORY)
+    get_filename_component(name ${file} NAME)
+    set(debug ${dir}/.debug/${name}.debug)
+    if(NOT EXISTS ${debug})
+        message(FATAL_ERROR "${debug} is missing")
+    endif()
+    objdump_of(${debug} -h kept)
+    if(NOT kept MATCHES "\\.debug_info" OR NOT kept MATCHES "\\.debug_line")
+        message(FATAL_ERROR "${debug} holds no debug information")
+    endif()
+    message(STATUS "${name}: page-aligned, no debug sections, debug information in .debug/${name}.debug")
+endforeach()

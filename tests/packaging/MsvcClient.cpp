@@ -1,0 +1,296 @@
+// A client of the library as Microsoft's toolchain builds one: compiled by clang in MSVC
+// mode, linked by lld-link against the MSVC import library OmbrelApi.lib, without any C
+// runtime. It imports every export under its MSVC-decorated name (msvc_client.sh checks
+// that), so the loader itself proves that the DLL carries each alias; the calls below
+// prove that the aliases reach the right code with the right arguments.
+//
+//   msvc_client.exe <device id> <driver version>
+//
+// The simulator must have plugged a Talvex S2 box (1/0x34/4, WDM) with that id and
+// driver version text, and pressed the remote-control keys 0x1234 and 0x0A0B on it (the
+// driver queues them until a reader takes them). Prints one line per failed check; exit
+// code 0 when all passed.
+#include <OmbrelApi.h>
+#include <OmbrelVersion.h>
+
+namespace {
+
+HANDLE g_out;
+int g_failures = 0;
+
+unsigned Length(const char* text) {
+    unsigned n = 0;
+    while (text[n]) ++n;
+    return n;
+}
+
+bool Same(const char* a, const char* b) {
+    while (*a && *a == *b) ++a, ++b;
+    return *a == *b;
+}
+
+// Byte loops without the C runtime: volatile keeps the compiler from turning them into
+// calls of memset and memcmp, which this program does not have.
+void Fill(void* record, unsigned size, unsigned char value) {
+    volatile unsigned char* bytes = static_cast<volatile unsigned char*>(record);
+    for (unsigned i = 0; i < size; ++i) bytes[i] = value;
+}
+
+bool SameBytes(const void* a, const void* b, unsigned size) {
+    const volatile unsigned char* x = static_cast<const volatile unsigned char*>(a);
+    const volatile unsigned char* y = static_cast<const volatile unsigned char*>(b);
+    for (unsigned i = 0; i < size; ++i)
+        if (x[i] != y[i]) return false;
+    return true;
+}
+
+void Print(const char* text) {
+    DWORD written;
+    WriteFile(g_out, text, Length(text), &written, nullptr);
+}
+
+void Check(bool passed, const char* what) {
+    if (passed) return;
+    ++g_failures;
+    Print("msvc_client: failed: ");
+    Print(what);
+    Print("\n");
+}
+
+// Splits the command line in place into the words after the program's name (which may
+// be quoted); the arguments themselves hold no spaces.
+int Arguments(char* line, char** words, int most) {
+    if (*line == '"') {
+        ++line;
+        while (*line && *line != '"') ++line;
+    }
+    while (*line && *line != ' ') ++line;
+    int n = 0;
+    while (*line) {
+        while (*line == ' ') *line++ = 0;
+        if (!*line) break;
+        if (n == most) return most + 1;
+        words[n++] = line;
+        while (*line && *line != ' ') ++line;
+    }
+    return n;
+}
+
+unsigned long HexWord(const char* hex) {
+    unsigned long value = 0;
+    for (int i = 0; i < 8; ++i) {
+        const char c = hex[i];
+        value = value * 16 + static_cast<unsigned long>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    }
+    return value;
+}
+
+// Finds the box among the attached devices by its identifier (the display name's 16
+// digits: high word first); its handle stays open.
+unsigned long OpenById(const char* id) {
+    unsigned long count = 0;
+    Check(OB_GetNumberOfDevices(&count) == OB_SUCCESS && count >= 1, "OB_GetNumberOfDevices: at least one device");
+    for (unsigned long i = 0; i < count; ++i) {
+        unsigned long handle = 0;
+        if (OB_OpenDeviceHandle(i, &handle) != OB_SUCCESS) continue;
+        _OMBREL_GUID guid;
+        if (OB_GetGUID(handle, &guid) == OB_SUCCESS && guid.GuidHigh == HexWord(id) && guid.GuidLow == HexWord(id + 8))
+            return handle;
+        OB_CloseDeviceHandle(handle);
+    }
+    return 0;
+}
+
+void CheckDevice(unsigned long handle, const char* id, const char* driver) {
+    Check(OB_IsDeviceAttached(handle) == 1, "OB_IsDeviceAttached: 1");
+
+    // The GUID string lists the identifier's bytes in memory order: the id's digit pairs
+    // from the last to the first.
+    char expected[OMBREL_GUID_STRING_SIZE];
+    for (int pair = 0; pair < 8; ++pair) {
+        expected[pair * 2] = id[(7 - pair) * 2];
+        expected[pair * 2 + 1] = id[(7 - pair) * 2 + 1];
+    }
+    expected[16] = 0;
+    char guid[OMBREL_GUID_STRING_SIZE];
+    Check(OB_GetGUIDString(handle, guid) == OB_SUCCESS && Same(guid, expected), "OB_GetGUIDString: the id's bytes");
+
+    OMBREL_TUNER_TYPE type = OMBREL_TUNER_TYPE_BDA;
+    Check(OB_GetTunerType(handle, &type) == OB_SUCCESS && type == OMBREL_TUNER_TYPE_WDM, "OB_GetTunerType: WDM");
+
+    char text[OMBREL_DISPLAY_STRING_SIZE];
+    Check(OB_GetDeviceString(handle, text) == OB_SUCCESS && Same(text, "Talvex S2"), "OB_GetDeviceString: Talvex S2");
+    Check(OB_GetDisplayString(handle, text) == OB_SUCCESS && Length(text) > 16, "OB_GetDisplayString: a display name");
+
+    _OMBREL_FIRMWARE_VERSION firmware;
+    Check(OB_GetFirmwareVersion(handle, &firmware) == OB_SUCCESS && firmware.ProductLine == 1 &&
+              firmware.ModelCode == 0x34 && firmware.HardwareRevision == 4,
+          "OB_GetFirmwareVersion: 1/0x34/4");
+
+    _OMBREL_DRIVER_VERSION version;
+    Check(OB_GetDriverVersion(handle, &version) == OB_SUCCESS && Same(version.Version, driver),
+          "OB_GetDriverVersion: the simulator's text");
+
+    _OMBREL_SYSTEM_INFO info;
+    Check(OB_GetSystemInfo(handle, &info) == OB_SUCCESS && info.Data[1] == 0x34, "OB_GetSystemInfo: the box's record");
+    _OMBREL_BOARD_TEMPERATURE temperature;
+    Check(OB_GetBoardTemperature(handle, &temperature) == OB_SUCCESS && temperature.Data[0] == 0x2A,
+          "OB_GetBoardTemperature: the box's record");
+    // No update has run, so the driver has no status to give.
+    _OMBREL_FIRMWARE_UPDATE_STATUS status;
+    Check(OB_GetRomfluxStatus(handle, &status) == OB_FAILED, "OB_GetRomfluxStatus: 1 before any update");
+
+    IBaseFilter* filter = nullptr;
+    Check(OB_GetDirectShowFilter(handle, &filter) == OB_SUCCESS && filter != nullptr, "OB_GetDirectShowFilter: a filter");
+    Check(OB_GetReceiverDirectShowFilter(handle, &filter) == OB_FAILED && filter == nullptr,
+          "OB_GetReceiverDirectShowFilter: none for a WDM box");
+
+}
+
+// Polls the tuning flag until the front end has settled (the simulator's settle time is
+// a fraction of a second; the bound only keeps a broken driver from hanging the test).
+int AwaitTuningResult(unsigned long handle, LARGE_INTEGER* hz) {
+    int flag = OMBREL_TUNING_BUSY;
+    for (int i = 0; i < 1500 && flag == OMBREL_TUNING_BUSY; ++i) {
+        if (OB_CheckTuningFlag(handle, &flag, hz) != OB_SUCCESS) return OMBREL_TUNING_BUSY;
+        if (flag == OMBREL_TUNING_BUSY) Sleep(20);
+    }
+    return flag;
+}
+
+// A satellite tune through the MSVC names: the records cross as Microsoft's compiler
+// lays them out, and the LARGE_INTEGER (decorated as the union it is) comes back whole.
+void CheckTuning(unsigned long handle) {
+    Check(OB_SetPowerState(handle, OMBREL_POWER_ON) == OB_SUCCESS, "OB_SetPowerState: 0");
+    Check(OB_SetAutoTune(handle, 1) == OB_SUCCESS, "OB_SetAutoTune: 0");
+
+    _OMBREL_LNB_PARAMETERS lnb;
+    Fill(&lnb, sizeof lnb, 0x5C);  // the reserved bytes too: the driver keeps them
+    lnb.LofLow = 9750000;          // a universal LNB
+    lnb.LofHigh = 10600000;
+    lnb.SwitchFrequency = 11700000;
+    lnb.Tone22kHz = OMBREL_TONE_AUTO;
+    lnb.Voltage = OMBREL_LNB_VOLTAGE_AUTO;
+    Check(OB_SetLNBParameter(handle, &lnb) == OB_SUCCESS, "OB_SetLNBParameter: 0");
+    _OMBREL_LNB_PARAMETERS readBack;
+    Fill(&readBack, sizeof readBack, 0xEE);
+    Check(OB_GetLNBParameter(handle, &readBack) == OB_SUCCESS && SameBytes(&readBack, &lnb, sizeof lnb),
+          "OB_GetLNBParameter: the 42 bytes that were set");
+
+    _OMBREL_LNB_CMD toB;  // DiSEqC 1.0 committed switch: input B
+    Fill(&toB, sizeof toB, 0);
+    const unsigned char message[] = {0xE0, 0x10, 0x38, 0xF4};
+    toB.MessageLength = sizeof message;
+    for (unsigned i = 0; i < sizeof message; ++i) toB.Message[i] = message[i];
+    Check(OB_SendLnbCmd(handle, &toB) == OB_SUCCESS, "OB_SendLnbCmd: 0");
+
+    _OMBREL_SELECT_MULTIPLEX_DVBS mux;  // transponder 11623 V on input B
+    Fill(&mux, sizeof mux, 0);
+    mux.Frequency = 11623000;
+    mux.SymbolRate = 27500;
+    mux.Polarisation = OMBREL_POLARISATION_VERTICAL;
+    Check(OB_SelectMultiplex_DVBS(handle, &mux) == OB_SUCCESS, "OB_SelectMultiplex_DVBS: 0");
+    LARGE_INTEGER hz;
+    hz.QuadPart = -1;
+    Check(AwaitTuningResult(handle, &hz) == OMBREL_TUNING_LOCKED && hz.QuadPart == 11623000000LL,
+          "OB_CheckTuningFlag: locked on 11623000000 Hz");
+    int flag = 99;
+    Check(OB_CheckTuningFlag(handle, &flag, nullptr) == OB_INVALID_PARAMETER && flag == 99,
+          "OB_CheckTuningFlag without a value: 3, nothing written");
+
+    _OMBREL_FRONTEND_STATUS status;
+    Fill(&status, sizeof status, 0xEE);
+    Check(OB_GetFrontendStatus(handle, &status) == OB_SUCCESS && status.Locked == 1 && status.CarrierPresent == 1 &&
+              status.SignalStrength <= 100 && status.SignalQuality <= 100,
+          "OB_GetFrontendStatus: locked, percentages");
+
+    _OMBREL_SELECT_PIDS_S pids;
+    Fill(&pids, sizeof pids, 0);
+    pids.PidCount = 2;
+    pids.Pids[0] = 0x0000;
+    pids.Pids[1] = OMBREL_PID_ALL;
+    Check(OB_SelectPids_DVBS(handle, &pids) == OB_SUCCESS, "OB_SelectPids_DVBS: 0");
+
+    // Below the intermediate-frequency band nothing is sent, and that is no error: the
+    // front end stays locked where it was.
+    _OMBREL_TUNE_QPSK_PARAM below;
+    Fill(&below, sizeof below, 0);
+    below.Frequency = OMBREL_QPSK_MIN_FREQUENCY - 1;
+    below.SymbolRate = 27500;
+    Check(OB_TuneQPSK(handle, &below) == OB_SUCCESS, "OB_TuneQPSK below the band: 0");
+    Check(OB_CheckTuningFlag(handle, &flag, &hz) == OB_SUCCESS && flag == OMBREL_TUNING_LOCKED &&
+              hz.QuadPart == 11623000000LL,
+          "OB_TuneQPSK below the band: still locked");
+
+    // A satellite box refuses the terrestrial requests.
+    _OMBREL_SELECT_MULTIPLEX_DVBT dvbt;
+    Fill(&dvbt, sizeof dvbt, 0);
+    dvbt.Frequency = 474000;
+    dvbt.Bandwidth = 8;
+    Check(OB_SelectMultiplex_DVBT(handle, &dvbt) == OB_FAILED, "OB_SelectMultiplex_DVBT on a satellite box: 1");
+    _OMBREL_SELECT_PIDS_DVBT pidsT;
+    Fill(&pidsT, sizeof pidsT, 0);
+    Check(OB_SelectPids_DVBT(handle, &pidsT) == OB_FAILED, "OB_SelectPids_DVBT on a satellite box: 1");
+}
+
+// The remote-control reader posts the keys that msvc_client.sh pressed to a window of
+// this thread.
+void CheckRemoteControl(unsigned long handle) {
+    const HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    Check(window != nullptr, "a message-only window for the keys");
+    Check(OB_RegisterNotifications(handle, window) == OB_SUCCESS, "OB_RegisterNotifications");
+    Check(OB_RemoteControl_Start(handle) == OB_SUCCESS, "OB_RemoteControl_Start: 0");
+    Check(OB_RemoteControl_Start(handle) == OB_FAILED, "OB_RemoteControl_Start while it runs: 1");
+
+    LPARAM keys[2] = {0, 0};
+    int received = 0;
+    bool fromHandle = true;
+    // Bounded only so that a lost key cannot hang the test.
+    for (int i = 0; i < 1500 && received < 2; ++i) {
+        MSG msg;
+        if (PeekMessageA(&msg, window, OMBREL_MSG_REMOTE_KEY, OMBREL_MSG_REMOTE_KEY, PM_REMOVE)) {
+            fromHandle = fromHandle && msg.wParam == handle;
+            keys[received++] = msg.lParam;
+        } else {
+            Sleep(20);
+        }
+    }
+    Check(received == 2 && keys[0] == 0x1234 && keys[1] == 0x0A0B, "OMBREL_MSG_REMOTE_KEY: 0x1234, then 0x0A0B");
+    Check(fromHandle, "OMBREL_MSG_REMOTE_KEY: wParam is the starting handle");
+
+    Check(OB_RemoteControl_Stop(handle) == OB_SUCCESS, "OB_RemoteControl_Stop: 0");
+    Check(OB_RemoteControl_Stop(handle) == OB_FAILED, "OB_RemoteControl_Stop without a reader: 1");
+    Check(OB_UnregisterNotifications(handle) == OB_SUCCESS, "OB_UnregisterNotifications");
+    if (window) DestroyWindow(window);
+}
+
+}  // namespace
+
+extern "C" void ClientMain() {
+    g_out = GetStdHandle(STD_OUTPUT_HANDLE);
+    char* words[2];
+    const int n = Arguments(GetCommandLineA(), words, 2);
+    if (n != 2 || Length(words[0]) != 16) {
+        Print("usage: msvc_client <16-digit device id> <driver version>\n");
+        ExitProcess(2);
+    }
+    const char* id = words[0];
+    const char* driver = words[1];
+
+    Check(Same(OB_GetApiVersion(), OMBREL_API_VERSION_TEXT), "OB_GetApiVersion: " OMBREL_API_VERSION_TEXT);
+    Check(OB_Initialize() == OB_SUCCESS, "OB_Initialize: 0");
+    const unsigned long handle = OpenById(id);
+    Check(handle != 0, "the simulated box is listed and opens");
+    if (handle != 0) {
+        CheckDevice(handle, id, driver);
+        CheckTuning(handle);
+        CheckRemoteControl(handle);
+        Check(OB_CloseDeviceHandle(handle) == OB_SUCCESS, "OB_CloseDeviceHandle: 0");
+        Check(OB_CloseDeviceHandle(handle) == OB_INVALID_HANDLE, "OB_CloseDeviceHandle twice: 2");
+    }
+    Check(OB_CloseDeviceHandle(0) == OB_INVALID_HANDLE, "OB_CloseDeviceHandle(0): 2");
+
+    Print(g_failures == 0 ? "msvc_client: all checks passed\n" : "msvc_client: FAILED\n");
+    // The library's window thread runs on: end the process, not just this thread.
+    ExitProcess(g_failures == 0 ? 0 : 1);
+}

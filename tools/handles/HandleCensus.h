@@ -1,0 +1,29 @@
+// Counts the calling process's open handles by object type ("Key", "File", "Event",
+// ...), for finding and guarding against handle leaks. Uses the system's handle list
+// (NtQuerySystemInformation, extended handle information) and the object type names
+// (NtQueryObject), both of which Wine implements.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace handles {
+
+struct Census {
+    std::map<std::string, long> byType;
+
+    long Of(const std::string& type) const;
+    long Total() const;
+};
+
+// The calling process's handles right now; nothing when the system cannot list them.
+std::optional<Census> TakeCensus();
+
+// after - before, type by type; types whose count did not change are left out.
+Census Difference(const Census& after, const Census& before);
+
+// "Key +3, Event -1" (or "none"); each count divided by `per` when it is above 1.
+std::string Describe(const Census& delta, long per = 1);
+
+}  // namespace handles
