@@ -840,6 +840,7 @@ OMBREL_API unsigned long OMBREL_CALL OB_CheckTuningFlag(unsigned long handle, in
  *    ready until it leaves the slot.
  *  - #OMBREL_MSG_CI_FLAG_40, #OMBREL_MSG_CI_FLAG_80 and #OMBREL_MSG_CI_FLAG_100 at every
  *    poll that finds the driver's pending-event bit 0x0040, 0x0080 or 0x0100 set.
+ *
  *  A poll that the driver fails posts nothing and changes nothing. Without a window the
  *  polls go on and their messages are dropped; registering another window on the opening
  *  handle sends the next messages there.
