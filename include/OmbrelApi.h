@@ -56,6 +56,10 @@
  *   and then used from whichever thread calls.
  * - Each running remote-control reader has a thread of its own, which waits in the
  *   driver for keys and posts #OMBREL_MSG_REMOTE_KEY.
+ * - Each open Common Interface session has a poll thread of its own, which reads the
+ *   slot's status from the driver at every poll interval and posts the module's messages
+ *   (#OMBREL_MSG_CI_MODULE_PRESENT to #OMBREL_MSG_CI_FLAG_80; see @ref common_interface).
+ *   #OB_CI_Close waits for it to end.
  *
  * @section lifetime Lifetimes
  * - A handle is valid from its open until #OB_CloseDeviceHandle, also across a detach
@@ -78,8 +82,11 @@
  *   is loaded; a window that no longer exists is skipped.
  * - A remote-control reader runs from #OB_RemoteControl_Start until
  *   #OB_RemoteControl_Stop or the close of the handle that started it.
- * - Unloading the library stops the remote-control readers still running and frees the
- *   device table; handles still open are abandoned.
+ * - A Common Interface session is open from #OB_CI_Open until #OB_CI_Close or the close
+ *   of the handle that opened it.
+ * - Unloading the library stops the remote-control readers still running, closes the
+ *   Common Interface sessions still open and frees the device table; handles still open
+ *   are abandoned.
  */
 #ifndef OMBRELAPI_H
 #define OMBRELAPI_H
@@ -126,6 +133,29 @@ struct IBaseFilter;
  *  per registration, after the per-handle messages of the same rescan were posted;
  *  wParam = 0, lParam = 0. Counts and indexes may have changed: reopen by index. */
 #define OMBREL_MSG_DEVICES_CHANGED 0x403
+/** A conditional-access module was found in the slot (module state 0 to 1; see
+ *  @ref common_interface). Posted by the session's poll thread to the window that
+ *  #OB_RegisterNotifications set for the handle that opened the session (#OB_CI_Open);
+ *  wParam = that handle, lParam = 0. */
+#define OMBREL_MSG_CI_MODULE_PRESENT 0x404
+/** The module in the slot became ready (module state 1 to 2). Posted as
+ *  #OMBREL_MSG_CI_MODULE_PRESENT is, in the same poll after it when the module is found
+ *  ready at once; wParam = the session's handle, lParam = 0. */
+#define OMBREL_MSG_CI_MODULE_READY   0x405
+/** The module left the slot (module state 1 or 2 to 0). Posted as
+ *  #OMBREL_MSG_CI_MODULE_PRESENT is; wParam = the session's handle, lParam = 0. */
+#define OMBREL_MSG_CI_MODULE_GONE    0x406
+/** The driver flags a pending event: posted at every poll that reads bit 0x0100 of the
+ *  slot's status word set, as long as the driver keeps it set. What the event stands for
+ *  is the driver's to say; the library only relays it. Posted as
+ *  #OMBREL_MSG_CI_MODULE_PRESENT is; wParam = the session's handle, lParam = 0. */
+#define OMBREL_MSG_CI_FLAG_100       0x407
+/** As #OMBREL_MSG_CI_FLAG_100, for bit 0x0040 of the status word; wParam = the session's
+ *  handle, lParam = 0. */
+#define OMBREL_MSG_CI_FLAG_40        0x408
+/** As #OMBREL_MSG_CI_FLAG_100, for bit 0x0080 of the status word; wParam = the session's
+ *  handle, lParam = 0. */
+#define OMBREL_MSG_CI_FLAG_80        0x409
 /** A key of the remote control (see @ref remote_control). Posted by the device's reader,
  *  from a thread of its own, to the window that #OB_RegisterNotifications set for the
  *  handle that started the reader (#OB_RemoteControl_Start), one message per key in the
@@ -160,13 +190,13 @@ struct IBaseFilter;
 #define OMBREL_PROP_AUTO_TUNE             16  ///< Automatic tuning.
 #define OMBREL_PROP_UPDATE_FIRMWARE       17  ///< Set: firmware image (#OB_UpdateFirmware).
 #define OMBREL_PROP_UPDATE_STATUS         18  ///< Get: firmware update status (#OB_GetRomfluxStatus).
-#define OMBREL_PROP_CI_COMMAND            22  ///< Set: Common Interface command.
-#define OMBREL_PROP_CI_REQUEST            23  ///< Get: Common Interface request.
+#define OMBREL_PROP_CI_COMMAND            22  ///< Set: Common Interface command (_OMBREL_CI_MESSAGE).
+#define OMBREL_PROP_CI_REQUEST            23  ///< Set, then get: Common Interface query and its reply (_OMBREL_CI_MESSAGE).
 #define OMBREL_PROP_BOARD_TEMPERATURE     24  ///< Get: board temperature (#OB_GetBoardTemperature).
 #define OMBREL_PROP_TUNE_QPSK             25  ///< Set: tune a QPSK carrier.
 #define OMBREL_PROP_REMOTE_KEY            26  ///< Get: next remote-control key.
 #define OMBREL_PROP_REMOTE_CANCEL         27  ///< Set: cancel a pending remote-control read.
-#define OMBREL_PROP_CI_STATUS             28  ///< Get: Common Interface status.
+#define OMBREL_PROP_CI_STATUS             28  ///< Get: Common Interface slot's status word (2 bytes, little-endian).
 #define OMBREL_PROP_TUNING_FLAG           30  ///< Get: tuning flag.
 /** @} */
 
@@ -225,7 +255,59 @@ typedef struct _OMBREL_FIRMWARE_UPDATE_STATUS {
     unsigned char ErrorCode;  ///< The reason of a failure (`OMBREL_UPDATE_ERROR_...`); meaningful when State is 8 or 10.
 } OMBREL_FIRMWARE_UPDATE_STATUS;
 
+/** @name Common Interface messages
+ *  Sizes of the message that the Common Interface commands and queries exchange with the
+ *  driver (_OMBREL_CI_MESSAGE, properties 22 and 23). @{ */
+#define OMBREL_CI_MESSAGE_SIZE 1036  ///< Bytes of a whole message, header and payload.
+#define OMBREL_CI_PAYLOAD_SIZE 1026  ///< Bytes of its payload.
+/** @} */
+
+/** The message of the Common Interface properties (#OMBREL_PROP_CI_COMMAND,
+ *  #OMBREL_PROP_CI_REQUEST; 1036 bytes; see @ref common_interface). A *command* is a set
+ *  of property 22 with the whole message. A *query* is a set of property 23 with only
+ *  `Slot` and `Type` filled, then a get of property 23 into the same message, in whose
+ *  `Payload` the driver answers. Numbers inside the payload are big-endian, as in the EN
+ *  50221 objects it carries; `Length` is little-endian. The library builds and reads these
+ *  messages itself; applications need the record only to talk to the driver directly. */
+typedef struct _OMBREL_CI_MESSAGE {
+    unsigned char Slot;                            ///< The slot: always 0.
+    unsigned char Type;                            ///< The message type, `OMBREL_CI_MSG_...`
+    unsigned char Reserved1[2];                    ///< 0 in what the library sends.
+    unsigned char Reserved2[4];                    ///< 0 in what the library sends.
+    unsigned short Length;                         ///< Payload bytes of a command, little-endian; 0 in a query.
+    unsigned char Payload[OMBREL_CI_PAYLOAD_SIZE]; ///< A command's body, or the driver's reply to a query.
+} OMBREL_CI_MESSAGE;
+
+/** The UTC_time field of an EN 50221 date_time object, in its byte order
+ *  (#OB_CI_SetDateTimeInfo; 5 bytes). The library copies the bytes to the driver as they
+ *  are and does not look into them. */
+typedef struct _UTC_TIME {
+    unsigned char MjdHigh;  ///< Modified Julian Date, high byte (the date is big-endian: MjdHigh * 256 + MjdLow).
+    unsigned char MjdLow;   ///< Modified Julian Date, low byte.
+    unsigned char Hour;     ///< Hour, two BCD digits (0x00..0x23).
+    unsigned char Minute;   ///< Minute, two BCD digits (0x00..0x59).
+    unsigned char Second;   ///< Second, two BCD digits (0x00..0x59).
+} UTC_TIME;
+
 #pragma pack(pop)
+
+/** @name Common Interface message types
+ *  Values of _OMBREL_CI_MESSAGE::Type, and which exports send each one. Types 3 and 6 do
+ *  not occur. @{ */
+#define OMBREL_CI_MSG_OPEN             0  ///< Command: start the slot's traffic (#OB_CI_Open).
+#define OMBREL_CI_MSG_APPLICATION_INFO 1  ///< Query: the module's application information (#OB_CI_GetApplicationInfo).
+#define OMBREL_CI_MSG_PMT              2  ///< Command: a CA PMT (both #OB_CI_SendPMT).
+#define OMBREL_CI_MSG_DATE_TIME        4  ///< Command: date and time (#OB_CI_SetDateTimeInfo); query: the date-time reply (#OB_CI_GetDateTimeInfo).
+#define OMBREL_CI_MSG_MMI              5  ///< Command: an MMI object (#OB_CI_CloseMMI, #OB_CI_SendMenuAnswer, #OB_CI_SendEnqAnswer); query: the module's MMI object (#OB_CI_GetMMIObject).
+#define OMBREL_CI_MSG_ENTER_MENU       7  ///< Command: open the module's menu (#OB_CI_EnterMenu).
+#define OMBREL_CI_MSG_SERVICE_ID       8  ///< Command: the service ID (#OB_CI_SendServiceID).
+/** @} */
+
+/** @name Common Interface buffer sizes
+ *  Bytes that the caller provides for the Common Interface queries. @{ */
+#define OMBREL_CI_MENU_STRING_SIZE 255   ///< For the menu string of #OB_CI_GetApplicationInfo.
+#define OMBREL_CI_MMI_BODY_SIZE    1020  ///< For the body of #OB_CI_GetMMIObject: the largest that a reply holds.
+/** @} */
 
 /** @name Firmware update states and errors
  *  Values of _OMBREL_FIRMWARE_UPDATE_STATUS::State and _OMBREL_FIRMWARE_UPDATE_STATUS::ErrorCode. Another error code
@@ -735,6 +817,198 @@ OMBREL_API unsigned long OMBREL_CALL OB_GetFrontendStatus(unsigned long handle, 
  *          output is written; #OB_INVALID_PARAMETER when either pointer is null; or
  *          #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_CheckTuningFlag(unsigned long handle, int* flag, LARGE_INTEGER* value);
+
+// ---------------------------------------------------------------------------
+// Common Interface
+// ---------------------------------------------------------------------------
+/** @file
+ *  @section common_interface Common Interface
+ *  Most models have a Common Interface slot for a conditional-access module (CAM): every
+ *  model of the table in @ref tuning except Pellary SATV, Talvex ATSC, Ombrel DVB-S,
+ *  Ombrel DVB-T, Ombrel DVB-C and Ombrel ATSC, and no model outside the table. The library
+ *  offers two things for them.
+ *
+ *  *A session per device*, opened with #OB_CI_Open and closed with #OB_CI_Close: a poll
+ *  thread of the library reads the slot's status word from the driver (property 28) every
+ *  poll interval (200 ms at every open; #OB_CI_SetPollingIntervall sets 50 to 300 ms; the
+ *  first poll comes one interval after the open) and posts to the window that
+ *  #OB_RegisterNotifications set on the opening handle:
+ *  - #OMBREL_MSG_CI_MODULE_PRESENT when a module is found in the slot,
+ *    #OMBREL_MSG_CI_MODULE_READY when it becomes ready (both in one poll for a module
+ *    found ready), #OMBREL_MSG_CI_MODULE_GONE when it leaves. Every open starts from "no
+ *    module", so a module that is in the slot already is reported again. A module stays
+ *    ready until it leaves the slot.
+ *  - #OMBREL_MSG_CI_FLAG_40, #OMBREL_MSG_CI_FLAG_80 and #OMBREL_MSG_CI_FLAG_100 at every
+ *    poll that finds the driver's pending-event bit 0x0040, 0x0080 or 0x0100 set.
+ *
+ *  A poll that the driver fails posts nothing and changes nothing. Without a window the
+ *  polls go on and their messages are dropped; registering another window on the opening
+ *  handle sends the next messages there.
+ *
+ *  One session per device, across all processes: a second open fails while one is open,
+ *  whichever handle or process opened it. The session is open until #OB_CI_Close through
+ *  the opening handle, until that handle is closed (closing it closes the session first)
+ *  or until the library is unloaded. A process that ends with a session open does not
+ *  block the device: the next open takes it over.
+ *
+ *  *Commands and queries*, which need no session and may be called in any order: each is
+ *  one request to the driver with an _OMBREL_CI_MESSAGE, on the caller's thread, and
+ *  #OB_FAILED means that the driver refused or failed it; a failed query writes none of
+ *  its outputs. The library builds the three MMI objects that it sends (close_mmi,
+ *  menu_answ and answ, in EN 50221 form) and decodes the tag and the length field of the
+ *  objects that it receives, and keeps no Common Interface state of its own: the driver
+ *  turns the messages into the traffic with the module and keeps what that needs. The
+ *  commands and queries reach the driver also while the poll thread polls or a
+ *  remote-control reader waits there.
+ *
+ *  A client that walks the module's menu: #OB_CI_EnterMenu, then #OB_CI_GetMMIObject to
+ *  read the menu, list or enquiry that the module shows, #OB_CI_SendMenuAnswer or
+ *  #OB_CI_SendEnqAnswer to answer it, and #OB_CI_CloseMMI to leave.
+ */
+
+/** Opens the device's Common Interface session, owned by this handle: starts the poll
+ *  thread (see @ref common_interface) and sends the driver the open command
+ *  (#OMBREL_CI_MSG_OPEN, payload 00), whose answer changes nothing.
+ *  @param handle An open handle; its window (#OB_RegisterNotifications) receives the
+ *         session's messages.
+ *  @return #OB_SUCCESS, the session is open; #OB_NOT_SUPPORTED when the model has no
+ *          Common Interface slot (tested before everything else); #OB_FAILED when the
+ *          device's session is open already in this process, through this or another
+ *          handle, or when the poll thread could not be started (nothing changes then);
+ *          #OB_IN_USE when another process has it open; or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_Open(unsigned long handle);
+/** Closes the device's Common Interface session: stops the poll thread and waits until it
+ *  has ended, so that no message of the session is posted once it returns. The device is
+ *  then free for an open from any process. Nothing is sent to the driver.
+ *  @param handle The handle that opened the session.
+ *  @return #OB_SUCCESS; #OB_FAILED when no session is open or another handle opened it
+ *          (that session goes on); or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_Close(unsigned long handle);
+/** Sets the session's poll interval, taken from the poll thread's next wait on. Every
+ *  open starts with 200 ms.
+ *  @param handle The handle that opened the session.
+ *  @param intervalMs Milliseconds between two polls, 50 to 300 (both included).
+ *  @return #OB_SUCCESS; #OB_FAILED when no session is open; #OB_IN_USE when another
+ *          handle opened it; #OB_INVALID_PARAMETER for an interval outside 50..300 (the
+ *          interval stays as it was); or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SetPollingIntervall(unsigned long handle, unsigned long intervalMs);
+
+/** Sends a CA PMT to the module as the only program it is to descramble
+ *  (#OMBREL_CI_MSG_PMT; payload 03, 01, then the PMT bytes): EN 50221 ca_pmt_list_management
+ *  3 (only) and ca_pmt_cmd_id 1 (ok_descrambling). The five-argument form sends others.
+ *  @param handle An open handle.
+ *  @param length Bytes of the PMT, 1 to 1024.
+ *  @param pmt The PMT: `length` readable bytes, copied to the driver unchanged.
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed,
+ *          #OB_INVALID_PARAMETER (nothing sent) for a null PMT or a length of 0 or above
+ *          1024, or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SendPMT(unsigned long handle, unsigned short length,
+                                                   const unsigned char* pmt);
+/** Sends a CA PMT to the module with the given list management and command
+ *  (#OMBREL_CI_MSG_PMT; payload: list management, command, then the PMT bytes).
+ *  @param handle An open handle.
+ *  @param length Bytes of the PMT, 1 to 1024.
+ *  @param listManagement EN 50221 ca_pmt_list_management, 0 to 5: 0 more, 1 first, 2 last,
+ *         3 only, 4 add, 5 update.
+ *  @param command EN 50221 ca_pmt_cmd_id, 0 to 4: 1 ok_descrambling, 2 ok_mmi, 3 query,
+ *         4 not_selected.
+ *  @param pmt The PMT: `length` readable bytes, copied to the driver unchanged.
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed,
+ *          #OB_INVALID_PARAMETER (nothing sent) for a null PMT, a length of 0 or above
+ *          1024, a list management above 5 or a command above 4, or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SendPMT(unsigned long handle, unsigned short length,
+                                                   unsigned char listManagement, unsigned char command,
+                                                   const unsigned char* pmt);
+/** Reads the module's application information (query #OMBREL_CI_MSG_APPLICATION_INFO).
+ *  Each output may be null, and is then left out.
+ *  @param handle An open handle.
+ *  @param manufacturer Receives the application manufacturer.
+ *  @param manufacturerCode Receives the manufacturer code.
+ *  @param menuStringLength Receives the length of the menu string, 0 to 255.
+ *  @param menuString Receives the menu string, the module's name for its menu, without a
+ *         NUL; #OMBREL_CI_MENU_STRING_SIZE bytes.
+ *  @return #OB_SUCCESS; #OB_FAILED when the driver refused or failed (no output
+ *          written); or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_GetApplicationInfo(unsigned long handle, unsigned short* manufacturer,
+                                                              unsigned short* manufacturerCode,
+                                                              unsigned char* menuStringLength,
+                                                              unsigned char* menuString);
+/** Asks the module to open its menu (#OMBREL_CI_MSG_ENTER_MENU, no payload); read it with
+ *  #OB_CI_GetMMIObject.
+ *  @param handle An open handle.
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed, or
+ *          #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_EnterMenu(unsigned long handle);
+/** Closes the module's MMI dialogue at once (#OMBREL_CI_MSG_MMI; the close_mmi object
+ *  9F 88 00 01 00).
+ *  @param handle An open handle.
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed, or
+ *          #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_CloseMMI(unsigned long handle);
+/** Reads the MMI object that the module shows now (query #OMBREL_CI_MSG_MMI): its tag and,
+ *  when its EN 50221 length field takes one of the forms the library reads (a length
+ *  below 0x80 in one byte, or 0x81 or 0x82 followed by one or two length bytes), its body.
+ *  The body is passed on undecoded (a menu_last, list_last or enq object, say). A body
+ *  that the length field claims beyond the reply is cut at the reply's end. Each output
+ *  may be null, and is then left out.
+ *  @param handle An open handle.
+ *  @param length Receives the body's length, 0 to #OMBREL_CI_MMI_BODY_SIZE; not written
+ *         for another length form.
+ *  @param tag Receives the object's 24-bit tag (9F 88 xx as 0x9F88xx; the top 8 bits 0).
+ *  @param body Receives the body; #OMBREL_CI_MMI_BODY_SIZE bytes (or as many as the
+ *         body's length); not written for another length form.
+ *  @return #OB_SUCCESS whenever the driver answered, also for a length form that is not
+ *          read (then only the tag is written); #OB_FAILED when the driver refused or
+ *          failed (no output written); or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_GetMMIObject(unsigned long handle, unsigned short* length,
+                                                        unsigned long* tag, unsigned char* body);
+/** Answers the module's menu or list (#OMBREL_CI_MSG_MMI; the menu_answ object
+ *  9F 88 0B 01, then the choice).
+ *  @param handle An open handle.
+ *  @param choice The chosen item as EN 50221 counts them: 1 for the first, 0 to leave
+ *         the menu or list.
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed, or
+ *          #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SendMenuAnswer(unsigned long handle, unsigned char choice);
+/** Answers the module's enquiry (#OMBREL_CI_MSG_MMI; the answ object 9F 88 08, its length,
+ *  the answer identifier, then the text). A text of 127 bytes or more takes the long
+ *  length form (81 or 82, then one or two length bytes).
+ *  @param handle An open handle.
+ *  @param answerId 0 cancels the enquiry (9F 88 08 01 00 is sent; length and text are
+ *         ignored); any other value answers it.
+ *  @param length Bytes of the answer text, 0 to 255.
+ *  @param text The answer text: `length` bytes, no NUL needed; may be null when `length`
+ *         is 0.
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed,
+ *          #OB_INVALID_PARAMETER (nothing sent) for a null text with a non-zero length
+ *          and answer, or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SendEnqAnswer(unsigned long handle, unsigned char answerId,
+                                                         unsigned char length, const unsigned char* text);
+/** Reads the driver's date-time reply (query #OMBREL_CI_MSG_DATE_TIME): one byte, passed
+ *  on unchanged; what it stands for is the driver's to say.
+ *  @param handle An open handle.
+ *  @param value Receives the byte; may be null, and is then left out.
+ *  @return #OB_SUCCESS; #OB_FAILED when the driver refused or failed (nothing written);
+ *          or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_GetDateTimeInfo(unsigned long handle, unsigned char* value);
+/** Tells the module the date and time (#OMBREL_CI_MSG_DATE_TIME): the payload is the
+ *  EN 50221 date_time object's UTC_time field and, unless it is 0, its local_offset field.
+ *  @param handle An open handle.
+ *  @param time The UTC time, 5 bytes copied as they are.
+ *  @param localOffset The local time's offset from UTC in minutes, as the EN 50221
+ *         local_offset field (two's complement), sent big-endian after the time (payload
+ *         of 7 bytes); 0 is not sent (payload of 5 bytes).
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed, or
+ *          #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SetDateTimeInfo(unsigned long handle, _UTC_TIME time,
+                                                           unsigned short localOffset);
+/** Tells the module the service being received (#OMBREL_CI_MSG_SERVICE_ID; payload the
+ *  service ID, big-endian).
+ *  @param handle An open handle.
+ *  @param serviceId The service ID (MPEG program number).
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver refused or failed, or
+ *          #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_CI_SendServiceID(unsigned long handle, unsigned short serviceId);
 
 // ---------------------------------------------------------------------------
 // Remote control

@@ -296,21 +296,26 @@ unsigned long DeviceTable::OpenByIndex(KindFilter filter, unsigned long index, u
 
 unsigned long DeviceTable::Close(unsigned long handle) {
     std::unique_ptr<HandleRecord> released;
+    DeviceEntry* entry;  // entries stay until the table goes
     std::optional<PendingStop> readerStop;
     {
         std::lock_guard guard(lock_);
         auto found = byHandle_.find(static_cast<std::uint32_t>(handle));
         if (found == byHandle_.end()) return OB_INVALID_HANDLE;
+        entry = found->second.entry;
         // A reader started through this handle is stopped first, as its stop would.
-        readerStop = found->second.entry->remote.BeginStop(static_cast<std::uint32_t>(handle));
-        auto& handles = found->second.entry->handles;
+        readerStop = entry->remote.BeginStop(static_cast<std::uint32_t>(handle));
+        auto& handles = entry->handles;
         auto it = std::find_if(handles.begin(), handles.end(),
                                [&](const auto& r) { return r.get() == found->second.record; });
         released = std::move(*it);
         handles.erase(it);
         byHandle_.erase(found);
     }
-    if (readerStop) readerStop->Finish();  // waits for the thread: outside the lock
+    // Outside the lock, since both wait for their threads: a session or reader that this
+    // handle owns must not go on with the handle's interface and window.
+    (void)entry->ci.Close(static_cast<std::uint32_t>(handle));
+    if (readerStop) readerStop->Finish();
     // The interfaces are released here, outside the lock; calls still running on
     // this handle hold references of their own.
     released.reset();
@@ -325,6 +330,17 @@ unsigned long DeviceTable::WithHandle(unsigned long handle,
     return f(*found->second.entry, *found->second.record);
 }
 
+unsigned long DeviceTable::SetNotifyWindow(unsigned long handle, HWND window) {
+    std::lock_guard guard(lock_);
+    auto found = byHandle_.find(static_cast<std::uint32_t>(handle));
+    if (found == byHandle_.end()) return OB_INVALID_HANDLE;
+    HandleRecord& record = *found->second.record;
+    // Both under this lock, so that a reader started meanwhile takes the same window.
+    record.notifyWindow = window;
+    found->second.entry->remote.WindowChanged(record.value, window);
+    return OB_SUCCESS;
+}
+
 ComPtr<IKsPropertySet> DeviceTable::PropertySetOf(unsigned long handle) {
     std::lock_guard guard(lock_);
     auto found = byHandle_.find(static_cast<std::uint32_t>(handle));
@@ -335,6 +351,18 @@ ComPtr<IKsPropertySet> DeviceTable::PropertySetOf(unsigned long handle) {
 void DeviceTable::AddGeneralWindow(HWND window) {
     std::lock_guard guard(lock_);
     generalWindows_.push_back(window);
+}
+
+void DeviceTable::EndThreadsForUnload() {
+    std::vector<DeviceEntry*> entries;
+    {
+        std::lock_guard guard(lock_);
+        for (auto& entry : entries_) entries.push_back(entry.get());
+    }
+    for (DeviceEntry* entry : entries) {
+        entry->ci.CloseForUnload();
+        entry->remote.StopForUnload();
+    }
 }
 
 }  // namespace ombrel

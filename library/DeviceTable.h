@@ -5,15 +5,18 @@
 // enumeration and identification before a merge, binding before a new handle is
 // added, and driver requests on a COM reference taken under the lock so that a
 // concurrent close cannot free the interface a call is using. An entry's remote-control
-// state has a lock of its own, taken after this one (RemoteControl.h).
+// state has a lock of its own, taken after this one (RemoteControl.h); its CI session's
+// lock is taken before this one, never after (CiSession.h).
 #pragma once
 
+#include "CiSession.h"
 #include "Discovery.h"
 #include "DisplayName.h"
 #include "RemoteControl.h"
 
 #include <OmbrelApi.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,7 +34,9 @@ struct HandleRecord {
     ComPtr<IBaseFilter> tunerFilter;
     ComPtr<IBaseFilter> receiverFilter;
     ComPtr<IKsPropertySet> propertySet;
-    HWND notifyWindow = nullptr;
+    // Set only through DeviceTable::SetNotifyWindow, which also passes it on to the
+    // device's remote-control reader; the CI poll thread reads it where it stands.
+    std::atomic<HWND> notifyWindow{nullptr};
 
     HandleRecord() = default;
     HandleRecord(const HandleRecord&) = delete;
@@ -51,7 +56,9 @@ struct DeviceEntry {
     int subunitId = kNoSubunit;
     bool ciCapable = false;
     std::vector<std::unique_ptr<HandleRecord>> handles;  // in opening order
-    RemoteControl remote;  // last: a running reader is stopped before the handles go
+    // After the handles: a session or a running reader ends before the handles go.
+    CiSession ci;
+    RemoteControl remote;
 };
 
 using EntryList = std::vector<std::unique_ptr<DeviceEntry>>;
@@ -100,7 +107,12 @@ public:
     // Whether an entry with this display name is in the table (attached or not).
     bool Knows(const std::string& displayName) const;
     unsigned long OpenByIndex(KindFilter filter, unsigned long index, unsigned long* handle);
+    // Closes the handle's CI session and stops its remote-control reader first when it
+    // owns them.
     unsigned long Close(unsigned long handle);
+
+    // The window for the handle's messages (null: none), for every thread that posts them.
+    unsigned long SetNotifyWindow(unsigned long handle, HWND window);
 
     // Runs f(entry, record) under the lock when the handle is known; else OB_INVALID_HANDLE.
     unsigned long WithHandle(unsigned long handle,
@@ -111,6 +123,10 @@ public:
     ComPtr<IKsPropertySet> PropertySetOf(unsigned long handle);
 
     void AddGeneralWindow(HWND window);
+
+    // Unload while the process goes on: every open CI session is closed and every
+    // remote-control reader stopped.
+    void EndThreadsForUnload();
 
     // Forgets every entry and record without releasing them: for process exit, when
     // the filters' own code may be gone already.

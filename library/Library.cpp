@@ -17,6 +17,7 @@ bool Library::Load() { return shared_.Open(); }
 
 void Library::Unload() {
     window_.Stop();
+    table_.EndThreadsForUnload();
     // The table goes with the Library object; the section closes after it.
 }
 

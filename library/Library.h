@@ -17,8 +17,8 @@ public:
 
     // Maps the shared section. False when it cannot be created or mapped.
     bool Load();
-    // Unload while the process goes on: stops the window thread, destroys the table,
-    // unmaps the section.
+    // Unload while the process goes on: stops the window thread, closes the CI
+    // sessions, destroys the table, unmaps the section.
     void Unload();
     // Unload because the process ends: only what is safe without the other DLLs.
     void Abandon();

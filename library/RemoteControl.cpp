@@ -26,9 +26,13 @@ void PendingStop::Finish() {
     control_->EndStop();
 }
 
-RemoteControl::~RemoteControl() {
+RemoteControl::~RemoteControl() { StopForUnload(); }
+
+void RemoteControl::StopForUnload() {
+    std::lock_guard guard(lock_);
     reader_.reset();  // stops a running reader, as at unload
     ClearFlagLocked();
+    owner_ = 0;
 }
 
 unsigned long RemoteControl::Start(const HandleRecord& record, std::string_view displayName, SharedSection* shared) {

@@ -50,8 +50,7 @@ public:
     RemoteControl() = default;
     RemoteControl(const RemoteControl&) = delete;
     RemoteControl& operator=(const RemoteControl&) = delete;
-    // The entry is discarded (the library is unloaded): a running reader is stopped as a
-    // stop would, within the same bound.
+    // The entry is discarded: StopForUnload.
     ~RemoteControl();
 
     // OB_RemoteControl_Start through this handle of the device named `displayName`.
@@ -64,6 +63,10 @@ public:
 
     // The owning handle's window changed.
     void WindowChanged(std::uint32_t handle, HWND window);
+
+    // The library is unloaded: a running reader is stopped as at unload, within the same
+    // bound, and the device's flag cleared.
+    void StopForUnload();
 
 private:
     friend class PendingStop;

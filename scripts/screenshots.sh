@@ -3,6 +3,7 @@
 # Wine prefix of its own that draws real windows (not the tests' headless prefix):
 #   talvex-remote.png, talvex-ci.png         the companion programs with the demo tuners (the
 #                                            remote's with a tuner chosen and keys pressed)
+#   talvex-ci-menu.png, talvex-ci-enquiry.png the CI companion in a module's menu and enquiry
 #   romflux-main.png, romflux-about.png,     Romflux's dialog, its About box, a firmware
 #   romflux-progress.png, romflux-success.png update under way and its success message
 # The Romflux pictures are taken once bin/Romflux.exe is built. Safe to run again: the
@@ -100,6 +101,28 @@ for companion in "TalvexRemote:Talvex Remote Control:talvex-remote" "TalvexCI:Ta
     drive destroy "$class" 10000 || die "$exe did not end on WM_DESTROY"
     wait "$started" || true
 done
+
+# The CI companion with a T/CI tuner's module ready: its main menu, then the blind
+# enquiry for the parental PIN with the PIN typed.
+ci="Talvex Common Interface"
+for id in 00a1b2c3d4e50004 00a1b2c3d4e50005; do
+    wine "$bin/tunersim.exe" ci-ready "$id" </dev/null >/dev/null
+done
+(cd "$bin/Tools" && exec wine TalvexCI.exe </dev/null >/dev/null 2>&1) &
+started=$!
+drive wait "$ci" - 20000 || die "TalvexCI did not show its window"
+drive pick "$ci" - 100 "Talvex T/CI" 20000 || die "TalvexCI does not list a T/CI tuner"
+drive text "$ci" - 201 "Module ready*" 20000 || die "TalvexCI did not see the module become ready"
+drive click "$ci" - 210
+drive text "$ci" - 220 "Kestrel Conditional Access" 10000 || die "the module's menu did not open"
+shoot talvex-ci-menu "$ci" -
+drive pick "$ci" - 222 "Parental control" 10000 || die "no parental control entry"
+drive click "$ci" - 225
+drive text "$ci" - 220 "Enter the parental PIN*" 10000 || die "the PIN enquiry did not open"
+drive settext "$ci" - 223 "1234"
+shoot talvex-ci-enquiry "$ci" -
+drive destroy "$ci" 10000 || die "TalvexCI did not end on WM_DESTROY"
+wait "$started" || true
 
 if [ ! -f "$bin/Romflux.exe" ]; then
     say "Romflux.exe is not built: only the companion programs were photographed"

@@ -8,6 +8,7 @@
 
 #include "CompanionIds.h"
 #include "TunerList.h"
+#include "WideText.h"
 
 namespace companion {
 namespace {
@@ -26,16 +27,6 @@ struct FontDeleter {
     void operator()(HFONT font) const noexcept { DeleteObject(font); }
 };
 using FontPtr = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
-
-std::wstring Widen(const std::string& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
 
 FontPtr CreateMessageFont() {
     NONCLIENTMETRICSW metrics{};
@@ -64,6 +55,8 @@ private:
     std::optional<TunerKey> SelectedTuner() const;
     const TunerInfo* SelectedTunerInfo() const;
     void Select(const std::optional<TunerKey>& key);
+    void EndFeature();
+    int FeatureSpace() const { return featureHeight_ > 0 ? featureHeight_ + kMargin : 0; }
 
     const CompanionKind& kind_;
     HWND window_ = nullptr;
@@ -75,6 +68,7 @@ private:
     TunerList tuners_;
     bool libraryStarted_ = false;
     bool ending_ = false;
+    bool featureEnded_ = false;
 };
 
 bool CompanionWindow::Create(HINSTANCE instance) {
@@ -92,8 +86,9 @@ bool CompanionWindow::Create(HINSTANCE instance) {
     window_ = CreateWindowExW(0, kind_.className, kind_.title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                               CW_USEDEFAULT, CW_USEDEFAULT, kInitialWidth, kInitialHeight, nullptr, nullptr,
                               instance, this);
+    // The feature's height is known once its controls exist (WM_CREATE).
     if (window_ != nullptr && featureHeight_ > 0) {
-        SetWindowPos(window_, nullptr, 0, 0, kInitialWidth, kInitialHeight + featureHeight_ + kMargin,
+        SetWindowPos(window_, nullptr, 0, 0, kInitialWidth, kInitialHeight + FeatureSpace(),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
     return window_ != nullptr;
@@ -128,9 +123,7 @@ int CompanionWindow::RunMessageLoop() {
 
 void CompanionWindow::Shutdown() {
     ending_ = true;
-    if (kind_.feature != nullptr) {
-        kind_.feature->Release();
-    }
+    EndFeature();
     tuners_.Clear();
     // A WM_DESTROY sent by another program does not destroy the window itself.
     if (window_ != nullptr && IsWindow(window_)) {
@@ -169,7 +162,7 @@ LRESULT CompanionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
         info->ptMinTrackSize.x = kMinimumWidth;
-        info->ptMinTrackSize.y = kMinimumHeight;
+        info->ptMinTrackSize.y = kMinimumHeight + FeatureSpace();
         return 0;
     }
     case OMBREL_MSG_DEVICES_CHANGED:
@@ -188,27 +181,36 @@ LRESULT CompanionWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     case WM_COMMAND:
-        if (LOWORD(wParam) == kTunerListId && HIWORD(wParam) == LBN_SELCHANGE && kind_.feature != nullptr) {
-            kind_.feature->Select(SelectedTunerInfo());
+        if (LOWORD(wParam) == kTunerListId) {
+            if (HIWORD(wParam) == LBN_SELCHANGE && kind_.feature != nullptr && !featureEnded_) {
+                kind_.feature->Select(SelectedTunerInfo());
+            }
+            return 0;
         }
-        return 0;
+        break;  // a feature's control
     case WM_DESTROY:
+        // Also when another program sends it: the sender (Romflux, before an update) waits
+        // for the tuners to be let go.
+        EndFeature();
         if (!ending_) {
             ending_ = true;
-            // Let go of the tuners at once: the sender (Romflux, before an update) waits.
-            if (kind_.feature != nullptr) {
-                kind_.feature->Release();
-            }
             PostQuitMessage(0);
         }
         return 0;
     default:
-        if (kind_.feature != nullptr && kind_.feature->Handle(message, wParam, lParam)) {
-            return 0;
-        }
         break;
     }
+    if (kind_.feature != nullptr && !featureEnded_ && kind_.feature->Handle(message, wParam, lParam)) {
+        return 0;
+    }
     return DefWindowProcW(window_, message, wParam, lParam);
+}
+
+void CompanionWindow::EndFeature() {
+    if (kind_.feature != nullptr && !featureEnded_) {
+        featureEnded_ = true;
+        kind_.feature->End();
+    }
 }
 
 void CompanionWindow::CreateChildren() {
@@ -241,8 +243,7 @@ void CompanionWindow::Layout() {
     GetClientRect(window_, &client);
     const int width = client.right - 2 * kMargin;
     const int listTop = kMargin + kLineHeight;
-    const int featureSpace = featureHeight_ > 0 ? featureHeight_ + kMargin : 0;
-    const int listHeight = client.bottom - listTop - 2 * kMargin - kStatusHeight - featureSpace;
+    const int listHeight = client.bottom - listTop - 2 * kMargin - kStatusHeight - FeatureSpace();
     MoveWindow(caption_, kMargin, kMargin, width > 0 ? width : 0, kLineHeight, TRUE);
     MoveWindow(list_, kMargin, listTop, width > 0 ? width : 0, listHeight > 0 ? listHeight : 0, TRUE);
     if (kind_.feature != nullptr) {

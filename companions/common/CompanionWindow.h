@@ -23,9 +23,14 @@ public:
     // The tuner now chosen in the list (null: none), after the user's choice or after a new
     // reading of the list, which keeps the choice on its tuner.
     virtual void Select(const TunerInfo* tuner) = 0;
-    // The tuners' handles are about to be closed (a new reading, or the end): let go of them.
+    // The list's handles are about to be closed for a new reading: let go of them.
     virtual void Release() = 0;
-    // A message the window does not handle itself (the library's, for one); true if handled.
+    // The window ends (WM_DESTROY, whoever sends it, or the program's end, whichever comes
+    // first): let go of everything at once, the list's handles and what the feature opened
+    // itself, since a sender such as Romflux waits. Called once; no call follows.
+    virtual void End() = 0;
+    // A message the window does not handle itself (the library's, a control's WM_COMMAND);
+    // true if handled, and the window then answers 0.
     virtual bool Handle(UINT message, WPARAM wParam, LPARAM lParam) = 0;
 };
 

@@ -16,27 +16,27 @@ struct Row {
 
 // Rows for one model code that depend on the revision come first: the first match wins.
 constexpr std::array kModels{
-    Row{1, 0x14, kAnyRevision, {"Pellary SATV", false, Reception::Satellite}},
-    Row{1, 0x24, 4, {"Nubrik S2", true, Reception::Satellite}},
-    Row{1, 0x24, kAnyRevision, {"Nubrik S/CI", true, Reception::Satellite}},
-    Row{1, 0x25, kAnyRevision, {"Nubrik T/CI", true, Reception::Terrestrial}},
-    Row{1, 0x26, kAnyRevision, {"Nubrik C/CI", true, Reception::Cable}},
-    Row{1, 0x28, kAnyRevision, {"Holtrim", true, Reception::Satellite}},
-    Row{1, 0x34, 4, {"Talvex S2", true, Reception::Satellite}},
-    Row{1, 0x34, kAnyRevision, {"Talvex S/CI", true, Reception::Satellite}},
-    Row{1, 0x35, kAnyRevision, {"Talvex T/CI", true, Reception::Terrestrial}},
-    Row{1, 0x36, kAnyRevision, {"Talvex C/CI", true, Reception::Cable}},
-    Row{1, 0x37, kAnyRevision, {"Talvex ATSC", false, Reception::Atsc}},
-    Row{10, 0x1F, kAnyRevision, {"Ombrel DVB-S", false, Reception::Satellite}},
-    Row{10, 0x20, kAnyRevision, {"Ombrel DVB-T", false, Reception::Terrestrial}},
-    Row{10, 0x21, kAnyRevision, {"Ombrel DVB-C", false, Reception::Cable}},
-    Row{10, 0x22, kAnyRevision, {"Ombrel DVB-S-CI", true, Reception::Satellite}},
-    Row{10, 0x23, kAnyRevision, {"Ombrel DVB-T-CI", true, Reception::Terrestrial}},
-    Row{10, 0x24, kAnyRevision, {"Ombrel DVB-C-CI", true, Reception::Cable}},
-    Row{10, 0x25, kAnyRevision, {"Ombrel ATSC", false, Reception::Atsc}},
+    Row{1, 0x14, kAnyRevision, {"Pellary SATV", Reception::Satellite}},
+    Row{1, 0x24, 4, {"Nubrik S2", Reception::Satellite}},
+    Row{1, 0x24, kAnyRevision, {"Nubrik S/CI", Reception::Satellite}},
+    Row{1, 0x25, kAnyRevision, {"Nubrik T/CI", Reception::Terrestrial}},
+    Row{1, 0x26, kAnyRevision, {"Nubrik C/CI", Reception::Cable}},
+    Row{1, 0x28, kAnyRevision, {"Holtrim", Reception::Satellite}},
+    Row{1, 0x34, 4, {"Talvex S2", Reception::Satellite}},
+    Row{1, 0x34, kAnyRevision, {"Talvex S/CI", Reception::Satellite}},
+    Row{1, 0x35, kAnyRevision, {"Talvex T/CI", Reception::Terrestrial}},
+    Row{1, 0x36, kAnyRevision, {"Talvex C/CI", Reception::Cable}},
+    Row{1, 0x37, kAnyRevision, {"Talvex ATSC", Reception::Atsc}},
+    Row{10, 0x1F, kAnyRevision, {"Ombrel DVB-S", Reception::Satellite}},
+    Row{10, 0x20, kAnyRevision, {"Ombrel DVB-T", Reception::Terrestrial}},
+    Row{10, 0x21, kAnyRevision, {"Ombrel DVB-C", Reception::Cable}},
+    Row{10, 0x22, kAnyRevision, {"Ombrel DVB-S-CI", Reception::Satellite}},
+    Row{10, 0x23, kAnyRevision, {"Ombrel DVB-T-CI", Reception::Terrestrial}},
+    Row{10, 0x24, kAnyRevision, {"Ombrel DVB-C-CI", Reception::Cable}},
+    Row{10, 0x25, kAnyRevision, {"Ombrel ATSC", Reception::Atsc}},
 };
 
-constexpr ModelInfo kUnknownModel{"Unknown Device Type", false, Reception::Unknown};
+constexpr ModelInfo kUnknownModel{"Unknown Device Type", Reception::Unknown};
 
 }  // namespace
 
@@ -60,6 +60,13 @@ std::optional<ModelInfo> LookUpModelByName(std::string_view name) {
         }
     }
     return std::nullopt;
+}
+
+Reception ReceptionOf(const std::optional<Identification>& identification, std::string_view modelName) {
+    const auto model = identification
+                           ? LookUpModel((*identification)[0], (*identification)[1], (*identification)[2])
+                           : LookUpModelByName(modelName);
+    return model ? model->reception : Reception::Unknown;
 }
 
 }  // namespace companion

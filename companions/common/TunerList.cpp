@@ -35,13 +35,6 @@ TunerInfo ReadTuner(unsigned long handle) {
     if (OB_GetTunerType(handle, &type) == OB_SUCCESS) {
         tuner.bda = type == OMBREL_TUNER_TYPE_BDA;
     }
-
-    std::optional<Identification> identification;
-    OMBREL_FIRMWARE_VERSION version{};
-    if (OB_GetFirmwareVersion(handle, &version) == OB_SUCCESS) {
-        identification = Identification{version.ProductLine, version.ModelCode, version.HardwareRevision};
-    }
-    tuner.ci = CiSlotOf(identification, tuner.model);
     return tuner;
 }
 

@@ -18,6 +18,7 @@ public:
     void Layout(const RECT& area) override;
     void Select(const TunerInfo* tuner) override;
     void Release() override;
+    void End() override { Release(); }
     bool Handle(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:

@@ -66,6 +66,11 @@ std::optional<std::string> Map(const std::optional<T>& value, Write write) {
     return write(*value);
 }
 
+std::optional<CommonInterface> Known(CommonInterface support) {
+    if (support == CommonInterface::Unknown) return std::nullopt;
+    return support;
+}
+
 std::string FirmwareJson(const FirmwareBytes& f) {
     char version[16];
     std::snprintf(version, sizeof version, "%u.%u.%u", f[3], f[4], f[5]);
@@ -168,7 +173,12 @@ std::string InfoJson(const TunerDetails& d, const TextDecoder& decode) {
         .Maybe("driverVersion", Map(d.driverVersion, text))
         .Maybe("systemInfo", Map(d.systemInfo, bytes))
         .Maybe("boardTemperature", Map(d.boardTemperature, bytes))
-        .Maybe("commonInterface", Map(d.commonInterface, [](bool v) { return std::string(v ? "true" : "false"); }))
+        .Maybe("commonInterface", Map(Known(d.commonInterface), [](CommonInterface v) {
+                   return std::string(v == CommonInterface::Absent ? "false" : "true");
+               }))
+        .Maybe("commonInterfaceInUse", Map(Known(d.commonInterface), [](CommonInterface v) {
+                   return std::string(v == CommonInterface::InUse ? "true" : "false");
+               }))
         .Maybe("updateImage", Map(d.image, [](const CarriedImageInfo& image) {
                    return JsonObject().Text("key", image.key).Text("release", image.releaseText).str();
                }));

@@ -123,9 +123,19 @@ std::string InfoText(const TunerDetails& d) {
     text += LabelledLine("Driver version", OrUnavailable(d.driverVersion));
     text += LabelledLine("System info", d.systemInfo ? HexBytesText(*d.systemInfo) : "unavailable");
     text += LabelledLine("Board temperature", d.boardTemperature ? HexBytesText(*d.boardTemperature) : "unavailable");
-    text += LabelledLine("Common Interface", d.commonInterface ? (*d.commonInterface ? "yes" : "no") : "unknown");
+    text += LabelledLine("Common Interface", std::string(CommonInterfaceText(d.commonInterface)));
     text += LabelledLine("Update image", d.image ? d.image->key + ", " + d.image->releaseText : d.imageNote);
     return text;
+}
+
+std::string_view CommonInterfaceText(CommonInterface support) {
+    switch (support) {
+    case CommonInterface::Absent: return "no";
+    case CommonInterface::Present: return "yes";
+    case CommonInterface::InUse: return "yes, in use";
+    case CommonInterface::Unknown: break;
+    }
+    return "unknown";
 }
 
 std::string_view TunerEventText(TunerEvent event) { return event == TunerEvent::Attached ? "attached" : "detached"; }

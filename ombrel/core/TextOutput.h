@@ -31,6 +31,8 @@ std::string TunerSummary(unsigned long index, const TunerLine& tuner);
 
 // 'ombrel info': one "Label: value" line per item.
 std::string InfoText(const TunerDetails& details);
+// "yes", "no", "yes, in use" or "unknown".
+std::string_view CommonInterfaceText(CommonInterface support);
 
 enum class TunerEvent { Attached, Detached };
 std::string_view TunerEventText(TunerEvent event);  // "attached", "detached"

@@ -2,7 +2,7 @@
 
 #include "ExitCodes.h"
 #include "FrontEndOutput.h"
-#include "TunerView.h"
+#include "ModelTable.h"
 
 #include <algorithm>
 #include <cctype>

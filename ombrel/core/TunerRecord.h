@@ -26,6 +26,10 @@ struct TunerLine {
     bool attached = false;
 };
 
+// Whether a tuner has a Common Interface, as the library's answer to opening its session
+// tells: a slot, a slot whose session another program (or this one) holds, or none.
+enum class CommonInterface { Unknown, Absent, Present, InUse };
+
 struct CarriedImageInfo {
     std::string key;          // "FW_013404"
     std::string releaseText;  // "Release 1.5.0 Build 22720"
@@ -41,7 +45,7 @@ struct TunerDetails {
     std::optional<std::string> driverVersion;
     std::optional<std::array<std::uint8_t, 8>> systemInfo;
     std::optional<std::array<std::uint8_t, 4>> boardTemperature;
-    std::optional<bool> commonInterface;  // none for a model the table does not know
+    CommonInterface commonInterface = CommonInterface::Unknown;
     std::optional<CarriedImageInfo> image;
     std::string imageNote;  // why there is no image, when there is none
 };

@@ -3,7 +3,6 @@
 #include "Console.h"
 #include "ExitCodes.h"
 #include "TunerSelector.h"
-#include "TunerView.h"
 
 #include <windows.h>
 
@@ -19,6 +18,23 @@ namespace {
 template <std::size_t N>
 std::string BufferText(const char (&buffer)[N]) {
     return std::string(buffer, strnlen(buffer, N));
+}
+
+// The library tells whether a tuner has a Common Interface by its answer to opening the
+// tuner's session, as the CI companion reads it. A session opened here is closed at once.
+CommonInterface ReadCommonInterface(unsigned long handle) {
+    switch (OB_CI_Open(handle)) {
+    case OB_SUCCESS:
+        OB_CI_Close(handle);
+        return CommonInterface::Present;
+    case OB_FAILED:  // this process holds the session already
+    case OB_IN_USE:  // another process holds it
+        return CommonInterface::InUse;
+    case OB_NOT_SUPPORTED:
+        return CommonInterface::Absent;
+    default:
+        return CommonInterface::Unknown;
+    }
 }
 
 }  // namespace
@@ -117,15 +133,7 @@ TunerDetails ReadTunerDetails(const OpenTuner& tuner) {
         details.boardTemperature.emplace();
         std::memcpy(details.boardTemperature->data(), temperature.Data, sizeof(temperature.Data));
     }
-    // The library keeps its model table's slot flag to itself; the companions read it as
-    // they do, by the identification bytes, or by the model name.
-    std::optional<companion::Identification> identification;
-    if (const auto& f = tuner.line.firmware) identification = companion::Identification{(*f)[0], (*f)[1], (*f)[2]};
-    switch (companion::CiSlotOf(identification, tuner.line.model)) {
-    case companion::CiSlot::Present: details.commonInterface = true; break;
-    case companion::CiSlot::Absent: details.commonInterface = false; break;
-    case companion::CiSlot::Unknown: break;
-    }
+    details.commonInterface = ReadCommonInterface(handle);
     return details;
 }
 

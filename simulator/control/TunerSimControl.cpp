@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "CaModule.h"
 #include "ControlState.h"
 #include "Crc32.h"
 #include "DeviceNames.h"
@@ -94,6 +95,8 @@ void FillRecord(DeviceRecord& d, const DeviceProfile& profile, const std::string
     d.updateDurationMs = layout::kDefaultUpdateDurationMs;
     d.updateHoldMs = layout::kDefaultUpdateHoldMs;
     frontend::Init(d.frontEnd);
+    d.ci.slot = profile.ciSlot.value_or(
+        ca::ModelHasSlot(profile.productLine, profile.modelCode, profile.hardwareRevision));
 }
 
 // Registry names compare without regard to case.
@@ -134,6 +137,7 @@ DeviceInfo Describe(const DeviceRecord& d) {
     s.wdmInstanceName = d.instanceNames[layout::kRoleWdm];
     s.tunerInstanceName = d.instanceNames[layout::kRoleTuner];
     s.receiverInstanceName = d.instanceNames[layout::kRoleReceiver];
+    s.ciSlot = d.ci.slot != 0;
     info.plugged = d.plugged != 0;
     for (int r = 0; r < layout::kRoleCount; ++r) {
         const auto role = static_cast<Role>(r);
@@ -291,7 +295,8 @@ RequestCount Requests(const std::string& id, unsigned property) {
     StateLock lock = LockState();
     DeviceRecord& d = Known(lock, id);
     if (property >= layout::kPropertySlots) return {};
-    return {d.requests[property][0], d.requests[property][1]};
+    return {d.requests[property][0], d.requests[property][1], d.instanceLengths[property][0],
+            d.instanceLengths[property][1]};
 }
 
 void BroadcastDeviceChange() { BroadcastDevNodesChanged(); }

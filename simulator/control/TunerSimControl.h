@@ -56,6 +56,10 @@ struct DeviceProfile {
     std::string wdmInstanceName;
     std::string tunerInstanceName;
     std::string receiverInstanceName;
+
+    // Whether the box has a Common Interface slot. Empty: as its model has, by the
+    // identification bytes. Fixed when the box is first plugged.
+    std::optional<bool> ciSlot;
 };
 
 // A preset model by name (see PresetNames()); throws Error for an unknown name.
@@ -120,6 +124,8 @@ void ClearFaults(const std::string& id);
 struct RequestCount {
     uint32_t gets = 0;
     uint32_t sets = 0;
+    uint32_t getInstanceLength = 0;  // instance buffer length of the last get
+    uint32_t setInstanceLength = 0;  // ... and of the last set
 };
 RequestCount Requests(const std::string& id, unsigned property);
 
@@ -247,5 +253,64 @@ struct RemoteStatus {
     bool cancelPending = false;     // a cancel that the next read will consume
 };
 RemoteStatus Remote(const std::string& id);
+
+// ---------------------------------------------------------------------------
+// Common Interface slot and conditional-access module (properties 22, 23, 28)
+// ---------------------------------------------------------------------------
+// Only boxes with a slot answer the CI properties; the calls below throw Error for the
+// others. The status word (get 28) follows at once: 0x0001 for the powered slot, 0x0010
+// with a module, 0x0002 | 0x0020 once it is ready, and the pending event bits as raised.
+void InsertModule(const std::string& id);  // present, starting up; resets a ready module
+void ReadyModule(const std::string& id);   // ready; inserted first when the slot is empty
+void RemoveModule(const std::string& id);
+// Pending event bits: any of 0x0040, 0x0080 and 0x0100 (0 clears them); they stay set,
+// reported at every reading of the status word, until changed.
+void SetModuleEvents(const std::string& id, uint16_t bits);
+// An MMI object (tag, length field, body; at most 1026 bytes) that the module answers
+// to MMI queries instead of its menus while it is ready. The payload's other bytes hold
+// their own offset (byte i is i mod 256). Empty: the menus again.
+void SetRawMmiObject(const std::string& id, const std::vector<uint8_t>& object);
+
+enum class ModuleState { Empty, Starting, Ready };
+
+// The last message of one kind as the simulated driver received it.
+struct CiMessageCopy {
+    uint32_t count = 0;   // received so far
+    uint32_t length = 0;  // property data length of the last one
+    std::array<uint8_t, 1036> bytes{};
+};
+
+struct ModuleReport {
+    bool slot = false;
+    ModuleState state = ModuleState::Empty;
+    uint16_t statusWord = 0;
+    std::string screen;  // the MMI screen that is open, empty when none
+    uint8_t rating = 0;  // parental rating chosen in the menus (0: none)
+    std::string language;
+    // Received: open commands, the last command (set 22) and request (set 23).
+    uint32_t opens = 0;
+    CiMessageCopy lastCommand;
+    CiMessageCopy lastRequest;
+    // CA PMTs: how many, the last one's list management, command, PMT length and program.
+    uint32_t pmts = 0;
+    uint8_t pmtListManagement = 0;
+    uint8_t pmtCommand = 0;
+    uint16_t pmtLength = 0;
+    uint16_t pmtProgram = 0;
+    bool descrambling = false;  // after a CA PMT with ok_descrambling (1)
+    uint16_t descrambledService = 0;
+    uint32_t serviceIds = 0;
+    uint16_t serviceId = 0;
+    uint32_t dateTimes = 0;
+    std::vector<uint8_t> dateTime;  // the last date-time payload (5 or 7 bytes)
+    uint32_t menuEntries = 0;       // enter-menu commands
+    uint32_t menuAnswers = 0;
+    uint8_t lastChoice = 0;
+    uint32_t enquiryAnswers = 0;
+    uint8_t lastAnswerId = 0;
+    std::string lastAnswer;
+    uint32_t mmiCloses = 0;
+};
+ModuleReport CommonInterface(const std::string& id);
 
 }  // namespace tunersim

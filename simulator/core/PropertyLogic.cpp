@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "CaModule.h"
 #include "Crc32.h"
 #include "FrontEndLogic.h"
 
@@ -97,10 +98,11 @@ bool Supports(unsigned property, Direction direction) {
 }
 
 layout::FaultSlot Admit(layout::DeviceRecord& device, unsigned property, Direction direction,
-                        const void* data, uint32_t length) {
+                        const Request& request) {
     if (property >= layout::kPropertySlots) return {};
     ++device.requests[property][direction];
-    Note(device, property, direction, data, length);
+    device.instanceLengths[property][direction] = request.instanceLength;
+    Note(device, property, direction, request.data, request.length);
     return device.faults[property][direction];
 }
 
@@ -109,6 +111,10 @@ Answer Get(layout::DeviceRecord& device, unsigned property, uint8_t* data, uint3
     if (!device.plugged) return {Outcome::Unplugged, 0};
     if (fault.kind == kFail) return {Outcome::Fail, 0};
     if (fault.kind == kFalse) return {Outcome::False, 0};
+    // The module writes its answers in place: a get of 23 reads the query type from the
+    // buffer it answers into.
+    if (ca::IsCiProperty(property))
+        return ca::Get(device.ci, property, data, length, fault.kind == kShort ? fault.bytes : length);
     uint8_t answer[64];
     Answer result;
     if (frontend::Serves(property, false)) {
@@ -131,6 +137,7 @@ Answer Set(layout::DeviceRecord& device, unsigned property, const uint8_t* data,
     if (!device.plugged) return {Outcome::Unplugged, 0};
     if (fault.kind == kFail) return {Outcome::Fail, 0};
     if (fault.kind == kFalse) return {Outcome::False, 0};
+    if (ca::IsCiProperty(property)) return ca::Set(device.ci, property, data, length);
     if (frontend::Serves(property, true))
         return frontend::Set(device, property, data, length, nowMs);
     if (property != kUpdateFirmware || !check) return {Outcome::Unsupported, 0};

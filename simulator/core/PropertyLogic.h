@@ -19,7 +19,7 @@ enum class Outcome {
     BadBuffer,    // no buffer where one is needed
     Unsupported,  // unknown number, or a direction the property does not have
     Unplugged,    // the box is not attached
-    NoStatus,     // get 18 with no update to report on
+    NoStatus,     // nothing to report: get 18 with no update run, get 23 with no reply
     Rejected,     // a value the driver does not accept
 };
 
@@ -33,11 +33,18 @@ enum Direction : int { kGet = 0, kSet = 1 };
 // Numbers of the properties that this driver knows, for QuerySupported.
 bool Supports(unsigned property, Direction direction);
 
-// Counts the request, notes its length (and a set's bytes) and returns the fault
+// What reached the driver with one request.
+struct Request {
+    const void* data = nullptr;   // a set's bytes (a get's buffer is not read)
+    uint32_t length = 0;          // the data length
+    uint32_t instanceLength = 0;  // the instance buffer's length
+};
+
+// Counts the request, notes its lengths (and a set's bytes) and returns the fault
 // injected for it (kind 0: none). Called first, for every request that reaches the
 // driver, whatever its outcome.
 layout::FaultSlot Admit(layout::DeviceRecord& device, unsigned property, Direction direction,
-                        const void* data, uint32_t length);
+                        const Request& request);
 
 // Answers a get. `fault` is what Admit returned (a delay has already been waited).
 Answer Get(layout::DeviceRecord& device, unsigned property, uint8_t* data, uint32_t length,

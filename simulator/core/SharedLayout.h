@@ -8,12 +8,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "CaModuleState.h"
 #include "FrontEndState.h"
 
 namespace tunersim::layout {
 
 inline constexpr uint32_t kMagic = 0x4D495354;  // "TSIM"
-inline constexpr uint32_t kLayoutVersion = 5;
+inline constexpr uint32_t kLayoutVersion = 6;
 
 inline constexpr std::size_t kMaxDevices = 32;
 inline constexpr std::size_t kPropertySlots = 64;  // property numbers 0..63 are tracked
@@ -121,6 +122,7 @@ struct DeviceRecord {
     char instanceNames[kRoleCount][kInstanceChars];
     FaultSlot faults[kPropertySlots][2];   // [property][0 = get, 1 = set]
     uint32_t requests[kPropertySlots][2];
+    uint32_t instanceLengths[kPropertySlots][2];  // of the last request
     NotedSet lastSets[kPropertySlots];
     uint32_t lastGetLengths[kPropertySlots];
     uint32_t updateDurationMs;
@@ -129,6 +131,7 @@ struct DeviceRecord {
     UpdateRun update;
     FrontEndState frontEnd;
     RemoteState remote;
+    CaModuleState ci;
 };
 
 struct SharedState {

@@ -50,7 +50,7 @@ void WaitUnlocked(const layout::FaultSlot& fault) { Sleep(fault.delayMs); }
 // must wait first lets go of the lock for the wait and takes it again for the answer.
 template <class AnswerFn>
 HRESULT Serve(const std::string& id, unsigned property, property::Direction direction,
-              const void* data, DWORD length, AnswerFn&& answer) {
+              const property::Request& request, AnswerFn&& answer) {
     Served served;
     layout::FaultSlot fault{};
     bool answered = false;
@@ -58,7 +58,7 @@ HRESULT Serve(const std::string& id, unsigned property, property::Direction dire
         StateLock lock = LockState();
         layout::DeviceRecord* device = lock.Find(id);
         if (!device) return kNotConnected;
-        fault = property::Admit(*device, property, direction, data, length);
+        fault = property::Admit(*device, property, direction, request);
         if (!WaitsUnlocked(fault)) {
             served = answer(*device, fault);
             answered = true;
@@ -77,11 +77,23 @@ HRESULT Serve(const std::string& id, unsigned property, property::Direction dire
 
 }  // namespace
 
+bool AdmitRequest(const std::string& id, unsigned property, property::Direction direction,
+                  const property::Request& request, layout::FaultSlot& fault) {
+    {
+        StateLock lock = LockState();
+        layout::DeviceRecord* device = lock.Find(id);
+        if (!device) return false;
+        fault = property::Admit(*device, property, direction, request);
+    }
+    if (WaitsUnlocked(fault)) WaitUnlocked(fault);
+    return true;
+}
+
 HRESULT ServeGet(const std::string& id, unsigned property, void* data, DWORD length,
-                 DWORD* returned) {
+                 DWORD* returned, DWORD instanceLength) {
     if (returned) *returned = 0;
     DWORD bytes = 0;
-    const HRESULT hr = Serve(id, property, property::kGet, data, length,
+    const HRESULT hr = Serve(id, property, property::kGet, {nullptr, length, instanceLength},
                              [&](layout::DeviceRecord& device, const layout::FaultSlot& fault) {
         Served served;
         const int64_t now = NowMs();
@@ -101,8 +113,9 @@ HRESULT ServeGet(const std::string& id, unsigned property, void* data, DWORD len
     return hr;
 }
 
-HRESULT ServeSet(const std::string& id, unsigned property, const void* data, DWORD length) {
-    return Serve(id, property, property::kSet, data, length,
+HRESULT ServeSet(const std::string& id, unsigned property, const void* data, DWORD length,
+                 DWORD instanceLength) {
+    return Serve(id, property, property::kSet, {data, length, instanceLength},
                  [&](layout::DeviceRecord& device, const layout::FaultSlot& fault) {
         Served served;
         const uint32_t before = device.update.generation;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "DriverService.h"
 #include "KeyWake.h"
 #include "PropertyLogic.h"
 #include "RemoteKeys.h"
@@ -19,20 +20,6 @@ constexpr DWORD kLookAgainMs = 200;
 
 bool Is(const layout::FaultSlot& fault, FaultKind kind) { return fault.kind == static_cast<uint32_t>(kind); }
 
-// Counts the request and waits out an injected delay (without the lock). False when the
-// box is unknown.
-bool Admit(const std::string& id, unsigned property, property::Direction direction, const void* data,
-           uint32_t length, layout::FaultSlot& fault) {
-    {
-        StateLock lock = LockState();
-        layout::DeviceRecord* device = lock.Find(id);
-        if (!device) return false;
-        fault = property::Admit(*device, property, direction, data, length);
-    }
-    if (Is(fault, FaultKind::Delay)) Sleep(fault.delayMs);
-    return true;
-}
-
 // The failures injected through the generic fault slots; S_OK when none applies.
 HRESULT InjectedFailure(const layout::FaultSlot& fault) {
     if (Is(fault, FaultKind::Fail)) return E_FAIL;
@@ -42,10 +29,12 @@ HRESULT InjectedFailure(const layout::FaultSlot& fault) {
 
 }  // namespace
 
-HRESULT ServeKeyRead(const std::string& id, void* data, DWORD length, DWORD* returned) {
+HRESULT ServeKeyRead(const std::string& id, void* data, DWORD length, DWORD* returned,
+                     DWORD instanceLength) {
     if (returned) *returned = 0;
     layout::FaultSlot fault{};
-    if (!Admit(id, remote::kKeyProperty, property::kGet, nullptr, length, fault)) return kNotConnected;
+    if (!AdmitRequest(id, remote::kKeyProperty, property::kGet, {nullptr, length, instanceLength}, fault))
+        return kNotConnected;
     if (const HRESULT failure = InjectedFailure(fault); failure != S_OK) return failure;
     if (length != remote::kKeyLength) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
     if (!data) return E_POINTER;
@@ -85,7 +74,8 @@ HRESULT ServeKeyRead(const std::string& id, void* data, DWORD length, DWORD* ret
 HRESULT ServeCancel(const std::string& id, const void* instance, DWORD instanceLength, const void* data,
                     DWORD length) {
     layout::FaultSlot fault{};
-    if (!Admit(id, remote::kCancelProperty, property::kSet, data, length, fault)) return kNotConnected;
+    if (!AdmitRequest(id, remote::kCancelProperty, property::kSet, {data, length, instanceLength}, fault))
+        return kNotConnected;
     if (const HRESULT failure = InjectedFailure(fault); failure != S_OK) return failure;
 
     const bool withoutBuffers = !instance && instanceLength == 0 && !data && length == 0;

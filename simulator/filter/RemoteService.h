@@ -8,7 +8,8 @@
 
 namespace tunersim {
 
-HRESULT ServeKeyRead(const std::string& id, void* data, DWORD length, DWORD* returned);
+HRESULT ServeKeyRead(const std::string& id, void* data, DWORD length, DWORD* returned,
+                     DWORD instanceLength);
 // The cancel comes with no buffers at all; anything else is rejected and counted.
 HRESULT ServeCancel(const std::string& id, const void* instance, DWORD instanceLength, const void* data,
                     DWORD length);

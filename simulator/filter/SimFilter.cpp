@@ -182,7 +182,7 @@ STDMETHODIMP SimFilter::Set(REFGUID set, DWORD id, LPVOID instance, DWORD instan
     try {
         // The cancel is checked for its buffers, instance data included.
         if (id == remote::kCancelProperty) return ServeCancel(device, instance, instanceLength, data, dataLength);
-        return ServeSet(device, id, data, dataLength);
+        return ServeSet(device, id, data, dataLength, instanceLength);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {
@@ -190,7 +190,7 @@ STDMETHODIMP SimFilter::Set(REFGUID set, DWORD id, LPVOID instance, DWORD instan
     }
 }
 
-STDMETHODIMP SimFilter::Get(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data,
+STDMETHODIMP SimFilter::Get(REFGUID set, DWORD id, LPVOID, DWORD instanceLength, LPVOID data,
                             DWORD dataLength, DWORD* returned) {
     if (returned) *returned = 0;
     if (set != kVendorPropertySet) return E_PROP_SET_UNSUPPORTED;
@@ -198,8 +198,9 @@ STDMETHODIMP SimFilter::Get(REFGUID set, DWORD id, LPVOID, DWORD, LPVOID data,
     if (!TunerId(device)) return E_PROP_SET_UNSUPPORTED;
     try {
         // A key read waits for a key: served apart, without the state lock while it waits.
-        if (id == remote::kKeyProperty) return ServeKeyRead(device, data, dataLength, returned);
-        return ServeGet(device, id, data, dataLength, returned);
+        if (id == remote::kKeyProperty)
+            return ServeKeyRead(device, data, dataLength, returned, instanceLength);
+        return ServeGet(device, id, data, dataLength, returned, instanceLength);
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     } catch (...) {

@@ -1,5 +1,6 @@
 #include "Arguments.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <set>
@@ -13,7 +14,7 @@ namespace {
 const std::set<std::string> kValueOptions{"preset",  "id",     "subunit",   "model",
                                           "ident",   "version", "build",    "driver",
                                           "wdm-name", "tuner-name", "receiver-name",
-                                          "gap",     "every"};
+                                          "gap",     "every",      "ci-slot"};
 const std::set<std::string> kFlags{"no-receiver", "no-broadcast"};
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -162,7 +163,27 @@ DeviceProfile ProfileFromOptions(const Arguments& args) {
     if (auto v = option("tuner-name")) profile.tunerFriendlyName = *v;
     if (auto v = option("receiver-name")) profile.receiverFriendlyName = *v;
     if (args.Has("no-receiver")) profile.withReceiver = false;
+    if (auto v = option("ci-slot")) {
+        if (*v != "yes" && *v != "no") throw Error("bad CI slot \"" + *v + "\" (yes or no)");
+        profile.ciSlot = *v == "yes";
+    }
     return profile;
+}
+
+std::vector<uint8_t> ParseHexBytes(const std::string& text) {
+    std::string digits;
+    for (char c : text) {
+        if (c == ' ' || c == ':') continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+            throw Error("bad hex bytes \"" + text + "\" (pairs of hexadecimal digits expected)");
+        digits += c;
+    }
+    if (digits.empty() || digits.size() % 2 != 0)
+        throw Error("bad hex bytes \"" + text + "\" (pairs of hexadecimal digits expected)");
+    std::vector<uint8_t> bytes;
+    for (std::size_t i = 0; i < digits.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    return bytes;
 }
 
 }  // namespace tunersim

@@ -38,4 +38,7 @@ uint16_t ParseKey(const std::string& text);
 // The DeviceProfile that plug's options describe.
 DeviceProfile ProfileFromOptions(const Arguments& args);
 
+// "9F8803 05 48656C6C6F": pairs of hex digits, spaces and colons between them allowed.
+std::vector<uint8_t> ParseHexBytes(const std::string& text);
+
 }  // namespace tunersim

@@ -44,6 +44,8 @@ const char kHelp[] =
     "      --tuner-name TEXT       friendly name of the BDA network tuner\n"
     "      --receiver-name TEXT    friendly name of the BDA receiver component\n"
     "      --no-receiver           BDA without a receiver component\n"
+    "      --ci-slot yes|no        with or without a Common Interface slot (default: as the\n"
+    "                              model has)\n"
     "      --no-broadcast          do not broadcast WM_DEVICECHANGE\n"
     "  unplug ID                   unplug a box (its state is kept)\n"
     "  replug ID                   plug an unplugged box again\n"
@@ -83,6 +85,16 @@ const char kHelp[] =
     "  remote-fault ID FAULT       fail-next (the next key read fails), ignore-cancel\n"
     "                              (cancels do not release a waiting read), or none to\n"
     "                              clear both\n"
+    "  ci-insert ID                put a conditional-access module into the box's CI slot\n"
+    "                              (starting up; resets a module that is ready)\n"
+    "  ci-ready ID                 the module becomes ready (inserted first if need be)\n"
+    "  ci-remove ID                take the module out of the slot\n"
+    "  ci-events ID BITS           pending event bits of the slot's status word: any of\n"
+    "                              0x40, 0x80 and 0x100; 0 clears them\n"
+    "  ci-mmi ID HEX|none          answer MMI queries with this object (tag, length, body as\n"
+    "                              hex bytes) instead of the module's menus\n"
+    "  ci-show ID                  the slot's status, the open MMI screen and what the module\n"
+    "                              received: CA PMTs, service ID, date-time, answers\n"
     "  broadcast                   broadcast WM_DEVICECHANGE (DBT_DEVNODES_CHANGED)\n"
     "  reset                       unplug and forget every box\n"
     "  demo                        reset, then plug the demo set\n"
@@ -127,6 +139,51 @@ std::string Need(const Arguments& args, std::size_t index, const char* what) {
 void NoExtra(const Arguments& args, std::size_t count) {
     if (args.positional.size() > count)
         throw UsageError("unexpected argument \"" + args.positional[count] + "\"");
+}
+
+std::string Hex(const uint8_t* bytes, std::size_t length) {
+    std::string text;
+    char pair[4];
+    for (std::size_t i = 0; i < length; ++i) {
+        std::snprintf(pair, sizeof pair, i ? " %02X" : "%02X", bytes[i]);
+        text += pair;
+    }
+    return text;
+}
+
+const char* ModuleText(ModuleState state) {
+    switch (state) {
+    case ModuleState::Empty: return "no module";
+    case ModuleState::Starting: return "module starting";
+    default: return "module ready";
+    }
+}
+
+int ShowCommonInterface(const Arguments& args) {
+    NoExtra(args, 1);
+    const ModuleReport r = CommonInterface(Need(args, 0, "device id"));
+    if (!r.slot) {
+        std::printf("no Common Interface slot\n");
+        return 0;
+    }
+    std::printf("slot: %s, status word 0x%04X\n", ModuleText(r.state), r.statusWord);
+    std::printf("MMI: %s\n", r.screen.empty() ? "closed" : r.screen.c_str());
+    std::printf("open commands: %u\n", r.opens);
+    std::printf("CA PMTs: %u", r.pmts);
+    if (r.pmts)
+        std::printf(", last: list management %u, command %u, %u PMT bytes, program %u", r.pmtListManagement,
+                    r.pmtCommand, r.pmtLength, r.pmtProgram);
+    std::printf("\ndescrambling: %s\n",
+                r.descrambling ? ("service " + std::to_string(r.descrambledService)).c_str() : "none");
+    std::printf("service IDs: %u", r.serviceIds);
+    if (r.serviceIds) std::printf(", last 0x%04X", r.serviceId);
+    std::printf("\ndate-time: %u", r.dateTimes);
+    if (r.dateTimes) std::printf(", last %s", Hex(r.dateTime.data(), r.dateTime.size()).c_str());
+    std::printf("\nmenu: entered %u, answers %u (last %u), enquiry answers %u (last %u \"%s\"), closes %u\n",
+                r.menuEntries, r.menuAnswers, r.lastChoice, r.enquiryAnswers, r.lastAnswerId, r.lastAnswer.c_str(),
+                r.mmiCloses);
+    std::printf("parental rating: %u, language: \"%s\"\n", r.rating, r.language.c_str());
+    return 0;
 }
 
 int Plug(const Arguments& args) {
@@ -375,6 +432,33 @@ const std::map<std::string, Command>& Commands() {
         {"keys", ListKeys},
         {"remote", ShowRemote},
         {"remote-fault", SetRemoteFault},
+        {"ci-insert", [](const Arguments& a) {
+             NoExtra(a, 1);
+             InsertModule(Need(a, 0, "device id"));
+             return 0;
+         }},
+        {"ci-ready", [](const Arguments& a) {
+             NoExtra(a, 1);
+             ReadyModule(Need(a, 0, "device id"));
+             return 0;
+         }},
+        {"ci-remove", [](const Arguments& a) {
+             NoExtra(a, 1);
+             RemoveModule(Need(a, 0, "device id"));
+             return 0;
+         }},
+        {"ci-events", [](const Arguments& a) {
+             NoExtra(a, 2);
+             SetModuleEvents(Need(a, 0, "device id"), ParseNumber<uint16_t>(Need(a, 1, "event bits"), "event bits"));
+             return 0;
+         }},
+        {"ci-mmi", [](const Arguments& a) {
+             NoExtra(a, 2);
+             const std::string bytes = Need(a, 1, "MMI object");
+             SetRawMmiObject(Need(a, 0, "device id"), bytes == "none" ? std::vector<uint8_t>{} : ParseHexBytes(bytes));
+             return 0;
+         }},
+        {"ci-show", ShowCommonInterface},
         {"broadcast", [](const Arguments& a) {
              NoExtra(a, 0);
              BroadcastDeviceChange();

@@ -159,41 +159,28 @@ TEST_F(CompanionProcessTest, SelectionStaysOnItsTunerWhenTheListChanges) {
     EndByDestroyMessage(process, window);
 }
 
-TEST_F(CompanionProcessTest, CiShowsWhichTunersHaveACommonInterfaceSlot) {
+TEST_F(CompanionProcessTest, CiListsEveryAttachedTunerAndFollowsChanges) {
+    // Which of them has a slot the library says once one is chosen (CiCompanionTest).
+    const std::wstring choose = L" Choose a tuner to open its Common Interface.";
     tunersim::Plug(Box(kS2Id, 1, 0x34, 4));
     tunersim::Plug(Box(kSatvId, 1, 0x14, 0));
     auto process = CompanionProcess::Start(L"TalvexCI.exe", SW_SHOWNORMAL);
     const HWND window = process.WaitForWindow(kCi);
     ASSERT_NE(window, nullptr);
-    ExpectContents(window, {{L"Talvex S2\t" + kS2Guid + L"\tCI slot", L"Pellary SATV\t" + kSatvGuid + L"\tno CI slot"},
-                            L"2 tuners attached, 1 with a Common Interface slot."},
+    ExpectContents(window, {{L"Talvex S2\t" + kS2Guid + L"\tWDM", L"Pellary SATV\t" + kSatvGuid + L"\tWDM"},
+                            L"2 tuners attached." + choose},
                    Order::Any);
 
-    // The other product line's 0x24 is a CI model too.
-    tunersim::Plug(Box(kCableId, 10, 0x24, 0));
-    ExpectContents(window, {{L"Talvex S2\t" + kS2Guid + L"\tCI slot", L"Pellary SATV\t" + kSatvGuid + L"\tno CI slot",
-                             L"Ombrel DVB-C-CI\t" + kCableGuid + L"\tCI slot"},
-                            L"3 tuners attached, 2 with a Common Interface slot."},
+    tunersim::Plug(Box(kCableId, 10, 0x24, 0, tunersim::kBda));
+    ExpectContents(window, {{L"Talvex S2\t" + kS2Guid + L"\tWDM", L"Pellary SATV\t" + kSatvGuid + L"\tWDM",
+                             L"Ombrel DVB-C-CI\t" + kCableGuid + L"\tBDA"},
+                            L"3 tuners attached." + choose},
                    Order::Any);
     tunersim::Unplug(kS2Id);
     tunersim::Unplug(kCableId);
-    ExpectContents(window, {{L"Pellary SATV\t" + kSatvGuid + L"\tno CI slot"},
-                            L"1 tuner attached, none with a Common Interface slot."});
-    EndByDestroyMessage(process, window);
-}
-
-TEST_F(CompanionProcessTest, CiFallsBackToTheModelNameWhenTheRecordCannotBeRead) {
-    tunersim::Plug(Box(kS2Id, 1, 0x34, 4));
-    auto process = CompanionProcess::Start(L"TalvexCI.exe", SW_SHOWNORMAL);
-    const HWND window = process.WaitForWindow(kCi);
-    ASSERT_NE(window, nullptr);
-    ExpectContents(window, {{L"Talvex S2\t" + kS2Guid + L"\tCI slot"},
-                            L"1 tuner attached, 1 with a Common Interface slot."});
-    // From now on the firmware record fails; the next reading decides by the name.
-    tunersim::InjectFault(kS2Id, 11, tunersim::Direction::Get, {tunersim::FaultKind::Fail});
-    tunersim::Plug(Box(kCableId, 1, 0x14, 0));
-    ExpectContents(window, {{L"Talvex S2\t" + kS2Guid + L"\tCI slot", L"Pellary SATV\t" + kCableGuid + L"\tno CI slot"},
-                            L"2 tuners attached, 1 with a Common Interface slot."});
+    ExpectContents(window, {{L"Pellary SATV\t" + kSatvGuid + L"\tWDM"}, L"1 tuner attached." + choose});
+    tunersim::Unplug(kSatvId);
+    ExpectContents(window, {{}, L"No tuner attached."});
     EndByDestroyMessage(process, window);
 }
 

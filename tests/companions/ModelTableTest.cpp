@@ -26,24 +26,6 @@ TEST(ModelTable, ModelCodeMeansAnotherModelInEachProductLine) {
     EXPECT_EQ(NameOf(10, 0x1F, 0), "Ombrel DVB-S");
 }
 
-TEST(ModelTable, SlotColumn) {
-    struct Case {
-        uint8_t line, model, revision;
-        bool slot;
-    };
-    const Case cases[] = {
-        {1, 0x14, 0, false}, {1, 0x24, 4, true},  {1, 0x25, 0, true},   {1, 0x26, 0, true},
-        {1, 0x28, 0, true},  {1, 0x34, 4, true},  {1, 0x35, 0, true},   {1, 0x36, 0, true},
-        {1, 0x37, 0, false}, {10, 0x1F, 0, false}, {10, 0x20, 0, false}, {10, 0x21, 0, false},
-        {10, 0x22, 0, true}, {10, 0x23, 0, true},  {10, 0x25, 0, false}, {1, 0x99, 0, false},
-    };
-    for (const Case& c : cases) {
-        const auto found = LookUpModel(c.line, c.model, c.revision);
-        ASSERT_TRUE(found) << int(c.line) << "/" << int(c.model);
-        EXPECT_EQ(found->ciSlot, c.slot) << found->name;
-    }
-}
-
 TEST(ModelTable, OtherProductLinesAreNoTunersOfTheFamily) {
     EXPECT_FALSE(LookUpModel(0, 0x34, 4));
     EXPECT_FALSE(LookUpModel(2, 0x34, 4));
@@ -53,28 +35,12 @@ TEST(ModelTable, OtherProductLinesAreNoTunersOfTheFamily) {
 TEST(ModelTable, LookUpByNameIsExact) {
     const auto s2 = LookUpModelByName("Talvex S2");
     ASSERT_TRUE(s2);
-    EXPECT_TRUE(s2->ciSlot);
-    const auto atsc = LookUpModelByName("Ombrel ATSC");
-    ASSERT_TRUE(atsc);
-    EXPECT_FALSE(atsc->ciSlot);
+    EXPECT_EQ(s2->name, "Talvex S2");
+    EXPECT_TRUE(LookUpModelByName("Ombrel ATSC"));
     EXPECT_FALSE(LookUpModelByName("talvex s2"));
     EXPECT_FALSE(LookUpModelByName("Talvex S2 "));
     EXPECT_FALSE(LookUpModelByName("Error"));
     EXPECT_FALSE(LookUpModelByName(""));
-}
-
-TEST(CiSlot, IdentificationWinsOverTheName) {
-    // A record that was read is the device's own word, whatever the name says.
-    EXPECT_EQ(CiSlotOf(Identification{1, 0x14, 0}, "Talvex S2"), CiSlot::Absent);
-    EXPECT_EQ(CiSlotOf(Identification{10, 0x22, 1}, "Error"), CiSlot::Present);
-    EXPECT_EQ(CiSlotOf(Identification{2, 0x34, 4}, "Talvex S2"), CiSlot::Absent);
-}
-
-TEST(CiSlot, NameDecidesWhenTheRecordIsUnreadable) {
-    EXPECT_EQ(CiSlotOf(std::nullopt, "Talvex C/CI"), CiSlot::Present);
-    EXPECT_EQ(CiSlotOf(std::nullopt, "Pellary SATV"), CiSlot::Absent);
-    EXPECT_EQ(CiSlotOf(std::nullopt, "Error"), CiSlot::Unknown);
-    EXPECT_EQ(CiSlotOf(std::nullopt, "Unknown Device Type"), CiSlot::Unknown);
 }
 
 TEST(Reception, FollowsTheHeadersFamiliesByIdentificationThenByName) {
@@ -104,35 +70,30 @@ TEST(Reception, FollowsTheHeadersFamiliesByIdentificationThenByName) {
     EXPECT_EQ(ReceptionOf(std::nullopt, "Error"), Reception::Unknown);
 }
 
-TunerInfo Tuner(std::string model, std::string guid, bool bda, CiSlot ci) {
+TunerInfo Tuner(std::string model, std::string guid, bool bda) {
     TunerInfo tuner;
     tuner.opened = true;
     tuner.model = std::move(model);
     tuner.guid = std::move(guid);
     tuner.bda = bda;
-    tuner.ci = ci;
     return tuner;
 }
 
 TEST(TunerView, RowsAreTabSeparatedFields) {
-    const TunerInfo wdm = Tuner("Talvex S2", "efcdab7856341200", false, CiSlot::Present);
-    const TunerInfo bda = Tuner("Pellary SATV", "ab12000000000000", true, CiSlot::Absent);
+    const TunerInfo wdm = Tuner("Talvex S2", "efcdab7856341200", false);
+    const TunerInfo bda = Tuner("Pellary SATV", "ab12000000000000", true);
     EXPECT_EQ(RemoteRow(wdm), "Talvex S2\tefcdab7856341200\tWDM");
     EXPECT_EQ(RemoteRow(bda), "Pellary SATV\tab12000000000000\tBDA");
-    EXPECT_EQ(CiRow(wdm), "Talvex S2\tefcdab7856341200\tCI slot");
-    EXPECT_EQ(CiRow(bda), "Pellary SATV\tab12000000000000\tno CI slot");
-    EXPECT_EQ(CiRow(Tuner("Error", "Error", false, CiSlot::Unknown)), "Error\tError\tCI slot unknown");
 }
 
 TEST(TunerView, UnopenedTunerIsShownAsSuch) {
     const TunerInfo unopened;
     EXPECT_EQ(RemoteRow(unopened), "(could not be opened)");
-    EXPECT_EQ(CiRow(unopened), "(could not be opened)");
 }
 
 TEST(TunerView, KeyFindsTheSameDeviceInANewReading) {
-    const std::vector<TunerInfo> tuners{TunerInfo{}, Tuner("Talvex S2", "efcdab7856341200", false, CiSlot::Present),
-                                        Tuner("Talvex S2", "efcdab7856341200", true, CiSlot::Present)};
+    const std::vector<TunerInfo> tuners{TunerInfo{}, Tuner("Talvex S2", "efcdab7856341200", false),
+                                        Tuner("Talvex S2", "efcdab7856341200", true)};
     EXPECT_EQ(IndexOf(tuners, TunerKey{"efcdab7856341200", false}), 1u);
     EXPECT_EQ(IndexOf(tuners, TunerKey{"efcdab7856341200", true}), 2u);
     EXPECT_EQ(IndexOf(tuners, TunerKey{"ab12000000000000", false}), std::nullopt);
@@ -141,23 +102,14 @@ TEST(TunerView, KeyFindsTheSameDeviceInANewReading) {
     EXPECT_EQ(IndexOf(tuners, TunerKey{"", false}), std::nullopt);
 }
 
-TEST(TunerView, StatusLinesCountTunersAndSlots) {
+TEST(TunerView, StatusLinesCountTuners) {
     const std::vector<TunerInfo> none;
     EXPECT_EQ(RemoteStatus(none), "No tuner attached.");
-    EXPECT_EQ(CiStatus(none), "No tuner attached.");
-
-    std::vector<TunerInfo> tuners{Tuner("Talvex S2", "1", false, CiSlot::Present)};
+    std::vector<TunerInfo> tuners{Tuner("Talvex S2", "1", false)};
     EXPECT_EQ(RemoteStatus(tuners), "1 tuner attached.");
-    EXPECT_EQ(CiStatus(tuners), "1 tuner attached, 1 with a Common Interface slot.");
-
-    tuners.push_back(Tuner("Pellary SATV", "2", true, CiSlot::Absent));
-    tuners.push_back(TunerInfo{});  // listed, not opened: its slot is not known
+    tuners.push_back(Tuner("Pellary SATV", "2", true));
+    tuners.push_back(TunerInfo{});  // listed, not opened
     EXPECT_EQ(RemoteStatus(tuners), "3 tuners attached.");
-    EXPECT_EQ(CiStatus(tuners), "3 tuners attached, 1 with a Common Interface slot.");
-
-    const std::vector<TunerInfo> withoutSlot{Tuner("Talvex ATSC", "3", false, CiSlot::Absent),
-                                             Tuner("Error", "4", false, CiSlot::Unknown)};
-    EXPECT_EQ(CiStatus(withoutSlot), "2 tuners attached, none with a Common Interface slot.");
 }
 
 }  // namespace

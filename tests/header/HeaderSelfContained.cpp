@@ -18,4 +18,6 @@ static_assert(sizeof(_OMBREL_LNB_CMD) == 25);
 static_assert(sizeof(_OMBREL_LNB_PARAMETERS) == 42);
 static_assert(sizeof(_OMBREL_FRONTEND_STATUS) == 28);
 static_assert(sizeof(unsigned long) == 4, "handles and codes are 32-bit");
+static_assert(sizeof(_OMBREL_CI_MESSAGE) == OMBREL_CI_MESSAGE_SIZE);
+static_assert(sizeof(_UTC_TIME) == 5);
 static_assert(OMBREL_MSG_REMOTE_KEY == 0x40A, "the remote-control message follows the CI messages");

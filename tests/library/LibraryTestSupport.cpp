@@ -5,7 +5,6 @@
 #include <objbase.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace libtest {
 
@@ -93,30 +92,6 @@ unsigned long OpenByDisplayName(const std::string& name) {
     return 0;
 }
 
-std::optional<SharedFlags> SharedFlagsOf(const std::string& displayName) {
-    // Layout: a count, then 100 entries of a 512-byte name and the two 32-bit flags.
-    constexpr size_t kEntry = 520;
-    HANDLE mapping = OpenFileMappingA(FILE_MAP_READ, FALSE, "SHARED_DATA");
-    if (!mapping) return std::nullopt;
-    const auto* view = static_cast<const unsigned char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
-    std::optional<SharedFlags> flags;
-    if (view) {
-        uint32_t count = 0;
-        std::memcpy(&count, view, 4);
-        for (uint32_t i = 0; i < count && i < 100 && !flags; ++i) {
-            const unsigned char* entry = view + 4 + kEntry * i;
-            if (displayName != reinterpret_cast<const char*>(entry)) continue;
-            SharedFlags found{};
-            std::memcpy(&found.rcInUse, entry + 512, 4);
-            std::memcpy(&found.ciInUse, entry + 516, 4);
-            flags = found;
-        }
-        UnmapViewOfFile(view);
-    }
-    CloseHandle(mapping);
-    return flags;
-}
-
 namespace {
 constexpr wchar_t kSinkClass[] = L"OmbrelLibraryTestSink";
 }
@@ -168,6 +143,23 @@ void SimTest::SetUp() {
 void SimTest::TearDown() {
     tunersim::Reset(true);
     PumpFor(50);
+}
+
+void CiBoxTest::SetUp() {
+    SimTest::SetUp();
+    tunersim::DeviceProfile box = tunersim::Preset(preset_);
+    box.id = id_;
+    tunersim::Plug(box);
+    ASSERT_TRUE(PumpUntil([] { return DeviceCount() == 1; }));
+    name_ = SimDisplayName(id_, 0);
+    handle_ = OpenByDisplayName(name_);
+    ASSERT_NE(handle_, 0u);
+}
+
+void CiBoxTest::TearDown() {
+    OB_CI_Close(handle_);
+    OB_CloseDeviceHandle(handle_);
+    SimTest::TearDown();
 }
 
 }  // namespace libtest

@@ -5,13 +5,15 @@
 #include <OmbrelApi.h>
 #include <TunerSimControl.h>
 
-#include <cstdint>
+#include "SharedFlags.h"
+
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace libtest {
+
+using testsupport::SharedFlags;
 
 // Pumps this thread's messages until done() holds or the time is up.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 10000);
@@ -33,14 +35,6 @@ std::string SimDisplayName(const std::string& id, int role);
 unsigned long OpenByDisplayName(const std::string& name);
 std::string DisplayStringOf(unsigned long handle);
 std::string GuidStringOf(unsigned long handle);
-
-// The in-use flags of a device's entry in the shared section "SHARED_DATA", read as
-// another process would; nullopt when no entry carries the name.
-struct SharedFlags {
-    int32_t rcInUse;
-    int32_t ciInUse;
-};
-std::optional<SharedFlags> SharedFlagsOf(const std::string& displayName);
 
 // A hidden window that records what it receives.
 struct Received {
@@ -74,6 +68,22 @@ class SimTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+};
+
+// One simulated box of a preset with a CI slot, plugged and opened through the library;
+// the handle's session and the handle are closed after each test.
+class CiBoxTest : public SimTest {
+protected:
+    CiBoxTest(std::string preset, std::string id) : preset_(std::move(preset)), id_(std::move(id)) {}
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string name_;  // the box's display name (WDM)
+    unsigned long handle_ = 0;
+
+private:
+    std::string preset_;
+    std::string id_;
 };
 
 }  // namespace libtest

@@ -28,9 +28,10 @@ struct LoadedLibrary {
     Register registerWindow = Get<Register>("_Z24OB_RegisterNotificationsmP6HWND__");
     OnHandle remoteStart = Get<OnHandle>("_Z22OB_RemoteControl_Startm");
     OnHandle remoteStop = Get<OnHandle>("_Z21OB_RemoteControl_Stopm");
+    OnHandle ciOpen = Get<OnHandle>("_Z10OB_CI_Openm");
     bool ok() const {
         return module && initialize && count && open && close && displayString && registerGeneral &&
-               registerWindow && remoteStart && remoteStop;
+               registerWindow && remoteStart && remoteStop && ciOpen;
     }
 };
 

@@ -382,3 +382,45 @@ TEST(Unload, ConcurrentFirstInitializeStartsOneThread) {
     EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore);
     tunersim::Reset(false);
 }
+
+TEST(Unload, FreeLibraryClosesAnOpenCiSessionAndStopsTheReaderBeside) {
+    CoInitialize(nullptr);
+    tunersim::Reset(false);
+    // A model with a CI slot. Its name has a shared entry even when an earlier case has
+    // filled the table: the first case registered it.
+    const std::string id = Box(0, 0).id;
+    tunersim::Plug(Box(0, tunersim::kWdm), false);
+    tunersim::ReadyModule(id);
+    const std::string name = DisplayNameOf(id, kWdmCategory);
+    const int threadsBefore = ThreadsOfThisProcess();
+
+    for (int round = 0; round < 2; ++round) {
+        LoadedLibrary lib;
+        ASSERT_TRUE(lib.ok()) << round;
+        ASSERT_EQ(lib.initialize(), OB_SUCCESS);
+        unsigned long h = 0;
+        ASSERT_EQ(lib.open(0, &h), OB_SUCCESS);
+        ASSERT_EQ(lib.ciOpen(h), OB_SUCCESS) << round;
+        ASSERT_EQ(lib.remoteStart(h), OB_SUCCESS) << round;  // a reader on the same handle
+        int entry = -1;
+        for (uint32_t i = 0; i < Section().count() && i < 100; ++i)
+            if (name == Section().entry(static_cast<int>(i)).name) entry = static_cast<int>(i);
+        ASSERT_GE(entry, 0);
+        EXPECT_EQ(Section().entry(entry).ciInUse, 1);
+        EXPECT_EQ(Section().entry(entry).rcInUse, 1);
+        const uint32_t polls = tunersim::Requests(id, OMBREL_PROP_CI_STATUS).gets;
+        const ULONGLONG deadline = GetTickCount64() + 10000;
+        while (tunersim::Requests(id, OMBREL_PROP_CI_STATUS).gets == polls && GetTickCount64() < deadline)
+            Pump(20);
+
+        // The handle, the session and the reader are left open on purpose: the unload ends them.
+        ASSERT_TRUE(FreeLibrary(lib.module));
+        EXPECT_EQ(Section().entry(entry).ciInUse, 0) << round;
+        EXPECT_EQ(Section().entry(entry).rcInUse, 0) << round;
+        EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore) << round;
+        const uint32_t after = tunersim::Requests(id, OMBREL_PROP_CI_STATUS).gets;
+        Pump(500);
+        EXPECT_EQ(tunersim::Requests(id, OMBREL_PROP_CI_STATUS).gets, after) << round;
+    }
+    tunersim::Reset(false);
+}

@@ -94,10 +94,7 @@ protected:
         OB_CloseDeviceHandle(handle_);
         SimTest::TearDown();
     }
-    int32_t RcInUse() const {
-        const auto flags = SharedFlagsOf(name_);
-        return flags ? flags->rcInUse : -1;
-    }
+    int32_t RcInUse() const { return SharedFlags().Rc(name_); }
     // This process's reader runs: a key reaches the window.
     void ExpectOwnReaderWorks(LPARAM key) {
         ASSERT_EQ(OB_RemoteControl_Start(handle_), OB_SUCCESS);

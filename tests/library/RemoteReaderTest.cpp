@@ -6,10 +6,10 @@
 
 #include "PropertyChannel.h"
 #include "RemoteReader.h"
+#include "StackPropertySet.h"
 
 #include <OmbrelApi.h>
 
-#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -24,7 +24,7 @@ namespace {
 // Get 26 waits for a key or for a cancel that comes while it waits; a cancel that comes
 // with no read waiting is forgotten. While the gate is shut, a get stops before it reaches
 // the driver, as a thread does between its stop check and the driver.
-class Driver : public IKsPropertySet {
+class Driver : public libtest::StackPropertySet {
 public:
     struct Call {
         DWORD id;
@@ -33,15 +33,6 @@ public:
         void* data;
         DWORD length;
     };
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (riid != IID_IUnknown && riid != IID_IKsPropertySet) return E_NOINTERFACE;
-        *object = this;
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references; }
-    STDMETHODIMP_(ULONG) Release() override { return --references; }  // lives on the test's stack
 
     STDMETHODIMP Set(REFGUID, DWORD id, void* instance, DWORD instanceLength, void* data, DWORD length) override {
         std::lock_guard guard(lock_);
@@ -70,8 +61,6 @@ public:
         *returned = 2;
         return S_OK;
     }
-    STDMETHODIMP QuerySupported(REFGUID, DWORD, DWORD*) override { return E_NOTIMPL; }
-
     void Press(uint16_t key) {
         std::lock_guard guard(lock_);
         keys_.push_back(key);
@@ -91,7 +80,6 @@ public:
         return sets.size();
     }
 
-    std::atomic<ULONG> references{1};
     std::vector<Call> sets, gets;
 
 private:
@@ -198,7 +186,7 @@ TEST(RemoteReader, AStopOnADriverThatForgetsAnEarlyCancelIsBoundedAndTheLateRead
     // Only the abandoned thread holds the driver now. Its read returns with the next key:
     // it posts nothing, gives the interface back and ends.
     driver.Press(0x2016);
-    EXPECT_TRUE(KeyWindow::PumpUntil([&] { return driver.references == 1; }));
+    EXPECT_TRUE(KeyWindow::PumpUntil([&] { return driver.References() == 1; }));
     KeyWindow::PumpUntil([] { return false; }, 200);
     EXPECT_EQ(KeyWindow::Keys().size(), 1u);
 }
@@ -223,7 +211,7 @@ TEST(RemoteReader, AReadUnderWayThatFindsAKeyNeedsNoCancelAndAWaitingOneGetsOne)
     KeyWindow::PumpUntil([] { return false; }, 100);
     EXPECT_EQ(KeyWindow::Keys().size(), 1u);  // 0x2001 came before the stop
     reader.reset();
-    EXPECT_EQ(driver.references, 1u);
+    EXPECT_EQ(driver.References(), 1u);
 
     // Waiting in the driver with no key: the stop cancels it, once.
     reader = RemoteReader::Start(ComPtr<IKsPropertySet>(&driver), 0x78, window.hwnd());
@@ -233,5 +221,5 @@ TEST(RemoteReader, AReadUnderWayThatFindsAKeyNeedsNoCancelAndAWaitingOneGetsOne)
     ASSERT_EQ(driver.Sets(), 1u);
     EXPECT_EQ(driver.sets[0].data, nullptr);
     reader.reset();
-    EXPECT_EQ(driver.references, 1u);
+    EXPECT_EQ(driver.References(), 1u);
 }

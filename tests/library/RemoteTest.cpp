@@ -41,9 +41,9 @@ protected:
     }
 
     int32_t RcInUse() const {
-        const auto flags = SharedFlagsOf(name_);
-        EXPECT_TRUE(flags.has_value()) << "the device has no shared entry";
-        return flags ? flags->rcInUse : -1;
+        const int flag = SharedFlags().Rc(name_);
+        EXPECT_NE(flag, -1) << "the device has no shared entry";
+        return flag;
     }
     tunersim::RemoteStatus Driver() const { return tunersim::Remote(id_); }
     // Until the reader waits in the driver for the next key.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <OmbrelApi.h>
 
 #include <algorithm>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "FirmwareImage.h"
 #include "JsonReader.h"
 #include "RemoteKeymap.h"
+#include "SharedFlags.h"
 #include "TunerSimControl.h"
 #include "UiDriver.h"
 #include "UpdatePoll.h"
@@ -222,6 +224,52 @@ TEST_F(OmbrelCli, ListAndInfoShowTheDemoSet) {
     tunersim::Reset();
     EXPECT_EQ(RunOmbrel({"list"}).out, "No tuner is attached.\n");
     EXPECT_TRUE(Json(RunOmbrel({"list", "--json"}).out)["tuners"].items.empty());
+}
+
+TEST_F(OmbrelCli, InfoTakesTheCommonInterfaceFromTheSessionsOpenAndLeavesNoSessionBehind) {
+    // This process holds the S2's session at times, through a handle of its own.
+    ASSERT_EQ(OB_Initialize(), OB_SUCCESS);
+    unsigned long held = 0;
+    unsigned long count = 0;
+    OB_GetNumberOfDevices(&count);
+    for (unsigned long i = 0; i < count && held == 0; ++i) {
+        unsigned long handle = 0;
+        if (OB_OpenDeviceHandle(i, &handle) != OB_SUCCESS) continue;
+        char guid[OMBREL_GUID_STRING_SIZE] = {};
+        OB_GetGUIDString(handle, guid);
+        if (_stricmp(guid, GuidOf(kS2).c_str()) == 0) held = handle;  // the library's text is lower case
+        else OB_CloseDeviceHandle(handle);
+    }
+    ASSERT_NE(held, 0u);
+    char name[OMBREL_DISPLAY_STRING_SIZE] = {};
+    ASSERT_EQ(OB_GetDisplayString(held, name), OB_SUCCESS);
+    const testsupport::SharedFlags flags;
+    const auto info = [](const char* guid, const char* line) {
+        const Result r = RunOmbrel({"info", GuidOf(guid)});
+        EXPECT_EQ(r.exitCode, 0u) << r.err;
+        EXPECT_NE(r.out.find(std::string("Common Interface:   ") + line + "\n"), std::string::npos) << r.out;
+    };
+
+    // A free slot: ombrel opened the session and closed it again before it ended.
+    const uint32_t opens = tunersim::CommonInterface(kS2).opens;
+    info(kS2, "yes");
+    EXPECT_EQ(tunersim::CommonInterface(kS2).opens, opens + 1);
+    EXPECT_EQ(flags.Ci(name), 0);
+
+    // Held here: another program's session is in use, and stays this program's.
+    ASSERT_EQ(OB_CI_Open(held), OB_SUCCESS);
+    info(kS2, "yes, in use");
+    const JsonValue json = Json(RunOmbrel({"info", GuidOf(kS2), "--json"}).out);
+    EXPECT_TRUE(json["commonInterface"].Bool());
+    EXPECT_TRUE(json["commonInterfaceInUse"].Bool());
+    EXPECT_EQ(flags.Ci(name), 1);
+    EXPECT_EQ(OB_CI_Close(held), OB_SUCCESS);
+    info(kS2, "yes");
+
+    // A model without a slot: the library says so before it asks the tuner anything.
+    info(kPellary, "no");
+    EXPECT_EQ(tunersim::CommonInterface(kPellary).opens, 0u);
+    OB_CloseDeviceHandle(held);
 }
 
 TEST_F(OmbrelCli, BadInputIsRefusedWithItsExitCode) {

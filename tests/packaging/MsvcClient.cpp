@@ -7,9 +7,10 @@
 //   msvc_client.exe <device id> <driver version>
 //
 // The simulator must have plugged a Talvex S2 box (1/0x34/4, WDM) with that id and
-// driver version text, and pressed the remote-control keys 0x1234 and 0x0A0B on it (the
-// driver queues them until a reader takes them). Prints one line per failed check; exit
-// code 0 when all passed.
+// driver version text, pressed the remote-control keys 0x1234 and 0x0A0B on it (the
+// driver queues them until a reader takes them) and made the module in its Common
+// Interface slot ready. Prints one line per failed check; exit code 0 when all passed.
+// msvc_client.sh then asks the simulator what the module received.
 #include <OmbrelApi.h>
 #include <OmbrelVersion.h>
 
@@ -233,35 +234,98 @@ void CheckTuning(unsigned long handle) {
     Check(OB_SelectPids_DVBT(handle, &pidsT) == OB_FAILED, "OB_SelectPids_DVBT on a satellite box: 1");
 }
 
-// The remote-control reader posts the keys that msvc_client.sh pressed to a window of
-// this thread.
-void CheckRemoteControl(unsigned long handle) {
+// A message-only window of this thread, set as the handle's window for the library's
+// messages.
+HWND NotifiedWindow(unsigned long handle, const char* what) {
     const HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    Check(window != nullptr, "a message-only window for the keys");
+    Check(window != nullptr, what);
     Check(OB_RegisterNotifications(handle, window) == OB_SUCCESS, "OB_RegisterNotifications");
-    Check(OB_RemoteControl_Start(handle) == OB_SUCCESS, "OB_RemoteControl_Start: 0");
-    Check(OB_RemoteControl_Start(handle) == OB_FAILED, "OB_RemoteControl_Start while it runs: 1");
+    return window;
+}
 
-    LPARAM keys[2] = {0, 0};
+void EndNotifications(unsigned long handle, HWND window) {
+    Check(OB_UnregisterNotifications(handle) == OB_SUCCESS, "OB_UnregisterNotifications");
+    if (window) DestroyWindow(window);
+}
+
+// Takes up to `most` of the messages from `first` to `last` that reach the window, in
+// the order posted, waiting for them at most about 30 s (a bound only, so that a lost
+// message cannot hang the test). `fromHandle` turns false for a message whose wParam is
+// not the handle.
+int TakeMessages(HWND window, UINT first, UINT last, unsigned long handle, MSG* taken, int most, bool& fromHandle) {
     int received = 0;
-    bool fromHandle = true;
-    // Bounded only so that a lost key cannot hang the test.
-    for (int i = 0; i < 1500 && received < 2; ++i) {
+    for (int i = 0; i < 1500 && received < most; ++i) {
         MSG msg;
-        if (PeekMessageA(&msg, window, OMBREL_MSG_REMOTE_KEY, OMBREL_MSG_REMOTE_KEY, PM_REMOVE)) {
+        if (PeekMessageA(&msg, window, first, last, PM_REMOVE)) {
             fromHandle = fromHandle && msg.wParam == handle;
-            keys[received++] = msg.lParam;
+            taken[received++] = msg;
         } else {
             Sleep(20);
         }
     }
-    Check(received == 2 && keys[0] == 0x1234 && keys[1] == 0x0A0B, "OMBREL_MSG_REMOTE_KEY: 0x1234, then 0x0A0B");
+    return received;
+}
+
+// The remote-control reader posts the keys that msvc_client.sh pressed to a window of
+// this thread.
+void CheckRemoteControl(unsigned long handle) {
+    const HWND window = NotifiedWindow(handle, "a message-only window for the keys");
+    Check(OB_RemoteControl_Start(handle) == OB_SUCCESS, "OB_RemoteControl_Start: 0");
+    Check(OB_RemoteControl_Start(handle) == OB_FAILED, "OB_RemoteControl_Start while it runs: 1");
+
+    MSG keys[2];  // no zeroing: this program has no memset
+    bool fromHandle = true;
+    const int received = TakeMessages(window, OMBREL_MSG_REMOTE_KEY, OMBREL_MSG_REMOTE_KEY, handle, keys, 2, fromHandle);
+    Check(received == 2 && keys[0].lParam == 0x1234 && keys[1].lParam == 0x0A0B,
+          "OMBREL_MSG_REMOTE_KEY: 0x1234, then 0x0A0B");
     Check(fromHandle, "OMBREL_MSG_REMOTE_KEY: wParam is the starting handle");
 
     Check(OB_RemoteControl_Stop(handle) == OB_SUCCESS, "OB_RemoteControl_Stop: 0");
     Check(OB_RemoteControl_Stop(handle) == OB_FAILED, "OB_RemoteControl_Stop without a reader: 1");
-    Check(OB_UnregisterNotifications(handle) == OB_SUCCESS, "OB_UnregisterNotifications");
-    if (window) DestroyWindow(window);
+    EndNotifications(handle, window);
+}
+
+// The Common Interface through the MSVC names: a session whose poll thread reports the
+// ready module, the application information read back whole, and a CA PMT through each
+// overload of OB_CI_SendPMT (msvc_client.sh checks what the module received: the short
+// form's 3 and 1 for service 0x0101, then list management 5, command 4, service 0x0102).
+void CheckCommonInterface(unsigned long handle) {
+    const HWND window = NotifiedWindow(handle, "a message-only window for the session");
+    Check(OB_CI_Open(handle) == OB_SUCCESS, "OB_CI_Open: 0");
+    Check(OB_CI_Open(handle) == OB_FAILED, "OB_CI_Open while it is open: 1");
+    Check(OB_CI_SetPollingIntervall(handle, 301) == OB_INVALID_PARAMETER, "OB_CI_SetPollingIntervall(301): 3");
+    Check(OB_CI_SetPollingIntervall(handle, 50) == OB_SUCCESS, "OB_CI_SetPollingIntervall(50): 0");
+
+    MSG module[2];
+    bool fromHandle = true;
+    const int received = TakeMessages(window, OMBREL_MSG_CI_MODULE_PRESENT, OMBREL_MSG_CI_MODULE_GONE, handle,
+                                      module, 2, fromHandle);
+    Check(received == 2 && module[0].message == OMBREL_MSG_CI_MODULE_PRESENT &&
+              module[1].message == OMBREL_MSG_CI_MODULE_READY,
+          "OMBREL_MSG_CI_MODULE_PRESENT, then OMBREL_MSG_CI_MODULE_READY");
+    Check(fromHandle, "the session's messages: wParam is the opening handle");
+
+    unsigned short manufacturer = 0;
+    unsigned short code = 0;
+    unsigned char menuLength = 0;
+    unsigned char menu[OMBREL_CI_MENU_STRING_SIZE];
+    Fill(menu, sizeof menu, 0);
+    Check(OB_CI_GetApplicationInfo(handle, &manufacturer, &code, &menuLength, menu) == OB_SUCCESS &&
+              manufacturer != 0 && code != 0 && menuLength > 0 && menuLength == Length(reinterpret_cast<char*>(menu)),
+          "OB_CI_GetApplicationInfo: manufacturer, code and a menu string of the length given");
+
+    // A PMT section (table 0x02, without its CRC) of service 0x0101, then of 0x0102.
+    unsigned char pmt[] = {0x02, 0xB0, 0x09, 0x01, 0x01, 0xC1, 0x00, 0x00, 0xE1, 0x00, 0xF0, 0x00};
+    Check(OB_CI_SendPMT(handle, sizeof pmt, pmt) == OB_SUCCESS, "OB_CI_SendPMT, three arguments: 0");
+    Check(OB_CI_SendPMT(handle, 0, pmt) == OB_INVALID_PARAMETER, "OB_CI_SendPMT, three arguments, no bytes: 3");
+    pmt[4] = 0x02;
+    Check(OB_CI_SendPMT(handle, sizeof pmt, 6, 1, pmt) == OB_INVALID_PARAMETER,
+          "OB_CI_SendPMT, five arguments, list management 6: 3");
+    Check(OB_CI_SendPMT(handle, sizeof pmt, 5, 4, pmt) == OB_SUCCESS, "OB_CI_SendPMT, five arguments: 0");
+
+    Check(OB_CI_Close(handle) == OB_SUCCESS, "OB_CI_Close: 0");
+    Check(OB_CI_Close(handle) == OB_FAILED, "OB_CI_Close without a session: 1");
+    EndNotifications(handle, window);
 }
 
 }  // namespace
@@ -285,6 +349,7 @@ extern "C" void ClientMain() {
         CheckDevice(handle, id, driver);
         CheckTuning(handle);
         CheckRemoteControl(handle);
+        CheckCommonInterface(handle);
         Check(OB_CloseDeviceHandle(handle) == OB_SUCCESS, "OB_CloseDeviceHandle: 0");
         Check(OB_CloseDeviceHandle(handle) == OB_INVALID_HANDLE, "OB_CloseDeviceHandle twice: 2");
     }

@@ -10,6 +10,8 @@
 //   shotdriver select <class> <caption> <id> <index>   choose a combo box line
 //   shotdriver pick <class> <caption> <id> <text> <ms>  choose the list box line that holds text
 //   shotdriver lines <class> <caption> <id> <min> <ms>  wait until a list or combo box has min lines, print them
+//   shotdriver settext <class> <caption> <id> <text>   put text into a control (an edit: as typed)
+//   shotdriver text <class> <caption> <id> <text> <ms> wait until a control shows text ('*' ending: prefix)
 //   shotdriver click <class> <caption> <id>            click a button
 //   shotdriver progress <class> <caption> <id> <min> <ms>  wait until a progress bar reaches min
 //   shotdriver messagebox <caption> <ms>               wait for a message box with that caption
@@ -47,15 +49,15 @@ int Fail(const wchar_t* what, const std::wstring& detail) {
 
 // A caption ending in '*' matches every caption that begins with the text before it
 // (captions that a program completes at run time).
+bool TextMatches(const std::wstring& text, const std::wstring& pattern) {
+    if (!pattern.empty() && pattern.back() == L'*') {
+        return text.compare(0, pattern.size() - 1, pattern, 0, pattern.size() - 1) == 0;
+    }
+    return text == pattern;
+}
+
 bool CaptionMatches(HWND window, const std::wstring& caption) {
-    if (caption == L"-") {
-        return true;
-    }
-    const std::wstring text = uidriver::WindowText(window);
-    if (!caption.empty() && caption.back() == L'*') {
-        return text.compare(0, caption.size() - 1, caption, 0, caption.size() - 1) == 0;
-    }
-    return text == caption;
+    return caption == L"-" || TextMatches(uidriver::WindowText(window), caption);
 }
 
 HWND VisibleWindow(const std::wstring& className, const std::wstring& caption) {
@@ -122,6 +124,25 @@ int Run(const std::vector<std::wstring>& args) {
                                          static_cast<int>(Number(args[4])))
                    ? kDone
                    : Fail(L"cannot select", args[4]);
+    }
+    if (step == L"settext" && n == 5) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        const HWND control = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
+        if (!control) {
+            return Fail(L"no such control", args[3]);
+        }
+        return uidriver::SetControlText(control, args[4]) ? kDone : Fail(L"cannot set text", args[4]);
+    }
+    if (step == L"text" && n == 6) {
+        const HWND window = VisibleWindow(args[1], args[2]);
+        const HWND control = window ? uidriver::Control(window, static_cast<int>(Number(args[3]))) : nullptr;
+        if (!control) {
+            return Fail(L"no such control", args[3]);
+        }
+        return uidriver::WaitUntil([&] { return TextMatches(uidriver::WindowText(control), args[4]); },
+                                   Number(args[5]))
+                   ? kDone
+                   : Fail(L"text not shown", args[4]);
     }
     if (step == L"pick" && n == 6) {
         const HWND window = VisibleWindow(args[1], args[2]);

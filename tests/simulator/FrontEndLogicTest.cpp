@@ -380,17 +380,20 @@ TEST(FrontEndRequests, WrongLengthsNullBuffersAndOutOfRangeValuesAreRefused) {
 TEST(FrontEndRequests, AdmitNotesWhatReachedTheDriverAndFaultsChangeNothing) {
     DeviceRecord d = Box(1, 0x34);
     const Bytes tune = DvbsMultiplex(11362000, 22000, 0, 2, 2);
-    property::Admit(d, 0, property::kSet, tune.data(), 12);
+    property::Admit(d, 0, property::kSet, {tune.data(), 12, 1036});
     EXPECT_EQ(d.requests[0][property::kSet], 1u);
     EXPECT_EQ(d.lastSets[0].length, 12u);
     EXPECT_EQ(Bytes(d.lastSets[0].bytes, d.lastSets[0].bytes + 12), tune);
     EXPECT_EQ(d.lastSets[0].bytes[12], 0);
     uint8_t status[28];
-    property::Admit(d, 9, property::kGet, status, 28);
+    property::Admit(d, 9, property::kGet, {status, 28, 4});
     EXPECT_EQ(d.lastGetLengths[9], 28u);
+    EXPECT_EQ(d.instanceLengths[9][property::kGet], 4u);
+    EXPECT_EQ(d.instanceLengths[0][property::kSet], 1036u);
+    EXPECT_EQ(d.instanceLengths[0][property::kGet], 0u);
     // A long set keeps its length and its first bytes.
     const Bytes image(400, 0x3C);
-    property::Admit(d, 17, property::kSet, image.data(), 400);
+    property::Admit(d, 17, property::kSet, {image.data(), 400, 0});
     EXPECT_EQ(d.lastSets[17].length, 400u);
     EXPECT_EQ(d.lastSets[17].bytes[layout::kNotedBytes - 1], 0x3C);
 

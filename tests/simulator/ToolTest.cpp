@@ -154,8 +154,9 @@ TEST_F(Tool, HelpExplainsEveryCommandAndDemoPlugsTheDemoSet) {
     for (const char* command :
          {"plug", "unplug", "replug", "remove", "list", "enum", "set-firmware", "set-ident",
           "set-driver", "fault", "clear-faults", "requests", "update-timing", "script-update",
-          "last-image", "broadcast", "reset", "demo", "register", "unregister", "press", "hold", "keys",
-          "remote", "remote-fault"})
+          "last-image", "tuning", "settle-time", "last-request", "sky", "press", "hold", "keys",
+          "remote", "remote-fault", "ci-insert", "ci-ready", "ci-remove", "ci-events", "ci-mmi",
+          "ci-show", "broadcast", "reset", "demo", "register", "unregister"})
         EXPECT_NE(help.output.find(std::string("  ") + command + " "), std::string::npos)
             << command;
     for (const auto& preset : tunersim::PresetNames())

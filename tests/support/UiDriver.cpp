@@ -346,6 +346,17 @@ std::vector<std::wstring> ListBoxLines(HWND listBox) {
     return lines;
 }
 
+int ListBoxSelection(HWND listBox) {
+    LRESULT selection = LB_ERR;
+    if (!SendBounded(listBox, LB_GETCURSEL, 0, 0, &selection)) return -1;
+    return selection == LB_ERR ? -1 : static_cast<int>(selection);
+}
+
+bool SetControlText(HWND control, const std::wstring& text) {
+    LRESULT result = FALSE;
+    return SendBounded(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), &result) && result;
+}
+
 // ---- progress bar -----------------------------------------------------------
 
 std::optional<int> ProgressPosition(HWND progress) {

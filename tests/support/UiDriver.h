@@ -99,11 +99,16 @@ std::wstring ComboSelectedText(HWND combo);
 // False when the index is out of range or the program did not answer.
 bool SelectComboLine(HWND combo, int index);
 
-// List box lines (LB_GETTEXT, wide).
+// List box lines (LB_GETTEXT, wide), the selected line (-1: none), and choosing a line
+// with the parent told (LBN_SELCHANGE), as a user's click would.
 std::vector<std::wstring> ListBoxLines(HWND listBox);
+int ListBoxSelection(HWND listBox);
 // Selects a line of a single-selection list box and tells the parent (LBN_SELCHANGE), as a
 // user's click would. False when the index is out of range or the program did not answer.
 bool SelectListBoxLine(HWND listBox, int index);
+
+// Replaces an edit control's text (WM_SETTEXT, wide), as the user's typing leaves it.
+bool SetControlText(HWND control, const std::wstring& text);
 
 // Progress bar position (PBM_GETPOS) and range; nullopt when the program did not answer.
 std::optional<int> ProgressPosition(HWND progress);

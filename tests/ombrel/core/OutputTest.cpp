@@ -75,7 +75,7 @@ TEST(TextOutput, InfoSaysWhatWasReadAndWhatWasNot) {
     details.driverVersion = "TVX 4.2.1.1810";
     details.systemInfo = std::array<std::uint8_t, 8>{1, 0x34, 4, 0, 0x10, 0x20, 0x30, 0x40};
     details.boardTemperature = std::array<std::uint8_t, 4>{0x2A, 0, 0, 0};
-    details.commonInterface = true;
+    details.commonInterface = CommonInterface::Present;
     details.image = CarriedImageInfo{"FW_013404", "Release 1.5.0 Build 22720"};
     EXPECT_EQ(InfoText(details),
               "Index:              2\n"
@@ -108,6 +108,12 @@ TEST(TextOutput, InfoSaysWhatWasReadAndWhatWasNot) {
         EXPECT_NE(text.find(item), std::string::npos) << item << " not in\n" << text;
     }
     EXPECT_EQ(text.find("Hardware:"), std::string::npos);
+
+    // What the session's open said: a slot, none, or one that a session holds now.
+    details.commonInterface = CommonInterface::Absent;
+    EXPECT_NE(InfoText(details).find("Common Interface:   no\n"), std::string::npos);
+    details.commonInterface = CommonInterface::InUse;
+    EXPECT_NE(InfoText(details).find("Common Interface:   yes, in use\n"), std::string::npos);
 }
 
 TEST(JsonOutput, ListInfoAndWatchReadBack) {
@@ -140,7 +146,7 @@ TEST(JsonOutput, ListInfoAndWatchReadBack) {
     details.guidLow = 0xD4E50001;
     details.guidHigh = 0x00A1B2C3;
     details.systemInfo = std::array<std::uint8_t, 8>{1, 2, 3, 4, 5, 6, 7, 255};
-    details.commonInterface = false;
+    details.commonInterface = CommonInterface::Absent;
     const std::string info = InfoJson(details, Latin1ToUtf8);
     // Pure ASCII, whatever the texts hold.
     EXPECT_TRUE(std::all_of(info.begin(), info.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
@@ -157,7 +163,18 @@ TEST(JsonOutput, ListInfoAndWatchReadBack) {
     EXPECT_EQ(infoRead["systemInfo"].Integers(), (std::vector<long long>{1, 2, 3, 4, 5, 6, 7, 255}));
     EXPECT_TRUE(infoRead["boardTemperature"].IsNull());
     EXPECT_FALSE(infoRead["commonInterface"].Bool());
+    EXPECT_FALSE(infoRead["commonInterfaceInUse"].Bool());
     EXPECT_TRUE(infoRead["updateImage"].IsNull());
+    details.commonInterface = CommonInterface::InUse;
+    EXPECT_TRUE(Read(InfoJson(details, Latin1ToUtf8))["commonInterface"].Bool());
+    EXPECT_TRUE(Read(InfoJson(details, Latin1ToUtf8))["commonInterfaceInUse"].Bool());
+    details.commonInterface = CommonInterface::Present;
+    EXPECT_TRUE(Read(InfoJson(details, Latin1ToUtf8))["commonInterface"].Bool());
+    EXPECT_FALSE(Read(InfoJson(details, Latin1ToUtf8))["commonInterfaceInUse"].Bool());
+    details.commonInterface = CommonInterface::Unknown;
+    EXPECT_TRUE(Read(InfoJson(details, Latin1ToUtf8))["commonInterface"].IsNull());
+    EXPECT_TRUE(Read(InfoJson(details, Latin1ToUtf8))["commonInterfaceInUse"].IsNull());
+    details.commonInterface = CommonInterface::Absent;
     details.image = CarriedImageInfo{"FW_013404", "Release 1.5.0 Build 22720"};
     EXPECT_EQ(Read(InfoJson(details, Latin1ToUtf8))["updateImage"]["release"].Text(), "Release 1.5.0 Build 22720");
 

@@ -1,0 +1,32 @@
+// ANSI text of the library (system code page) as the window system's wide text.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace companion {
+
+inline std::wstring Widen(const std::string& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+inline std::string Narrow(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int length =
+        WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), narrow.data(), length, nullptr,
+                        nullptr);
+    return narrow;
+}
+
+}  // namespace companion
