@@ -1,12 +1,15 @@
 // The simulated driver's answers to the vendor property set, on a device record as the
 // simulator's state file may hold it (written by any process, or damaged), at any time
 // of the clock. Properties: a get never writes past the caller's buffer nor more than
-// the record's length, and succeeds only for a known property of the right length; a
-// set succeeds only for an image of exactly an image's length; a carried image sent to
+// the record's length, and succeeds only for a property the box serves (an identity
+// record only at its length); a set outside the front end and the CA module succeeds
+// only for an image of exactly an image's length; a carried image sent to
 // its own tuner starts a run, sent to another tuner it is refused with 9; the update's
 // progress stays within 0..100.
+#include "CaModule.h"
 #include "CarriedImages.h"
 #include "FirmwareImage.h"
+#include "FrontEndLogic.h"
 #include "FuzzSupport.h"
 #include "PropertyLogic.h"
 #include "UpdateLogic.h"
@@ -41,21 +44,40 @@ uint32_t RecordLength(unsigned property) {
     }
 }
 
+// The lengths of the front end's and the CA module's records, so that their answers are
+// reached more often than a random length would.
+constexpr uint32_t kOtherLengths[] = {2, 12, 25, 28, 42, 56, 60, layout::kCiMessageBytes};
+
+bool ServedElsewhere(unsigned property, bool set) {
+    return ca::IsCiProperty(property) || frontend::Serves(property, set);
+}
+
+uint32_t AnyLength(FuzzedDataProvider& input, unsigned property) {
+    switch (input.ConsumeIntegralInRange(0, 2)) {
+    case 0: return RecordLength(property);
+    case 1: return kOtherLengths[input.ConsumeIntegralInRange<std::size_t>(0, std::size(kOtherLengths) - 1)];
+    default: return input.ConsumeIntegralInRange<uint32_t>(0, 40);
+    }
+}
+
 layout::FaultSlot AnyFault(FuzzedDataProvider& input) {
     return {input.ConsumeIntegralInRange<uint32_t>(0, 5), input.ConsumeIntegral<uint32_t>(), 0};
 }
 
 void CheckGet(DeviceRecord& device, FuzzedDataProvider& input, int64_t now) {
     const unsigned property = input.ConsumeIntegralInRange(0u, 70u);
-    const uint32_t length = input.ConsumeBool() ? RecordLength(property) : input.ConsumeIntegralInRange<uint32_t>(0, 40);
+    const uint32_t length = AnyLength(input, property);
     // Exactly the caller's length on the heap: a write past it is caught.
     std::vector<uint8_t> buffer(length, kUnwritten);
     const bool withBuffer = input.ConsumeBool() || length == 0;
     const property::Answer answer =
         property::Get(device, property, withBuffer ? buffer.data() : nullptr, length, AnyFault(input), now);
     FUZZ_REQUIRE(answer.bytes <= length, "never more bytes than the caller's buffer holds");
-    if (answer.outcome == property::Outcome::Ok) {
+    if (answer.outcome == property::Outcome::Ok && !ServedElsewhere(property, false)) {
         FUZZ_REQUIRE(RecordLength(property) == length && withBuffer, "success only for a known record of its length");
+    }
+    if (answer.outcome == property::Outcome::Ok && RecordLength(property) == 0) {
+        FUZZ_REQUIRE(ServedElsewhere(property, false), "success only for a property the box serves");
     }
     for (std::size_t i = answer.bytes; i < buffer.size(); ++i) FUZZ_REQUIRE(buffer[i] == kUnwritten, "nothing written past the answer");
 }
@@ -73,7 +95,7 @@ void CheckSet(DeviceRecord& device, FuzzedDataProvider& input, int64_t now) {
 
     const property::Answer answer = property::Set(device, property, reinterpret_cast<const uint8_t*>(image.data()),
                                                   static_cast<uint32_t>(image.size()), fault, now, &TunerCheck);
-    if (answer.outcome != property::Outcome::Ok) return;
+    if (answer.outcome != property::Outcome::Ok || ServedElsewhere(property, true)) return;
     FUZZ_REQUIRE(property == 17 && image.size() == kImageSize, "only an image of an image's length is taken");
     FUZZ_REQUIRE(device.update.generation == generation + 1, "every taken image starts a run");
     if (which >= images.size() || image.size() != images[which].size()) return;
@@ -128,7 +150,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         switch (input.ConsumeIntegralInRange(0, 3)) {
         case 0: CheckGet(device, input, now); break;
         case 1: CheckSet(device, input, now); break;
-        case 2: property::Admit(device, input.ConsumeIntegralInRange(0u, 70u), input.ConsumeBool() ? property::kSet : property::kGet); break;
+        case 2: {
+            const unsigned property = input.ConsumeIntegralInRange(0u, 70u);
+            const property::Direction direction = input.ConsumeBool() ? property::kSet : property::kGet;
+            const std::vector<uint8_t> bytes = input.ConsumeBytes<uint8_t>(input.ConsumeIntegralInRange<std::size_t>(0, 64));
+            // A set's data holds its length; a get has only a length.
+            const bool withData = direction == property::kSet && !bytes.empty();
+            const property::Request request{withData ? bytes.data() : nullptr,
+                                            withData ? static_cast<uint32_t>(bytes.size()) : input.ConsumeIntegral<uint32_t>(),
+                                            input.ConsumeIntegral<uint32_t>()};
+            property::Admit(device, property, direction, request);
+            break;
+        }
         case 3: CheckProgress(device, now); break;
         }
         const int64_t step = input.ConsumeIntegral<int32_t>();
