@@ -104,7 +104,11 @@ std::optional<Status> StatusAt(const UpdateRun& run, int64_t nowMs) {
     if (ScriptStops(run, ScriptAction::Fail) && raw >= run.script.percent)
         return Status{run.script.percent, run.script.failState, run.script.errorCode};
     if (ScriptStops(run, ScriptAction::Stall)) raw = std::min<int>(raw, run.script.percent);
-    if (ScriptStops(run, ScriptAction::Vanish) && raw >= run.script.percent) return std::nullopt;
+    // A box that is to vanish answers as running until the driver has taken it away:
+    // failing the status before that would let a caller see "detached" while the box is
+    // still listed (and its driver's process could end before the unplug happens).
+    if (ScriptStops(run, ScriptAction::Vanish) && raw >= run.script.percent)
+        return Status{static_cast<uint8_t>(std::min<int>(run.script.percent, 99)), kStateRunning, 0};
     const auto progress = static_cast<uint8_t>(raw);
     return Status{progress, progress == 100 ? kStateDone : kStateRunning, 0};
 }

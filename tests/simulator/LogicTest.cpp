@@ -135,7 +135,14 @@ TEST(Update, ScriptedRunsFailStallOrVanishAtTheirPercentage) {
     EXPECT_EQ(update::StatusAt(d.update, 290)->progress, 29);
     EXPECT_EQ(update::DueAt(d.update, 299), update::Due::Nothing);
     EXPECT_EQ(update::DueAt(d.update, 300), update::Due::Vanish);
-    EXPECT_FALSE(update::StatusAt(d.update, 300).has_value());
+    // Still there, and still running, until the driver unplugs it.
+    EXPECT_EQ(update::StatusAt(d.update, 5000)->progress, 30);
+    EXPECT_EQ(update::StatusAt(d.update, 5000)->state, update::kStateRunning);
+    d.update.phase = UpdatePhase::Vanished;
+    EXPECT_FALSE(update::StatusAt(d.update, 5000).has_value());
+    d.update.phase = UpdatePhase::Running;
+    d.update.script = {ScriptAction::Vanish, 100, 0, 0, 0};
+    EXPECT_EQ(update::StatusAt(d.update, 5000)->state, update::kStateRunning);
 }
 
 TEST(Update, ZeroDurationFinishesAtOnce) {
