@@ -5,17 +5,22 @@
 # (a lost handle, a code outside the contract, a crash, a hang) or when its threads or
 # filter objects do not return to their start.
 #
-#   scripts/stress.sh [cycles] [run...]     runs: control plug romflux (default: all)
+#   scripts/stress.sh [cycles] [run...]
+#     runs: control plug romflux control-ci ci control-remote remote (default: all)
 #
 # control is the plug storm without the library (the platform's own share); plug adds
 # the library with 4 worker threads and a second process; romflux adds Romflux beside
-# them. Build tree: $OMBREL_BUILD (default build/).
+# them. ci opens and closes Common Interface sessions from 4 threads in each of two
+# processes while every module is inserted, made ready and removed each cycle; remote
+# starts and stops remote-control readers the same way while each cycle presses a
+# burst of keys on every tuner; control-ci and control-remote are their storms without
+# the library. Build tree: $OMBREL_BUILD (default build/).
 set -euo pipefail
 here="$(dirname "$0")"
 cycles="${1:-1000}"
 shift || true
 runs=("$@")
-[ ${#runs[@]} -gt 0 ] || runs=(control plug romflux)
+[ ${#runs[@]} -gt 0 ] || runs=(control plug romflux control-ci ci control-remote remote)
 case "$cycles" in ''|*[!0-9]*) echo "stress: cycles must be a number, not \"$cycles\"" >&2; exit 2 ;; esac
 
 "$here/build.sh" ombrel_stress ombrel_stress_control Romflux
@@ -30,20 +35,21 @@ mkdir -p "$log"
 failed=()
 for run in "${runs[@]}"; do
     case "$run" in
-        control) program=ombrel_stress_control.exe ;;
-        plug|romflux) program=ombrel_stress.exe ;;
-        *) echo "stress: unknown run \"$run\" (control, plug, romflux)" >&2; exit 2 ;;
+        control) program=ombrel_stress_control.exe; arguments=(control) ;;
+        control-ci|control-remote) program=ombrel_stress_control.exe; arguments=(control --storm "${run#control-}") ;;
+        plug|romflux|ci|remote) program=ombrel_stress.exe; arguments=("$run") ;;
+        *) echo "stress: unknown run \"$run\" (control, plug, romflux, control-ci, ci, control-remote, remote)" >&2; exit 2 ;;
     esac
-    echo "stress: $run, $cycles cycles (wine $program $run --cycles $cycles)"
-    (cd "$bin" && wine "$program" "$run" --cycles "$cycles" </dev/null) | tr -d '\r' | tee "$log/$run.txt" | grep -v '^figure ' || true
-    grep -q "^stress $run: passed" "$log/$run.txt" || failed+=("$run")
+    echo "stress: $run, $cycles cycles (wine $program ${arguments[*]} --cycles $cycles)"
+    (cd "$bin" && wine "$program" "${arguments[@]}" --cycles "$cycles" </dev/null) | tr -d '\r' | tee "$log/$run.txt" | grep -v '^figure ' || true
+    grep -q "^stress ${arguments[0]}: passed" "$log/$run.txt" || failed+=("$run")
 done
 
 echo
 echo "stress: key handles per cycle (figure lines in $log/*.txt)"
 for run in "${runs[@]}"; do
-    awk -v run="$run" '$1 == "figure" && $2 == run && $4 == "handles_Key" {
-        printf "  %-8s %-15s %8s -> %8s  %8s a cycle\n", run, $3, $5, $7, $8 }' "$log/$run.txt"
+    awk -v run="$run" '$1 == "figure" && $4 == "handles_Key" {
+        printf "  %-15s %-15s %8s -> %8s  %8s a cycle\n", run, $3, $5, $7, $8 }' "$log/$run.txt"
 done
 if [ ${#failed[@]} -gt 0 ]; then
     echo "stress: FAILED: ${failed[*]}"

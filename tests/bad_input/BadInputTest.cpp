@@ -1,7 +1,8 @@
 // What the programs do with input they cannot use: malformed arguments; empty, cut,
 // random and huge files; a damaged state file. Each must say what is wrong and end
 // with a non-zero exit code, in bounded time, without a crash and without leaving
-// anything half done. Romflux takes no command line and must ignore whatever it gets.
+// anything half done. Romflux takes no command line and must ignore whatever it gets;
+// ombrel refuses what it cannot use before anything reaches a tuner.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <TunerSimControl.h>
 #include <UiDriver.h>
 
+#include <array>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -281,6 +283,162 @@ TEST_F(SimulatedBox, ADamagedStateFileIsStartedAfreshNotReadPastItsFields) {
         EXPECT_EQ(tunersim::List().size(), 1u);
     }
 }
+
+#ifdef WITH_OMBREL
+// Every request of every property the library uses, as the simulated driver counted them.
+std::array<tunersim::RequestCount, 31> RequestsOf(const std::string& id) {
+    std::array<tunersim::RequestCount, 31> counts{};
+    for (unsigned property = 0; property < counts.size(); ++property) counts[property] = tunersim::Requests(id, property);
+    return counts;
+}
+
+// The requests (sets, and gets when asked) that reached the driver between the two
+// counts, as "set 17, get 11"; empty when none did.
+std::string Sent(const std::array<tunersim::RequestCount, 31>& before, const std::array<tunersim::RequestCount, 31>& after,
+                 bool gets) {
+    std::string sent;
+    for (std::size_t property = 0; property < before.size(); ++property) {
+        if (after[property].sets != before[property].sets) sent += " set " + std::to_string(property);
+        if (gets && after[property].gets != before[property].gets) sent += " get " + std::to_string(property);
+    }
+    return sent;
+}
+
+// Words of random bytes that a command line can carry (no quotes, backslashes or NUL).
+std::string RandomWords(std::size_t words, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string line;
+    for (std::size_t i = 0; i < words; ++i) {
+        line += i == 0 ? "" : " ";
+        for (unsigned n = 1 + random() % 30; n > 0; --n) {
+            char c = static_cast<char>(0x21 + random() % 0xDE);
+            if (c == '"' || c == '\\') c = '-';
+            line += c;
+        }
+    }
+    return line;
+}
+
+TEST_F(SimulatedBox, OmbrelRefusesMalformedCommandLinesWithAReasonAndUsageExitAndSendsNothing) {
+    const std::string id = Box().id;
+    const std::string huge(20000, 'A');
+    const std::string manyJson = [] {
+        std::string words;
+        for (int i = 0; i < 500; ++i) words += " --json";
+        return words;
+    }();
+    struct Case {
+        std::string arguments;
+        std::string says;
+        // A <tuner> that is no index or GUID is found out once the library has started,
+        // and it reads every tuner's identification (get 11) as it starts.
+        bool identifies = false;
+    };
+    const Case cases[] = {
+        {"", "no verb given"},
+        {"frobnicate", "unknown verb 'frobnicate'"},
+        {"--frob", "unknown option '--frob'"},
+        {"LIST", "unknown verb 'LIST'"},
+        {"list --frob", "unknown option '--frob' for 'list'"},
+        {"list" + manyJson, "option --json given twice"},
+        {"info", "missing <tuner>"},
+        {"info 0 1", "unexpected argument '1'"},
+        {"info zzzz", "'zzzz' is neither a tuner index nor a GUID", true},
+        {"info 0x", "'0x' is neither a tuner index nor a GUID", true},
+        {"info 00000000000bad01ff", "is neither a tuner index nor a GUID", true},
+        {"info " + huge, "is neither a tuner index nor a GUID", true},
+        {huge, "unknown verb"},
+        {"help " + huge, "unknown verb"},
+        {"--version extra", "unexpected argument 'extra'"},
+        {"update 0 --image", "option --image needs a value (FILE)"},
+        {"update 0 --image=", "option --image needs a value (FILE)"},
+        {"update 0 --yes=1", "option --yes takes no value"},
+        {"tune 0", "missing <frequency>"},
+        {"tune 0 abc", "frequency 'abc' is no frequency"},
+        {"tune 0 99999999999999999999999", "is no frequency"},
+        {"tune 0 11623 --pol X", "--pol 'X' is not one of H, V, L or R"},
+        {"tune 0 11623 --pids 0,8193", "--pids: '8193' is no PID"},
+        {"tune 0 11623 --pids " + std::string(5000, ','), "is no PID"},
+        {"tune 0 11623 --timeout 0", "--timeout '0' is not a number of seconds"},
+        {"status 0 --interval 5", "--interval needs --follow"},
+        {"keys 0 --count 0", "--count: '0' is no number of keys"},
+        {"keys 0 --count 99999999999999999999", "is no number of keys"},
+        {"watch now", "unexpected argument 'now'"},
+        {"\xe4\xf6\xfc \xff\xfe", "unknown verb"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.substr(0, 60));
+        const auto before = RequestsOf(id);
+        const auto run = RunProgram("ombrel.exe", c.arguments);
+        EXPECT_EQ(Sent(before, RequestsOf(id), !c.identifies), "") << "a refused command line reached the tuner";
+        EXPECT_EQ(run.exitCode, 2u) << run.output.substr(0, 300);
+        EXPECT_TRUE(Says(run, "ombrel: ")) << run.output.substr(0, 300);
+        EXPECT_TRUE(Says(run, c.says)) << run.output.substr(0, 300);
+        EXPECT_TRUE(Says(run, "Try 'ombrel")) << run.output.substr(0, 300);
+    }
+    // Random words: a reason and the usage exit, or (when they happen to spell a verb and
+    // a tuner that does not exist) the missing tuner's; never a crash.
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        const std::string words = RandomWords(1 + seed % 5, seed);
+        SCOPED_TRACE(words);
+        const auto before = RequestsOf(id);
+        const auto run = RunProgram("ombrel.exe", words);
+        EXPECT_EQ(Sent(before, RequestsOf(id), false), "") << "a refused command line reached the tuner";
+        EXPECT_TRUE(run.exitCode == 2u || run.exitCode == 3u) << run.exitCode << " " << run.output.substr(0, 300);
+        EXPECT_TRUE(Says(run, "ombrel: ")) << run.output.substr(0, 300);
+    }
+    EXPECT_EQ(tunersim::LastImage(id).count, 0u);
+}
+
+TEST_F(SimulatedBox, OmbrelUpdateRefusesBadImageFilesWithTheirReasonAndSendsNoImage) {
+    Files files;
+    const std::string id = Box().id;
+    struct Case {
+        std::string path;
+        DWORD exitCode;
+        std::string says;
+    };
+    const std::string good = GoodImage();
+    const std::string cut = good.substr(0, good.size() / 2);
+    const Case cases[] = {
+        {files.Missing(), 5, "missing.hex: "},
+        {files.Folder(), 5, "folder: "},
+        {files.Write("empty.hex", ""), 5, "empty.hex"},
+        {files.Write("cut.hex", cut), 5, "cut.hex"},
+        {files.Write("longer.hex", good + "\r\n"), 5, "longer.hex"},
+        {files.Write("random.bin", RandomBytes(firmware::kImageSize, 7)), 5, "random.bin"},
+        {files.Write("records.hex", RandomRecords(firmware::kImageSize, 8)), 5, "records.hex"},
+        {files.Huge("huge.bin", "", kHugeSize), 5, std::to_string(kHugeSize) + " bytes is no firmware image"},
+        {files.Huge("huge.hex", good, kHugeSize), 5, "bytes is no firmware image"},
+        {files.Write("other.hex", firmware::BuildImage(*firmware::FindCatalogueEntry("FW_013401"))), 6, "other.hex"},
+    };
+    const auto before = RequestsOf(id);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const ULONGLONG began = GetTickCount64();
+        const auto run = RunProgram("ombrel.exe", "update 0 --image " + Quoted(c.path) + " --yes");
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.output.substr(0, 400);
+        EXPECT_TRUE(Says(run, "ombrel: ")) << run.output.substr(0, 400);
+        EXPECT_TRUE(Says(run, c.says)) << run.output.substr(0, 400);
+        std::printf("ombrel update --image %s: exit %lu in %llu ms\n", c.path.c_str(), run.exitCode,
+                    GetTickCount64() - began);
+    }
+    // A file that cannot be an image is refused before the library is asked anything; an
+    // image for other hardware after the tuner's identification is read; neither is sent.
+    const auto after = RequestsOf(id);
+    EXPECT_EQ(Sent(before, after, false), "") << "a set reached the tuner";
+    EXPECT_EQ(tunersim::LastImage(id).count, 0u);
+    EXPECT_EQ(after[17].sets, before[17].sets);
+
+    // The right image unconfirmed (no answer on the console): nothing is sent either.
+    const auto unconfirmed = RunProgram("ombrel.exe", "update 0 --image " + Quoted(files.Write("good.hex", good)));
+    EXPECT_EQ(unconfirmed.exitCode, 7u) << unconfirmed.output;
+    EXPECT_EQ(tunersim::LastImage(id).count, 0u);
+    const auto info = tunersim::Find(id);
+    ASSERT_TRUE(info && info->plugged);
+    EXPECT_EQ(info->profile.versionMinor, Box().versionMinor);
+}
+#endif
 
 #ifdef WITH_ROMFLUX
 TEST_F(SimulatedBox, RomfluxIgnoresAnyCommandLine) {

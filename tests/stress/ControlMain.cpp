@@ -1,11 +1,13 @@
-// ombrel_stress_control: the plug storm of ombrel_stress without the library (this
-// program does not load it), with one plain pass over the tuner categories per cycle:
-// the platform's own share of the figures. Exit codes as ombrel_stress's.
+// ombrel_stress_control: the storms of ombrel_stress without the library (this program
+// does not load it): the plug storm, or with --storm ci or remote the module storm or the
+// key stream on tuners that stay plugged; with one plain pass over the tuner categories
+// per cycle: the platform's own share of the figures. Exit codes as ombrel_stress's.
 #include <windows.h>
 
 #include <atomic>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -14,6 +16,7 @@
 #include "ChildProcess.h"
 #include "ComScope.h"
 #include "ControlScan.h"
+#include "ModuleStorm.h"
 #include "PlugStorm.h"
 #include "StormReport.h"
 #include "StressOptions.h"
@@ -28,7 +31,9 @@ int RunControl(const stress::Options& options) {
     const ULONGLONG began = GetTickCount64();
     stress::ComScope com;
     stress::StormReport report(options);
-    stress::PlugStorm storm(options.tuners, options.broadcastEach);
+    const bool plugging = options.storm == stress::Run::Plug;
+    stress::PlugStorm storm = plugging ? stress::PlugStorm(options.tuners, options.broadcastEach)
+                                       : stress::PlugStorm(stress::SessionTuners(options.storm, options.tuners), false);
     storm.PlugAll();
     stress::Heartbeat supervisor("the supervising thread"), plugger("the plugging thread");
     plugger.Rest();
@@ -41,10 +46,20 @@ int RunControl(const stress::Options& options) {
     std::atomic<int> cyclesDone{0};
     std::atomic<long long> listed{0}, answered{0};
     plugger.Wake();
-    std::thread plugging([&] {
-        stress::ComScope pluggingCom;
+    std::thread storming([&] {
+        stress::ComScope stormingCom;
+        std::optional<stress::ModuleStorm> modules;
+        std::optional<stress::KeyStream> keys;
+        if (options.storm == stress::Run::Ci) modules.emplace(storm.Tuners());
+        if (options.storm == stress::Run::Remote) keys.emplace(storm.Tuners());
         for (int cycle = 0; cycle < options.cycles; ++cycle) {
-            storm.Cycle(plugger, nullptr);
+            if (modules) {
+                modules->Cycle(plugger, static_cast<unsigned>(cycle));
+            } else if (keys) {
+                keys->Cycle(plugger);
+            } else {
+                storm.Cycle(plugger, nullptr);
+            }
             const stress::ScanCount scan = stress::ScanTunerCategories(plugger);
             listed += scan.listed;
             answered += scan.answered;
@@ -63,7 +78,7 @@ int RunControl(const stress::Options& options) {
             return cyclesDone == options.cycles;
         },
         INFINITE);
-    plugging.join();
+    storming.join();
     supervisor.Rest();
     stress::PumpUntil(
         [&] {

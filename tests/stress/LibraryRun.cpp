@@ -14,6 +14,7 @@
 #include "LibraryWorker.h"
 #include "PlugStorm.h"
 #include "RomfluxWatch.h"
+#include "SecondProcess.h"
 #include "StormReport.h"
 #include "SystemFigures.h"
 #include "Watchdog.h"
@@ -53,75 +54,6 @@ public:
 
 private:
     HWND window_ = nullptr;
-};
-
-// A named event through which the first process tells the second one how far the
-// storm has come.
-class Event {
-public:
-    enum Mode { Create, Open };
-    Event(const std::wstring& name, Mode mode)
-        : handle_(mode == Create ? CreateEventW(nullptr, TRUE, FALSE, name.c_str()) : OpenEventW(SYNCHRONIZE, FALSE, name.c_str())) {
-        if (!handle_) throw std::runtime_error("cannot " + std::string(mode == Create ? "create" : "open") + " a named event");
-    }
-    Event(const Event&) = delete;
-    Event& operator=(const Event&) = delete;
-    ~Event() { CloseHandle(handle_); }
-    void Set() { SetEvent(handle_); }
-    bool IsSet() const { return WaitForSingleObject(handle_, 0) == WAIT_OBJECT_0; }
-
-private:
-    HANDLE handle_;
-};
-
-std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-// The second process of a run, seen from the first: started, told when the storm is
-// half way and when it is over, and read back.
-class SecondProcess {
-public:
-    explicit SecondProcess(const Options& options)
-        : events_("OmbrelStress-" + std::to_string(GetCurrentProcessId())),
-          middle_(Widen(events_ + "-middle"), Event::Create),
-          stop_(Widen(events_ + "-stop"), Event::Create),
-          child_(L"worker --events " + Widen(events_) + L" --threads " + std::to_wstring(options.threads) +
-                 L" --tuners " + std::to_wstring(options.tuners) + L" --hang-seconds " + std::to_wstring(options.hangSeconds)) {}
-
-    bool WaitReady(DWORD timeoutMs) {
-        return PumpUntil([&] { return child_.Output().find("ready") != std::string::npos; }, timeoutMs);
-    }
-    void Middle() { middle_.Set(); }
-
-    // Tells it to stop and reads what it found into the report.
-    void Finish(int cycles, DWORD timeoutMs, StormReport& report) {
-        stop_.Set();
-        const auto code = child_.Wait(timeoutMs);
-        const std::string output = child_.Output();
-        ProcessFigures figures{"second process", cycles, {}, {}, {}};
-        std::istringstream lines(output);
-        for (std::string line; std::getline(lines, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (line.rfind("sample start: ", 0) == 0) figures.start = DecodeSample(line.substr(14));
-            if (line.rfind("sample middle: ", 0) == 0) figures.middle = DecodeSample(line.substr(15));
-            if (line.rfind("sample end: ", 0) == 0) figures.end = DecodeSample(line.substr(12));
-            if (line.rfind("second process: ", 0) == 0 || line.rfind("HANG", 0) == 0) report.Line(line);
-            if (line.rfind("FAULT: ", 0) == 0) report.Problem("second process: " + line.substr(7));
-        }
-        report.Add(figures);
-        if (!code) {
-            child_.Kill();
-            report.Problem("the second process did not end when told to");
-        } else if (*code == kExitHang) {
-            report.Problem("the second process hung");
-        } else if (*code != 0) {
-            report.Problem("the second process ended with exit code " + std::to_string(*code));
-        }
-    }
-
-private:
-    std::string events_;
-    Event middle_, stop_;
-    ChildProcess child_;
 };
 
 // The first process of a library run: the storm, its workers, the second process and

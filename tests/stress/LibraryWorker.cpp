@@ -115,7 +115,12 @@ void RunLibraryWorker(unsigned seed, const std::atomic<bool>& stop, Heartbeat& h
     heart.Rest();
 }
 
-WorkerPool::WorkerPool(int threads, const WorkerShared& shared) : shared_(shared) {
+WorkerPool::WorkerPool(int threads, const WorkerShared& shared)
+    : WorkerPool(threads, [&shared](unsigned seed, const std::atomic<bool>& stop, Heartbeat& heart) {
+          RunLibraryWorker(seed, stop, heart, shared);
+      }) {}
+
+WorkerPool::WorkerPool(int threads, WorkerBody body) : body_(std::move(body)) {
     for (int i = 0; i < threads; ++i) {
         hearts_.push_back(std::make_unique<Heartbeat>("worker thread " + std::to_string(i + 1)));
         hearts_.back()->Rest();
@@ -136,7 +141,7 @@ void WorkerPool::Start() {
         Heartbeat& heart = *hearts_[i];
         heart.Wake();
         const auto seed = static_cast<unsigned>(GetCurrentProcessId() * 131 + i);
-        threads_.emplace_back([this, &heart, seed] { RunLibraryWorker(seed, stop_, heart, shared_); });
+        threads_.emplace_back([this, &heart, seed] { body_(seed, stop_, heart); });
     }
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -26,11 +27,16 @@ struct WorkerShared {
 
 void RunLibraryWorker(unsigned seed, const std::atomic<bool>& stop, Heartbeat& heart, const WorkerShared& shared);
 
+// What a worker thread runs until `stop` is set: the library worker above, or the
+// worker of another run.
+using WorkerBody = std::function<void(unsigned seed, const std::atomic<bool>& stop, Heartbeat& heart)>;
+
 // The worker threads of one process. Their heartbeats exist from construction (for
 // the watchdog); the threads from Start to Stop.
 class WorkerPool {
 public:
     WorkerPool(int threads, const WorkerShared& shared);
+    WorkerPool(int threads, WorkerBody body);
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
     ~WorkerPool();
@@ -41,7 +47,7 @@ public:
     void Stop();
 
 private:
-    const WorkerShared& shared_;
+    WorkerBody body_;
     std::atomic<bool> stop_{false};
     std::vector<std::unique_ptr<Heartbeat>> hearts_;
     std::vector<std::thread> threads_;

@@ -35,7 +35,10 @@ std::set<std::string> GuidStringsOf(const std::vector<tunersim::DeviceProfile>& 
     return texts;
 }
 
-PlugStorm::PlugStorm(int tuners, bool broadcastEach) : boxes_(StormTuners(tuners)), broadcastEach_(broadcastEach) {}
+PlugStorm::PlugStorm(int tuners, bool broadcastEach) : PlugStorm(StormTuners(tuners), broadcastEach) {}
+
+PlugStorm::PlugStorm(std::vector<tunersim::DeviceProfile> tuners, bool broadcastEach)
+    : boxes_(std::move(tuners)), broadcastEach_(broadcastEach) {}
 
 PlugStorm::~PlugStorm() {
     try {

@@ -26,6 +26,8 @@ unsigned long EntriesOf(const std::vector<tunersim::DeviceProfile>& tuners);
 class PlugStorm {
 public:
     PlugStorm(int tuners, bool broadcastEach);
+    // These tuners instead of StormTuners'.
+    PlugStorm(std::vector<tunersim::DeviceProfile> tuners, bool broadcastEach);
     PlugStorm(const PlugStorm&) = delete;
     PlugStorm& operator=(const PlugStorm&) = delete;
     // Forgets every simulated tuner, so that no run leaves any behind.

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "Figures.h"
+#include "SessionLedger.h"
 #include "StressOptions.h"
 
 namespace {
@@ -98,6 +99,11 @@ TEST(StressOptionsTest, RunsAndOptionsAreReadAndBadOnesRefusedWithAReason) {
     EXPECT_EQ(o.hangSeconds, 30);
     EXPECT_DOUBLE_EQ(*o.maxKeyGrowthPerCycle, 0.5);
     EXPECT_EQ(ParseOptions({"worker", "--events", "E"}).events, "E");
+    EXPECT_EQ(ParseOptions({"worker", "--events", "E"}).storm, Run::Plug);
+    EXPECT_EQ(ParseOptions({"ci"}).run, Run::Ci);
+    EXPECT_EQ(ParseOptions({"remote", "--tuners", "3"}).run, Run::Remote);
+    EXPECT_EQ(ParseOptions({"worker", "--events", "E", "--storm", "ci"}).storm, Run::Ci);
+    EXPECT_EQ(ParseOptions({"control", "--storm", "remote"}).storm, Run::Remote);
 
     const std::vector<std::vector<std::string>> bad = {
         {},
@@ -109,6 +115,9 @@ TEST(StressOptionsTest, RunsAndOptionsAreReadAndBadOnesRefusedWithAReason) {
         {"plug", "--max-key-growth", "-1"},
         {"plug", "--colour", "red"},
         {"worker"},
+        {"ci", "--storm", "remote"},
+        {"control", "--storm", "romflux"},
+        {"worker", "--events", "E", "--storm"},
     };
     for (const auto& arguments : bad) {
         EXPECT_THROW(ParseOptions(arguments), std::invalid_argument) << (arguments.empty() ? "" : arguments.back());
@@ -118,6 +127,52 @@ TEST(StressOptionsTest, RunsAndOptionsAreReadAndBadOnesRefusedWithAReason) {
     } catch (const std::invalid_argument& e) {
         EXPECT_STREQ(e.what(), "--cycles needs a number 2..1000000, not \"12x\"");
     }
+}
+
+// A thread that opens sessions on handles 7 and then 9 and starts a reader on 12: what
+// its window may receive, and what it must report.
+TEST(StressSessionLedger, MessagesAreRightOnlyForTheOwnersOpenSessionInTheModulesOrderAndKeysOnlyRising) {
+    SessionLedger ledger;
+    EXPECT_EQ(*ledger.Received(kMsgCiPresent, 7, 0), "message 0x404 for handle 7 that owns no session of this thread");
+
+    ledger.Opened(7);
+    EXPECT_FALSE(ledger.Received(kMsgCiFlag40, 7, 0));  // flags at any time
+    EXPECT_EQ(*ledger.Received(kMsgCiReady, 7, 0), "message 0x405 for handle 7: ready without present");
+    EXPECT_EQ(*ledger.Received(kMsgCiGone, 7, 0), "message 0x406 for handle 7: gone without present");
+    EXPECT_FALSE(ledger.Received(kMsgCiPresent, 7, 0));
+    EXPECT_EQ(*ledger.Received(kMsgCiPresent, 7, 0), "message 0x404 for handle 7: present while the module was present");
+    EXPECT_FALSE(ledger.Received(kMsgCiReady, 7, 0));
+    EXPECT_EQ(*ledger.Received(kMsgCiReady, 7, 0), "message 0x405 for handle 7: ready twice");
+    EXPECT_FALSE(ledger.Received(kMsgCiFlag100, 7, 0));
+    EXPECT_FALSE(ledger.Received(kMsgCiGone, 7, 0));  // gone from ready
+    EXPECT_FALSE(ledger.Received(kMsgCiPresent, 7, 0));  // the next module
+    EXPECT_FALSE(ledger.Received(kMsgCiGone, 7, 0));     // gone from present
+    EXPECT_EQ(*ledger.Received(kMsgCiFlag80, 7, 5), "message 0x409 for handle 7 with lParam 5");
+    EXPECT_EQ(*ledger.Received(0x403, 7, 0), "message 0x403 for handle 7: no message of a session");
+
+    // Closed and drained: nothing more for it. A new session starts from no module.
+    ledger.Closed(7);
+    EXPECT_EQ(*ledger.Received(kMsgCiFlag40, 7, 0), "message 0x408 for handle 7 after its session was closed");
+    ledger.Opened(9);
+    EXPECT_EQ(*ledger.Received(kMsgCiGone, 9, 0), "message 0x406 for handle 9: gone without present");
+    EXPECT_FALSE(ledger.Received(kMsgCiPresent, 9, 0));
+    EXPECT_EQ(*ledger.Received(kMsgCiPresent, 7, 0), "message 0x404 for handle 7 after its session was closed");
+
+    // Keys: rising within one reader, each reader on its own; a reopened handle starts over.
+    ledger.Opened(12);
+    EXPECT_FALSE(ledger.Received(kMsgRemoteKey, 12, 0x0005));
+    EXPECT_FALSE(ledger.Received(kMsgRemoteKey, 12, 0x1234));
+    EXPECT_EQ(*ledger.Received(kMsgRemoteKey, 12, 0x1234), "key 0x1234 after key 0x1234 on handle 12");
+    EXPECT_EQ(*ledger.Received(kMsgRemoteKey, 12, 0x0100), "key 0x100 after key 0x1234 on handle 12");
+    ledger.Closed(12);
+    ledger.Opened(12);
+    EXPECT_FALSE(ledger.Received(kMsgRemoteKey, 12, 0x0006));
+
+    const auto& counts = ledger.Counts();
+    EXPECT_EQ(counts.at(kMsgCiPresent), 6);
+    EXPECT_EQ(counts.at(kMsgCiGone), 4);
+    EXPECT_EQ(counts.at(kMsgRemoteKey), 5);
+    EXPECT_EQ(counts.at(0x403), 1);
 }
 
 }  // namespace

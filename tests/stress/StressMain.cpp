@@ -1,5 +1,6 @@
 // ombrel_stress: plug storms against the library, with or without Romflux beside
-// them; prints its figures and exits with 0 when the run passed, 1 when it found a
+// them, and Common Interface sessions and remote-control readers under a module storm
+// or a key stream; prints its figures and exits with 0 when the run passed, 1 when it found a
 // fault, 2 for bad arguments and 3 for a hang (see scripts/stress.sh).
 #include <windows.h>
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "LibraryRun.h"
+#include "SessionRun.h"
 #include "StressOptions.h"
 
 int main(int argc, char** argv) {
@@ -22,7 +24,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        return options.run == stress::Run::Worker ? stress::RunSecondProcess(options) : stress::RunLibraryStorm(options);
+        const bool sessions = options.run == stress::Run::Ci || options.run == stress::Run::Remote;
+        if (options.run == stress::Run::Worker) {
+            const bool sessionWorker = options.storm == stress::Run::Ci || options.storm == stress::Run::Remote;
+            return sessionWorker ? stress::RunSessionSecondProcess(options) : stress::RunSecondProcess(options);
+        }
+        return sessions ? stress::RunSessionStorm(options) : stress::RunLibraryStorm(options);
     } catch (const std::exception& e) {
         std::printf("FAULT: %s\nstress %s: FAILED\n", e.what(), stress::RunName(options.run));
         return 1;

@@ -35,10 +35,17 @@ double Rate(const std::string& option, const std::string& text) {
 }
 
 Run RunNamed(const std::string& name) {
-    for (Run run : {Run::Plug, Run::Romflux, Run::Worker, Run::Control}) {
+    for (Run run : {Run::Plug, Run::Romflux, Run::Ci, Run::Remote, Run::Worker, Run::Control}) {
         if (name == RunName(run)) return run;
     }
-    throw std::invalid_argument("unknown run \"" + name + "\" (plug, romflux, control)");
+    throw std::invalid_argument("unknown run \"" + name + "\" (plug, romflux, ci, remote, control)");
+}
+
+Run StormNamed(const std::string& name) {
+    for (Run run : {Run::Plug, Run::Ci, Run::Remote}) {
+        if (name == RunName(run)) return run;
+    }
+    throw std::invalid_argument("unknown storm \"" + name + "\" (plug, ci, remote)");
 }
 
 }  // namespace
@@ -47,6 +54,8 @@ const char* RunName(Run run) {
     switch (run) {
     case Run::Plug: return "plug";
     case Run::Romflux: return "romflux";
+    case Run::Ci: return "ci";
+    case Run::Remote: return "remote";
     case Run::Worker: return "worker";
     case Run::Control: return "control";
     }
@@ -79,6 +88,8 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
             options.broadcastEach = true;
         } else if (option == "--events") {
             options.events = value();
+        } else if (option == "--storm") {
+            options.storm = StormNamed(value());
         } else if (option == "--max-key-growth") {
             options.maxKeyGrowthPerCycle = Rate(option, value());
         } else {
@@ -86,14 +97,20 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
         }
     }
     if (options.run == Run::Worker && options.events.empty()) throw std::invalid_argument("worker needs --events");
+    if (options.storm != Run::Plug && options.run != Run::Worker && options.run != Run::Control) {
+        throw std::invalid_argument("--storm is for the control run and the second process");
+    }
     return options;
 }
 
 std::string Usage() {
-    return "usage: ombrel_stress plug|romflux [options]\n"
-           "       ombrel_stress_control control [options]\n"
-           "  --cycles N           plug cycles (unplug and replug every tuner), default 1000\n"
-           "  --tuners N           simulated tuners, half WDM, the rest BDA or both, default 8\n"
+    return "usage: ombrel_stress plug|romflux|ci|remote [options]\n"
+           "       ombrel_stress_control control [--storm plug|ci|remote] [options]\n"
+           "  --cycles N           cycles: plug (unplug and replug every tuner), ci (insert, ready\n"
+           "                       and remove every module), remote (a burst of keys on every\n"
+           "                       tuner); default 1000\n"
+           "  --tuners N           simulated tuners, default 8: plug and romflux a third WDM,\n"
+           "                       a third BDA, a third both; ci and remote one model each\n"
            "  --threads N          worker threads per process, default 4\n"
            "  --no-second-process  no second process doing the same work\n"
            "  --broadcast-each     broadcast after every plug and unplug (default: twice a cycle)\n"
