@@ -1,5 +1,6 @@
 #include "MmiDialogue.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace ombrel_cli {

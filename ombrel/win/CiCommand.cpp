@@ -42,6 +42,7 @@ int Status(const OpenTuner& tuner, const CiArguments& arguments) {
     const std::string name = TunerName(tuner);
     InterruptWatch interrupts;
     CiSession session(tuner.handle.get());
+    if (ReportWithoutWindow(session)) return kExitFailed;
     CiStatusReport report;
     switch (session.OpenResult()) {
     case ci_session::kOpened:
@@ -78,6 +79,7 @@ int Info(const OpenTuner& tuner, const CiArguments& arguments) {
     const unsigned long handle = tuner.handle.get();
     InterruptWatch interrupts;
     CiSession session(handle);
+    if (ReportWithoutWindow(session)) return kExitFailed;
     const unsigned long opened = session.OpenResult();
     if (opened != ci_session::kOpened && opened != ci_session::kInUse) {
         const CiRefusal refusal = CiOpenRefusal(opened, name);

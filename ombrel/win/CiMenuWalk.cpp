@@ -245,6 +245,7 @@ int WalkCiMenu(const OpenTuner& tuner, const CiArguments& arguments) {
     // From here Ctrl+C ends the walk, not the process, so that menu and session are closed.
     InterruptWatch interrupts;
     CiSession session(tuner.handle.get());
+    if (ReportWithoutWindow(session)) return kExitFailed;
     if (!session.IsOpen()) {
         const CiRefusal refusal = CiOpenRefusal(session.OpenResult(), name);
         ReportError(refusal.message);

@@ -31,7 +31,10 @@ std::string Seconds(DWORD ms) {
 }  // namespace
 
 CiSession::CiSession(unsigned long handle) : handle_(handle), window_(kWindowClass), result_(OB_FAILED) {
-    if (!window_.get()) return;
+    if (!window_.get()) {
+        windowError_ = GetLastError();
+        return;
+    }
     // The window first: the session's first messages must not be dropped.
     OB_RegisterNotifications(handle_, window_.get());
     result_ = OB_CI_Open(handle_);
@@ -80,6 +83,13 @@ CiSession::WaitEnd CiSession::Wait(HANDLE interrupt, HANDLE other, DWORD timeout
             return WaitEnd::Signalled;
         }
     }
+}
+
+bool ReportWithoutWindow(const CiSession& session) {
+    if (session.HasWindow()) return false;
+    ReportError("cannot create the window for the Common Interface session's messages (error " +
+                std::to_string(session.WindowError()) + ")");
+    return true;
 }
 
 std::optional<CiApplication> ReadApplication(unsigned long handle) {

@@ -22,7 +22,10 @@ public:
     CiSession(const CiSession&) = delete;
     CiSession& operator=(const CiSession&) = delete;
 
-    // OB_CI_Open's result; OB_FAILED when the window could not be made.
+    // False when the window could not be made; the session was not opened then.
+    bool HasWindow() const { return window_.get() != nullptr; }
+    DWORD WindowError() const { return windowError_; }
+    // OB_CI_Open's result.
     unsigned long OpenResult() const { return result_; }
     bool IsOpen() const { return result_ == 0; }
     unsigned long Handle() const { return handle_; }
@@ -43,10 +46,15 @@ private:
     unsigned long handle_;
     MessageWindow window_;
     unsigned long result_;
+    DWORD windowError_ = 0;
     int moduleState_ = 0;
     bool moduleLeft_ = false;
     bool tunerLeft_ = false;
 };
+
+// Reports a session that could not be opened for want of its window; false when it has
+// one.
+bool ReportWithoutWindow(const CiSession& session);
 
 // The module's application information (a query that needs no session); nothing when
 // the driver gives none (no module, or not ready).

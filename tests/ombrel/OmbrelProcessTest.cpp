@@ -962,16 +962,11 @@ TEST_F(OmbrelCli, CiStatusAndInfoTellTheSlotTheModuleAndTheSession) {
     // A ready module, as text and as JSON: the module's own application information.
     Result r = RunOmbrel({"ci", GuidOf(kS2), "status"});
     ASSERT_EQ(r.exitCode, 0u) << r.err;
-    const std::vector<std::string> status = Lines(r.out);
-    ASSERT_EQ(status.size(), 7u) << r.out;
-    EXPECT_EQ(status[0].rfind("Tuner:              ", 0), 0u);
-    EXPECT_NE(status[0].find(", Talvex S2 (WDM), GUID " + GuidOf(kS2)), std::string::npos) << status[0];
-    EXPECT_EQ(status[1], "CI slot:            yes");
-    EXPECT_EQ(status[2], "Session:            free");
-    EXPECT_EQ(status[3], "Module:             ready");
-    EXPECT_EQ(status[4], "Menu string:        Kestrel CAM");
-    EXPECT_EQ(status[5], "Manufacturer:       0x4B45");
-    EXPECT_EQ(status[6], "Manufacturer code:  0x0241");
+    EXPECT_NE(r.out.find(", Talvex S2 (WDM), GUID " + GuidOf(kS2) + "\nCI slot:            yes\n"
+                         "Session:            free\nModule:             ready\nMenu string:        Kestrel CAM\n"
+                         "Manufacturer:       0x4B45\nManufacturer code:  0x0241\n"),
+              std::string::npos)
+        << r.out;
     JsonValue json = CiStatus(kS2);
     EXPECT_EQ(json["tuner"]["guid"].Text(), GuidOf(kS2));
     EXPECT_TRUE(json["slot"].Bool());
