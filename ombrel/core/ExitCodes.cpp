@@ -5,7 +5,7 @@
 namespace ombrel_cli {
 
 std::span<const ExitCodeText> ExitCodeTable() {
-    static constexpr std::array<ExitCodeText, 23> kTable{{
+    static constexpr std::array<ExitCodeText, 29> kTable{{
         {kExitOk, "success"},
         {kExitFailed, "the library or the system failed"},
         {kExitUsage, "unknown verb or option, missing or extra argument"},
@@ -29,6 +29,12 @@ std::span<const ExitCodeText> ExitCodeTable() {
         {kExitTuneInterrupted, "stopped waiting for lock (Ctrl+C); the tuner keeps the tune"},
         {kExitRemoteInUse, "another program reads the tuner's remote control"},
         {kExitRemoteRefused, "the library did not start the remote-control reader"},
+        {kExitCiNoSlot, "the tuner has no Common Interface slot"},
+        {kExitCiNoModule, "no module in the Common Interface slot, or not ready in time (--timeout)"},
+        {kExitCiInUse, "another program has the tuner's Common Interface session open"},
+        {kExitCiModuleGone, "the module left the slot during the command"},
+        {kExitCiAnswers, "--answers ran out, was no choice of the menu shown, or was left over"},
+        {kExitCiInterrupted, "stopped (Ctrl+C); the module's menu and the session were closed"},
     }};
     return kTable;
 }

@@ -33,6 +33,13 @@ enum ExitCode : int {
     // Refusals of the remote control's reader.
     kExitRemoteInUse = 30,    // another process reads the tuner's keys
     kExitRemoteRefused = 31,  // the library did not start the reader (one runs in this process)
+    // The Common Interface and the module's menus.
+    kExitCiNoSlot = 40,         // the tuner has no Common Interface slot
+    kExitCiNoModule = 41,       // no module in the slot, or it did not become ready in time
+    kExitCiInUse = 42,          // another program has the tuner's session open
+    kExitCiModuleGone = 43,     // the module left the slot during the command
+    kExitCiAnswers = 44,        // --answers ran out, did not fit the menu shown, or were left over
+    kExitCiInterrupted = 45,    // Ctrl+C; the menu and the session were closed
 };
 
 struct ExitCodeText {

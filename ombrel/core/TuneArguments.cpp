@@ -199,18 +199,6 @@ std::optional<std::vector<std::uint16_t>> ParsePids(std::string_view text, std::
     }
 }
 
-// Seconds with up to three decimals, more than 0 and at most an hour.
-std::optional<std::chrono::milliseconds> ParseSeconds(std::string_view option, std::string_view text,
-                                                      std::string& error) {
-    constexpr std::uint64_t kHourMs = 3600000;
-    const auto ms = ParseDecimal(text, 3, kHourMs);
-    if (!ms || *ms == 0) {
-        error = std::string(option) + " '" + std::string(text) + "' is not a number of seconds above 0 and up to 3600";
-        return std::nullopt;
-    }
-    return std::chrono::milliseconds(*ms);
-}
-
 // Reads an option's value when it was given; false when it was given but is wrong.
 template <class T, class Parse>
 bool Read(const Invocation& invocation, std::string_view option, std::optional<T>& out, Parse parse) {
@@ -406,6 +394,17 @@ std::vector<std::uint8_t> DiseqcSwitchMessage(const SatelliteTune& tune) {
     const bool horizontal = tune.polarisation == tuning::kHorizontal || tune.polarisation == tuning::kCircularLeft;
     const auto data = static_cast<std::uint8_t>(0xF0 | port << 2 | (horizontal ? 2 : 0) | (tune.highBand ? 1 : 0));
     return {0xE0, 0x10, 0x38, data};
+}
+
+std::optional<std::chrono::milliseconds> ParseSeconds(std::string_view option, std::string_view text,
+                                                      std::string& error) {
+    constexpr std::uint64_t kHourMs = 3600000;
+    const auto ms = ParseDecimal(text, 3, kHourMs);
+    if (!ms || *ms == 0) {
+        error = std::string(option) + " '" + std::string(text) + "' is not a number of seconds above 0 and up to 3600";
+        return std::nullopt;
+    }
+    return std::chrono::milliseconds(*ms);
 }
 
 std::optional<StatusArguments> ParseStatusArguments(const Invocation& invocation, std::string& error) {

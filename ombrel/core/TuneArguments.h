@@ -119,6 +119,11 @@ std::string_view FecText(std::uint8_t fec);
 std::string_view GuardText(std::uint8_t guard);
 std::string_view ModeText(std::uint8_t mode);
 
+// An option's seconds, with up to three decimals, above 0 and at most an hour; no value
+// and `error` names the option otherwise.
+std::optional<std::chrono::milliseconds> ParseSeconds(std::string_view option, std::string_view text,
+                                                      std::string& error);
+
 struct StatusArguments {
     bool follow = false;
     std::chrono::milliseconds interval{1000};

@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::string_view kTunerOnly[] = {"tuner"};
 constexpr std::string_view kTunerAndFrequency[] = {"tuner", "frequency"};
+constexpr std::string_view kTunerAndAction[] = {"tuner", "action"};
 
 constexpr OptionSpec kJsonOption[] = {
     {"--json", "", "print JSON instead of text"},
@@ -55,14 +56,19 @@ constexpr OptionSpec kKeysOptions[] = {
     {"--json", "", "print one JSON object per key"},
 };
 
+constexpr OptionSpec kCiOptions[] = {
+    {"--json", "", "status, info: print JSON instead of text"},
+    {"--timeout", "SECONDS", "info, menu: how long to wait for the module to become ready (10)"},
+    {"--answers", "LIST", "menu: answer the menus and enquiries in order from LIST (2,1,1234,0)\n"
+                          "                      instead of the console; q closes the menu"},
+};
+
 constexpr std::string_view kTunerText =
     "<tuner> is an index as 'ombrel list' shows it (up to three digits), or a GUID or\n"
     "the unambiguous start of one (hex digits, '0x' in front is allowed and forces a GUID).\n"
     "A box listed in both driver models is taken at its first index.\n";
 
-// The Common Interface verb ('ci') joins as a row here, with a handler in the program's
-// table.
-constexpr std::array<VerbSpec, 7> kVerbs{{
+constexpr std::array<VerbSpec, 8> kVerbs{{
     {"list", {}, kJsonOption, "[--json]", "list the attached tuners",
      "Lists every attached tuner: index, driver model (WDM or BDA), model name, GUID,\n"
      "subunit, firmware version and build, attached state.\n"},
@@ -113,6 +119,32 @@ constexpr std::array<VerbSpec, 7> kVerbs{{
      "One program at a time reads a tuner's keys: while the remote-control companion or\n"
      "another 'ombrel keys' reads them, the tuner is refused (exit code 30). A key read\n"
      "that the driver fails ends the reader without a word to ombrel; Ctrl+C ends it then.\n",
+     true},
+    {"ci", kTunerAndAction, kCiOptions, "<tuner> status|info|menu [options]",
+     "the Common Interface: its module, and the module's menus",
+     "status  Whether the tuner has a CI slot, whether another program has its session open,\n"
+     "        the module's state (none, starting up, ready) and its application information.\n"
+     "        Exits 0 whenever it could tell; the state is in the output.\n"
+     "info    The ready module's application information (menu string, manufacturer and\n"
+     "        manufacturer code) and the driver's date-time reply.\n"
+     "menu    Opens the session, waits for the module to be ready, enters its menu and\n"
+     "        shows each menu, list or enquiry as it comes. Answer with the number of an\n"
+     "        entry (0 goes back), an enquiry with its text; an empty answer or q closes\n"
+     "        the menu. A hidden (blind) answer is not echoed and never printed. Ends when\n"
+     "        the module closes its menu, or when it is closed here.\n"
+     "\n"
+     "--answers makes the walk without the console: each entry answers the next menu,\n"
+     "list or enquiry (entries cannot hold a comma). It fails (exit code 44) when the\n"
+     "module still asks after the last entry, when an entry is no choice of the menu shown,\n"
+     "and when entries are left once the module has closed its menu.\n"
+     "\n"
+     "One program at a time has a tuner's session open: while the CI companion or another\n"
+     "'ombrel ci' holds it, menu is refused (exit code 42) and status says so. Ctrl+C, the\n"
+     "module's leaving and the tuner's going end the command with the menu and the session\n"
+     "closed.\n"
+     "\n"
+     "Example:\n"
+     "  ombrel ci 2 menu --answers 3,1234,2,0,0,0\n",
      true},
 }};
 

@@ -19,6 +19,7 @@ int RunWatch(const Invocation& invocation);
 int RunTune(const Invocation& invocation);
 int RunStatus(const Invocation& invocation);
 int RunKeys(const Invocation& invocation);
+int RunCi(const Invocation& invocation);
 
 // Starts the library; on failure reports it. False then.
 bool StartLibraryOrReport();

@@ -30,6 +30,7 @@ constexpr VerbHandler kHandlers[] = {
     {"tune", &RunTune},
     {"status", &RunStatus},
     {"keys", &RunKeys},
+    {"ci", &RunCi},
 };
 
 int Dispatch(const std::vector<std::string>& arguments) {

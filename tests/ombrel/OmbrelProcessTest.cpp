@@ -924,3 +924,301 @@ TEST_F(OmbrelCli, KeysOfATunerReadByAnotherProgramOrThatGoesAreRefusedOrEnd) {
     // A tuner that is gone is no tuner to read.
     EXPECT_EQ(RunOmbrel({"keys", GuidOf(kS2)}).exitCode, 3u);
 }
+
+namespace {
+
+constexpr const char* kTci = "00a1b2c3d4e50004";  // talvex-tci, WDM, a CI slot, no module until inserted
+
+// What 'ci status --json' says of a tuner; every run opens the session anew, so a
+// session left open by an earlier command would show as in use.
+JsonValue CiStatus(const char* id) {
+    const Result r = RunOmbrel({"ci", GuidOf(id), "status", "--json"});
+    EXPECT_EQ(r.exitCode, 0u) << r.err;
+    return Json(r.out);
+}
+
+bool SessionFree(const char* id) {
+    const JsonValue status = CiStatus(id);
+    return status["slot"].Bool() && !status["sessionInUse"].Bool();
+}
+
+// A prompt of the menu walk has been written (and the walk waits at it).
+bool Prompted(const ConsoleProcess& run, std::size_t count) {
+    return run.WaitForOutput(
+        [&](const std::string& out, const std::string&) {
+            std::size_t prompts = 0;
+            for (std::size_t at = out.find("]: "); at != std::string::npos; at = out.find("]: ", at + 1)) ++prompts;
+            return prompts >= count;
+        },
+        kWait);
+}
+
+}  // namespace
+
+TEST_F(OmbrelCli, CiStatusAndInfoTellTheSlotTheModuleAndTheSession) {
+    tunersim::ReadyModule(kS2);
+    const uint32_t opens = tunersim::CommonInterface(kS2).opens;
+
+    // A ready module, as text and as JSON: the module's own application information.
+    Result r = RunOmbrel({"ci", GuidOf(kS2), "status"});
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    EXPECT_NE(r.out.find(", Talvex S2 (WDM), GUID " + GuidOf(kS2) + "\nCI slot:            yes\n"
+                         "Session:            free\nModule:             ready\nMenu string:        Kestrel CAM\n"
+                         "Manufacturer:       0x4B45\nManufacturer code:  0x0241\n"),
+              std::string::npos)
+        << r.out;
+    JsonValue json = CiStatus(kS2);
+    EXPECT_EQ(json["tuner"]["guid"].Text(), GuidOf(kS2));
+    EXPECT_TRUE(json["slot"].Bool());
+    EXPECT_FALSE(json["sessionInUse"].Bool());
+    EXPECT_EQ(json["module"].Text(), "ready");
+    EXPECT_EQ(json["application"]["menuString"].Text(), "Kestrel CAM");
+    EXPECT_EQ(json["application"]["manufacturer"].Integer(), 0x4B45);
+    EXPECT_EQ(json["application"]["manufacturerCode"].Integer(), 0x0241);
+
+    r = RunOmbrel({"ci", "0x01", "info"});
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    EXPECT_NE(r.out.find("Menu string:        Kestrel CAM\nManufacturer:       0x4B45\n"
+                         "Manufacturer code:  0x0241\nDate-time info:     60 (0x3C)\n"),
+              std::string::npos)
+        << r.out;
+    json = Json(RunOmbrel({"ci", GuidOf(kS2), "info", "--json"}).out);
+    EXPECT_EQ(json["tuner"]["model"].Text(), "Talvex S2");
+    EXPECT_EQ(json["application"]["manufacturerCode"].Integer(), 0x0241);
+    EXPECT_EQ(json["dateTimeInfo"].Integer(), 60);
+    // Every command opened the session once and closed it again; none entered the menu.
+    EXPECT_EQ(tunersim::CommonInterface(kS2).opens, opens + 4);
+    EXPECT_EQ(tunersim::CommonInterface(kS2).menuEntries, 0u);
+
+    // Held by another program: status says so and still reads the ready module; info
+    // needs no session; the menu is refused and nothing reaches the module.
+    ConsoleProcess holder = ConsoleProcess::Start("ombrel.exe", {"ci", GuidOf(kS2), "menu"}, "", true);
+    ASSERT_TRUE(Prompted(holder, 1)) << holder.Out() << holder.Err();
+    json = CiStatus(kS2);
+    EXPECT_TRUE(json["sessionInUse"].Bool());
+    EXPECT_EQ(json["module"].Text(), "ready");
+    EXPECT_EQ(json["application"]["menuString"].Text(), "Kestrel CAM");
+    r = RunOmbrel({"ci", GuidOf(kS2), "status"});
+    EXPECT_NE(r.out.find("Session:            in use by another program\n"), std::string::npos) << r.out;
+    EXPECT_EQ(RunOmbrel({"ci", GuidOf(kS2), "info"}).exitCode, 0u);
+    const uint32_t entries = tunersim::CommonInterface(kS2).menuEntries;
+    r = RunOmbrel({"ci", GuidOf(kS2), "menu", "--answers", "1,0,0"});
+    EXPECT_EQ(r.exitCode, 42u);
+    EXPECT_NE(r.err.find("ombrel: another program has the Common Interface session of tuner "), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("(Talvex S2) open; end it there first"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_EQ(tunersim::CommonInterface(kS2).menuEntries, entries);
+    EXPECT_EQ(tunersim::CommonInterface(kS2).screen, "main menu");  // the holder's walk is undisturbed
+    holder.WriteInput("q\n");
+    EXPECT_EQ(Finish(holder).exitCode, 0u);
+    EXPECT_TRUE(SessionFree(kS2));
+
+    // A slot without a module, and one whose module is still starting up.
+    r = RunOmbrel({"ci", GuidOf(kTci), "status"});
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    EXPECT_NE(r.out.find("CI slot:            yes\nSession:            free\nModule:             none\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("Menu string"), std::string::npos);
+    for (const char* action : {"info", "menu"}) {
+        r = RunOmbrel({"ci", GuidOf(kTci), action});
+        EXPECT_EQ(r.exitCode, 41u) << action;
+        EXPECT_NE(r.err.find("ombrel: no module in the Common Interface slot of tuner "), std::string::npos) << r.err;
+    }
+    tunersim::InsertModule(kTci);
+    json = CiStatus(kTci);
+    EXPECT_EQ(json["module"].Text(), "starting");
+    EXPECT_TRUE(json["application"].IsNull());
+    r = RunOmbrel({"ci", GuidOf(kTci), "menu", "--timeout", "1"});
+    EXPECT_EQ(r.exitCode, 41u);
+    EXPECT_NE(r.err.find("(Talvex T/CI) did not become ready within 1.0 s\n"), std::string::npos) << r.err;
+    EXPECT_EQ(tunersim::CommonInterface(kTci).menuEntries, 0u);
+    EXPECT_TRUE(SessionFree(kTci));
+
+    // A model without a slot: status says so; info and menu are refused.
+    json = CiStatus(kPellary);
+    EXPECT_FALSE(json["slot"].Bool());
+    EXPECT_TRUE(json["module"].IsNull());
+    for (const char* action : {"info", "menu"}) {
+        r = RunOmbrel({"ci", GuidOf(kPellary), action});
+        EXPECT_EQ(r.exitCode, 40u) << action;
+        EXPECT_NE(r.err.find("(Pellary SATV) has no Common Interface slot\n"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(tunersim::CommonInterface(kPellary).opens, 0u);
+
+    // Bad arguments are refused before any tuner is touched.
+    r = RunOmbrel({"ci", GuidOf(kS2), "menu", "--answers", "1,q,2"});
+    EXPECT_EQ(r.exitCode, 2u);
+    EXPECT_NE(r.err.find("\"q\" closes the menu, so nothing may follow it"), std::string::npos) << r.err;
+    EXPECT_EQ(RunOmbrel({"ci", GuidOf(kS2), "open"}).exitCode, 2u);
+    EXPECT_EQ(RunOmbrel({"ci", "42", "status"}).exitCode, 3u);
+}
+
+TEST_F(OmbrelCli, CiMenuWalkedFromAnswersReachesTheModule) {
+    tunersim::ReadyModule(kS2);
+    tunersim::ModuleReport before = tunersim::CommonInterface(kS2);
+
+    // Into the parental menu behind the blind PIN enquiry, a rating chosen, and back out
+    // until the module closes its menu.
+    Result r = RunOmbrel({"ci", GuidOf(kS2), "menu", "--answers", "3,1234,2,0,0,0"});
+    ASSERT_EQ(r.exitCode, 0u) << r.out << r.err;
+    EXPECT_EQ(r.err, "Menu of \"Kestrel CAM\" in tuner 2 (Talvex S2), answered from --answers (6 entries).\n");
+    const std::string mainMenu =
+        "\nKestrel Conditional Access\nMain menu\n  1. Module information\n  2. Subscriptions\n"
+        "  3. Parental control\n  4. Language\nChoose an entry\nChoice [1-4, 0 back, q close]: ";
+    const std::string expected =
+        mainMenu + "3\n"
+        "\nEnter the parental PIN (4 digits)\n(hidden answer, 4 characters)\nAnswer [q close]: (hidden)\n"
+        "\nParental control\nMaturity rating\n  1. From 12 years\n  2. From 16 years\n  3. From 18 years\n"
+        "Choose a rating\nChoice [1-3, 0 back, q close]: 2\n"
+        "\nParental control\n    Maturity rating set to 16 years.\nPress OK to go back\nChoice [0 back, q close]: 0\n"
+        "\nParental control\nMaturity rating\n  1. From 12 years\n  2. From 16 years (set)\n  3. From 18 years\n"
+        "Choose a rating\nChoice [1-3, 0 back, q close]: 0\n" +
+        mainMenu + "0\n\nThe module closed its menu.\n";
+    EXPECT_EQ(r.out, expected);
+    // The module received each answer, the PIN among them, which ombrel never printed.
+    tunersim::ModuleReport after = tunersim::CommonInterface(kS2);
+    EXPECT_EQ(after.menuEntries, before.menuEntries + 1);
+    EXPECT_EQ(after.menuAnswers, before.menuAnswers + 5);
+    EXPECT_EQ(after.lastChoice, 0u);
+    EXPECT_EQ(after.enquiryAnswers, before.enquiryAnswers + 1);
+    EXPECT_EQ(after.lastAnswerId, 1u);
+    EXPECT_EQ(after.lastAnswer, "1234");
+    EXPECT_EQ(after.rating, 16u);
+    EXPECT_EQ(after.screen, "");
+    EXPECT_EQ(after.mmiCloses, before.mmiCloses);  // the module closed it itself
+    EXPECT_EQ(r.out.find("1234"), std::string::npos);
+    EXPECT_TRUE(SessionFree(kS2));
+
+    // The visible enquiry, and "q" closing the menu from a list.
+    r = RunOmbrel({"ci", GuidOf(kS2), "menu", "--answers", "4,fra,q"});
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    EXPECT_NE(r.out.find("\nEnter a menu language (3 letters)\n(answer, 3 characters)\nAnswer [q close]: fra\n"
+                         "\nLanguage\n    Menu language set to \"fra\".\nPress OK to go back\n"
+                         "Choice [0 back, q close]: q\nMenu closed.\n"),
+              std::string::npos)
+        << r.out;
+    before = after;
+    after = tunersim::CommonInterface(kS2);
+    EXPECT_EQ(after.language, "fra");
+    EXPECT_EQ(after.mmiCloses, before.mmiCloses + 1);
+    EXPECT_EQ(after.screen, "");
+
+    // The answers run out while the module still asks: the menu is closed, exit 44.
+    before = after;
+    r = RunOmbrel({"ci", GuidOf(kS2), "menu", "--answers", "2"});
+    EXPECT_EQ(r.exitCode, 44u);
+    EXPECT_NE(r.out.find("Service 114  Kestrel Travel  until 2031-12-31\nPress OK to go back\n"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.err.find("ombrel: the module still asks, but --answers (1 entry) has run out; the menu was closed\n"),
+              std::string::npos)
+        << r.err;
+    after = tunersim::CommonInterface(kS2);
+    EXPECT_EQ(after.menuAnswers, before.menuAnswers + 1);
+    EXPECT_EQ(after.mmiCloses, before.mmiCloses + 1);
+    EXPECT_EQ(after.screen, "");
+
+    // An answer that is no choice of the menu shown is not sent.
+    before = after;
+    r = RunOmbrel({"ci", GuidOf(kS2), "menu", "--answers", "1,2"});
+    EXPECT_EQ(r.exitCode, 44u);
+    EXPECT_NE(r.err.find("ombrel: --answers, entry 2: '2' is no choice here: 0 goes back, q closes the menu; "
+                         "the menu was closed\n"),
+              std::string::npos)
+        << r.err;
+    after = tunersim::CommonInterface(kS2);
+    EXPECT_EQ(after.menuAnswers, before.menuAnswers + 1);
+    EXPECT_EQ(after.lastChoice, 1u);
+    EXPECT_EQ(after.mmiCloses, before.mmiCloses + 1);
+
+    // Entries left when the module closes its menu: the script did not walk as meant.
+    r = RunOmbrel({"ci", GuidOf(kS2), "menu", "--answers", "0,1"});
+    EXPECT_EQ(r.exitCode, 44u);
+    EXPECT_NE(r.out.find("\nThe module closed its menu.\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("ombrel: the module closed its menu with 1 entry of --answers left\n"), std::string::npos)
+        << r.err;
+
+    // An object that ombrel cannot show: said so, and the menu closed.
+    tunersim::SetRawMmiObject(kS2, {0x9F, 0x88, 0x01, 0x01, 0x01});
+    before = tunersim::CommonInterface(kS2);
+    r = RunOmbrel({"ci", GuidOf(kS2), "menu", "--answers", "1"});
+    EXPECT_EQ(r.exitCode, 1u);
+    EXPECT_NE(r.err.find("the module sent an object that ombrel cannot show (tag 0x9F8801, 1 byte)"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(tunersim::CommonInterface(kS2).mmiCloses, before.mmiCloses + 1);
+    EXPECT_EQ(tunersim::CommonInterface(kS2).menuAnswers, before.menuAnswers);
+    tunersim::SetRawMmiObject(kS2, {});
+    EXPECT_TRUE(SessionFree(kS2));
+}
+
+TEST_F(OmbrelCli, CiMenuOnTheConsoleEndsAtQCtrlCOrWhenTheModuleOrTheTunerGoes) {
+    tunersim::ReadyModule(kS2);
+    {
+        // Typed answers: a wrong one is asked again; the hidden PIN is not shown.
+        ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", {"ci", GuidOf(kS2), "menu"}, "", true);
+        ASSERT_TRUE(Prompted(run, 1)) << run.Out() << run.Err();
+        EXPECT_NE(run.Err().find("; an empty answer or q closes it, Ctrl+C too.\n"), std::string::npos) << run.Err();
+        run.WriteInput("7\n");
+        ASSERT_TRUE(run.WaitForErr("'7' is no choice of this menu: 1 to 4 chooses an entry", kWait)) << run.Err();
+        ASSERT_TRUE(Prompted(run, 2));
+        EXPECT_EQ(tunersim::CommonInterface(kS2).screen, "main menu");
+        run.WriteInput("3\n");
+        ASSERT_TRUE(run.WaitForOut("Answer [q close]: ", kWait)) << run.Out();
+        run.WriteInput("4321\n");  // wrong PIN
+        ASSERT_TRUE(run.WaitForOut("Wrong PIN\n", kWait)) << run.Out();
+        run.WriteInput("\n");  // an empty answer closes the menu
+        const Result r = Finish(run);
+        EXPECT_EQ(r.exitCode, 0u) << r.err;
+        EXPECT_NE(r.out.find("Answer [q close]: (hidden)\n"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("4321"), std::string::npos);
+        EXPECT_NE(r.out.find("\nMenu closed.\n"), std::string::npos) << r.out;
+        EXPECT_EQ(tunersim::CommonInterface(kS2).lastAnswer, "4321");
+        EXPECT_EQ(tunersim::CommonInterface(kS2).screen, "");
+    }
+    EXPECT_TRUE(SessionFree(kS2));
+    {
+        // Ctrl+C while the walk waits for an answer.
+        const uint32_t closes = tunersim::CommonInterface(kS2).mmiCloses;
+        ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", {"ci", GuidOf(kS2), "menu"}, "", true);
+        ASSERT_TRUE(Prompted(run, 1)) << run.Out() << run.Err();
+        ASSERT_TRUE(run.Interrupt());
+        const auto code = run.WaitForExit(kWait);
+        ASSERT_TRUE(code.has_value());
+        EXPECT_EQ(*code, 45u);
+        EXPECT_NE(run.Err().find("ombrel: stopped (Ctrl+C); the module's menu and the session of tuner "),
+                  std::string::npos)
+            << run.Err();
+        EXPECT_EQ(tunersim::CommonInterface(kS2).mmiCloses, closes + 1);
+        EXPECT_EQ(tunersim::CommonInterface(kS2).screen, "");
+    }
+    EXPECT_TRUE(SessionFree(kS2));
+    {
+        // The module leaves the slot mid-walk.
+        ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", {"ci", GuidOf(kS2), "menu"}, "", true);
+        ASSERT_TRUE(Prompted(run, 1)) << run.Out() << run.Err();
+        run.WriteInput("1\n");
+        ASSERT_TRUE(run.WaitForOut("Serial number KS-0042-7781\n", kWait)) << run.Out();
+        ASSERT_TRUE(Prompted(run, 2));
+        tunersim::RemoveModule(kS2);
+        const Result r = Finish(run);
+        EXPECT_EQ(r.exitCode, 43u);
+        EXPECT_NE(r.err.find("ombrel: the module left the Common Interface slot of tuner "), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(SessionFree(kS2));
+    EXPECT_EQ(CiStatus(kS2)["module"].Text(), "none");
+    {
+        // The tuner goes mid-walk.
+        tunersim::ReadyModule(kS2);
+        ConsoleProcess run = ConsoleProcess::Start("ombrel.exe", {"ci", GuidOf(kS2), "menu"}, "", true);
+        ASSERT_TRUE(Prompted(run, 1)) << run.Out() << run.Err();
+        tunersim::Unplug(kS2);
+        const Result r = Finish(run);
+        EXPECT_EQ(r.exitCode, 3u);
+        EXPECT_NE(r.err.find("(Talvex S2) went away\n"), std::string::npos) << r.err;
+    }
+    // Back again, its session is free for the next program.
+    tunersim::Plug(tunersim::Find(kS2)->profile);
+    ASSERT_TRUE(uidriver::WaitUntil([] { return RunOmbrel({"ci", GuidOf(kS2), "status"}).exitCode == 0; }, kWait));
+    EXPECT_TRUE(SessionFree(kS2));
+}

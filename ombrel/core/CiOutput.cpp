@@ -1,0 +1,109 @@
+#include "CiOutput.h"
+
+#include "ExitCodes.h"
+#include "TextOutput.h"
+
+#include <cstdio>
+
+namespace ombrel_cli {
+namespace {
+
+std::string Hex16(std::uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", value);
+    return text;
+}
+
+std::string ApplicationLines(const CiApplication& application) {
+    return LabelledLine("Menu string", application.menuString) +
+           LabelledLine("Manufacturer", Hex16(application.manufacturer)) +
+           LabelledLine("Manufacturer code", Hex16(application.manufacturerCode));
+}
+
+std::string ApplicationJson(const CiApplication& application, const TextDecoder& decode) {
+    return JsonObject()
+        .Text("menuString", decode(application.menuString))
+        .Number("manufacturer", application.manufacturer)
+        .Number("manufacturerCode", application.manufacturerCode)
+        .str();
+}
+
+std::optional<std::string> ModuleJson(CiModule module) {
+    if (module == CiModule::Unknown) return std::nullopt;
+    return JsonQuote(module == CiModule::Ready ? "ready" : module == CiModule::Starting ? "starting" : "none");
+}
+
+}  // namespace
+
+std::string_view CiModuleText(CiModule module) {
+    switch (module) {
+    case CiModule::Ready: return "ready";
+    case CiModule::Starting: return "present, starting up";
+    case CiModule::None: return "none";
+    case CiModule::Unknown: break;
+    }
+    return "unknown";
+}
+
+std::string CiStatusText(unsigned long index, const TunerLine& tuner, const CiStatusReport& report) {
+    std::string text = LabelledLine("Tuner", TunerSummary(index, tuner));
+    text += LabelledLine("CI slot", report.slot ? "yes" : "no");
+    if (!report.slot) return text;
+    text += LabelledLine("Session", report.inUse ? "in use by another program" : "free");
+    std::string module(CiModuleText(report.module));
+    if (report.module == CiModule::Unknown && report.inUse) module += " (the other program's session watches it)";
+    text += LabelledLine("Module", module);
+    if (report.application) text += ApplicationLines(*report.application);
+    return text;
+}
+
+std::string CiStatusJson(const TunerLine& tuner, const CiStatusReport& report, const TextDecoder& decode) {
+    JsonObject object;
+    object.Raw("tuner", TunerLineJson(tuner, decode)).Bool("slot", report.slot);
+    if (report.slot) {
+        object.Bool("sessionInUse", report.inUse).Maybe("module", ModuleJson(report.module));
+    } else {
+        object.Raw("sessionInUse", "null").Raw("module", "null");
+    }
+    std::optional<std::string> application;
+    if (report.application) application = ApplicationJson(*report.application, decode);
+    return object.Maybe("application", application).str() + "\n";
+}
+
+std::string CiInfoText(unsigned long index, const TunerLine& tuner, const CiInfoReport& report) {
+    std::string text = LabelledLine("Tuner", TunerSummary(index, tuner)) + ApplicationLines(report.application);
+    std::string dateTime = "unavailable";
+    if (report.dateTime) {
+        char value[16];
+        std::snprintf(value, sizeof value, "%u (0x%02X)", static_cast<unsigned>(*report.dateTime),
+                      static_cast<unsigned>(*report.dateTime));
+        dateTime = value;
+    }
+    return text + LabelledLine("Date-time info", dateTime);
+}
+
+std::string CiInfoJson(const TunerLine& tuner, const CiInfoReport& report, const TextDecoder& decode) {
+    std::optional<std::string> dateTime;
+    if (report.dateTime) dateTime = std::to_string(*report.dateTime);
+    return JsonObject()
+               .Raw("tuner", TunerLineJson(tuner, decode))
+               .Raw("application", ApplicationJson(report.application, decode))
+               .Maybe("dateTimeInfo", dateTime)
+               .str() +
+           "\n";
+}
+
+CiRefusal CiOpenRefusal(unsigned long result, std::string_view tunerName) {
+    const std::string tuner(tunerName);
+    switch (result) {
+    case ci_session::kNoSlot: return {kExitCiNoSlot, tuner + " has no Common Interface slot"};
+    case ci_session::kInUse:
+        return {kExitCiInUse, "another program has the Common Interface session of " + tuner +
+                                  " open; end it there first (the CI companion, another 'ombrel ci')"};
+    default:
+        return {kExitFailed, "the library did not open the Common Interface session of " + tuner +
+                                 " (OB_CI_Open returned " + std::to_string(result) + ")"};
+    }
+}
+
+}  // namespace ombrel_cli
