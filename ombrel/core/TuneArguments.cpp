@@ -190,7 +190,7 @@ std::optional<std::vector<std::uint16_t>> ParsePids(std::string_view text, std::
             pid = ParseDecimal(item, 0, 0xFFFF);
         }
         if (!pid || (*pid > 0x1FFF && *pid != tuning::kPidAll)) {
-            error = "--pids: '" + item + "' is no PID (0 to 8191, 0x0 to 0x1FFF, or all)";
+            error = "--pids: '" + item + "' is no PID (0 to 8191, 0x0 to 0x1FFF, or all: 8192, 0x2000)";
             return std::nullopt;
         }
         pids.push_back(static_cast<std::uint16_t>(*pid));

@@ -10,9 +10,12 @@
 //   same; a tune planned for any model lies within what its family takes (the
 //   intermediate frequency within 950..2150 MHz, the terrestrial band, the PID limits),
 //   and a refusal carries its exit code and a reason.
+// - The ci verb's arguments are read or refused with a reason; an accepted answer list
+//   has no empty entry, "q" only as its last, and joined with commas reads the same.
 // - A <tuner> that is accepted is three decimal digits at most or a GUID's start, and
 //   resolves against any list of tuners to at most one tuner: the first with that index,
 //   or the first entry of the only box whose GUID begins so.
+#include "CiArguments.h"
 #include "CommandLine.h"
 #include "ExitCodes.h"
 #include "FuzzSupport.h"
@@ -260,6 +263,33 @@ void CheckSelector(const std::string& text, const std::uint8_t* data, std::size_
     if (!found) FUZZ_REQUIRE(!why.empty(), "no tuner selected says why");
 }
 
+void CheckAnswerList(std::string_view text) {
+    std::string error;
+    const auto answers = ParseAnswerList(text, error);
+    FUZZ_REQUIRE(answers.has_value() != !error.empty(), "answers, or why not");
+    if (!answers) return;
+    FUZZ_REQUIRE(!answers->empty(), "an accepted list has answers");
+    std::string joined;
+    for (std::size_t i = 0; i < answers->size(); ++i) {
+        const std::string& answer = (*answers)[i];
+        FUZZ_REQUIRE(!answer.empty() && answer.size() <= 255, "no empty answer, none longer than a reply holds");
+        FUZZ_REQUIRE(answer != "q" || i + 1 == answers->size(), "q only as the last answer");
+        FUZZ_REQUIRE(answer.find(',') == std::string::npos, "no answer holds the separator");
+        joined += (i ? "," : "") + answer;
+    }
+    std::string againError;
+    FUZZ_REQUIRE(ParseAnswerList(joined, againError) == answers, "an answer list joined again reads the same");
+}
+
+void CheckCi(const Invocation& invocation) {
+    std::string error;
+    const auto ci = ParseCiArguments(invocation, error);
+    FUZZ_REQUIRE(ci.has_value() != !error.empty(), "ci arguments, or why not");
+    if (!ci) return;
+    FUZZ_REQUIRE(ci->timeout.count() > 0, "a positive timeout");
+    FUZZ_REQUIRE(!ci->answers || ci->action == CiAction::Menu, "answers only for a menu walk");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -273,6 +303,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_REQUIRE(invocation.verb && invocation.positionals.size() == invocation.verb->positionals.size(),
                          "a verb with all its positionals");
             if (invocation.verb->name == "tune") CheckTune(invocation);
+            if (invocation.verb->name == "ci") CheckCi(invocation);
             if (invocation.verb->name == "status") {
                 std::string error;
                 const auto status = ParseStatusArguments(invocation, error);
@@ -281,6 +312,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     }
-    for (const std::string& word : words) CheckSelector(word, data, size);
+    for (const std::string& word : words) {
+        CheckSelector(word, data, size);
+        CheckAnswerList(word);
+    }
     return 0;
 }

@@ -118,7 +118,7 @@ TEST(TuneArguments, ValuesAreReadInTheirUnitsAndNamesInAnyCase) {
         EXPECT_FALSE(TuneError({"1", "--lnb", lnb}).empty()) << lnb;
     }
     for (const std::string pids : {"8193", "0x2001", "0x", "1,,2", "0x12345", "-1"}) {
-        EXPECT_NE(TuneError({"1", "--pids", pids}).find("is no PID (0 to 8191, 0x0 to 0x1FFF, or all)"),
+        EXPECT_NE(TuneError({"1", "--pids", pids}).find("is no PID (0 to 8191, 0x0 to 0x1FFF, or all: 8192, 0x2000)"),
                   std::string::npos)
             << pids;
     }
