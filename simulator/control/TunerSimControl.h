@@ -138,7 +138,7 @@ void Reset(bool broadcast = true);
 
 // Undoes the simulator's installation: unplugs and forgets every box (as Reset does),
 // removes the category keys left empty and the registration of the filter's COM class.
-// The next Plug registers it again.
+// The next Plug registers it again. Throws Error when the registration stays.
 void UnregisterFilter(bool broadcast = true);
 
 // ---------------------------------------------------------------------------

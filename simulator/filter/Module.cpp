@@ -93,6 +93,10 @@ STDAPI DllRegisterServer() {
 }
 
 STDAPI DllUnregisterServer() {
-    tunersim::UnregisterFilterClass();
+    try {
+        tunersim::UnregisterFilterClass();
+    } catch (...) {
+        return SELFREG_E_CLASS;
+    }
     return S_OK;
 }

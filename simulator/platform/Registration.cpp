@@ -160,8 +160,13 @@ void RegisterFilterClass(const std::wstring& dllPath) {
 
 void UnregisterFilterClass() {
     const std::wstring base = std::wstring(L"CLSID\\") + kFilterClsidText;
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, (base + L"\\InprocServer32").c_str());
-    RegDeleteKeyW(HKEY_CLASSES_ROOT, base.c_str());
+    // A class that is not registered is no failure; one that stays (a key that cannot be
+    // deleted, or that holds keys of others) is.
+    for (const std::wstring& path : {base + L"\\InprocServer32", base}) {
+        const LSTATUS s = RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
+        if (s != ERROR_SUCCESS && s != ERROR_FILE_NOT_FOUND)
+            Fail("cannot remove the simulator's filter class", s);
+    }
 }
 
 // Sent window by window (the set HWND_BROADCAST reaches) so that the whole broadcast is

@@ -28,6 +28,7 @@ bool PresentsRole(const layout::DeviceRecord& device, layout::Role role);
 
 // Registers the filter class with the given DLL path (ThreadingModel "Both").
 void RegisterFilterClass(const std::wstring& dllPath);
+// Removes the class registration; throws Error when it stays (none to remove is fine).
 void UnregisterFilterClass();
 
 // WM_DEVICECHANGE (DBT_DEVNODES_CHANGED) to every top-level window, bounded in time.

@@ -204,6 +204,25 @@ TEST_F(Tool, UnregisterRemovesTheBoxesAndTheFilterClassAndRegisterRestoresIt) {
     const std::wstring path = registeredPath();
     ASSERT_GE(path.size(), 20u);
     EXPECT_EQ(path.substr(path.size() - 19), L"TalvexSimFilter.dll");
+
+    // A class key that cannot go (here: it holds a key of someone else's) is a failure,
+    // not a quiet success; once it can go, unregister succeeds, and again when nothing is
+    // left to remove.
+    const std::wstring foreign = L"CLSID\\{6C1F3A52-8E47-4B1D-9A35-2D7E0B94C618}\\Foreign";
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, foreign.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    const auto stuck = RunTool("unregister --no-broadcast");
+    EXPECT_EQ(stuck.exitCode, 1u) << stuck.output;
+    EXPECT_NE(stuck.output.find("cannot remove the simulator's filter class"), std::string::npos) << stuck.output;
+    ASSERT_EQ(RegDeleteKeyW(HKEY_CLASSES_ROOT, foreign.c_str()), ERROR_SUCCESS);
+    const auto cleared = RunTool("unregister --no-broadcast");
+    EXPECT_EQ(cleared.exitCode, 0u) << cleared.output;
+    const auto again = RunTool("unregister --no-broadcast");
+    EXPECT_EQ(again.exitCode, 0u) << again.output;
+    EXPECT_EQ(RunTool("register").exitCode, 0u);
+    EXPECT_FALSE(registeredPath().empty());
 }
 
 TEST_F(Tool, ProcessesPluggingAtOnceGetDistinctCompleteBoxes) {
