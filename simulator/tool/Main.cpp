@@ -141,16 +141,6 @@ void NoExtra(const Arguments& args, std::size_t count) {
         throw UsageError("unexpected argument \"" + args.positional[count] + "\"");
 }
 
-std::string Hex(const uint8_t* bytes, std::size_t length) {
-    std::string text;
-    char pair[4];
-    for (std::size_t i = 0; i < length; ++i) {
-        std::snprintf(pair, sizeof pair, i ? " %02X" : "%02X", bytes[i]);
-        text += pair;
-    }
-    return text;
-}
-
 const char* ModuleText(ModuleState state) {
     switch (state) {
     case ModuleState::Empty: return "no module";
@@ -178,7 +168,7 @@ int ShowCommonInterface(const Arguments& args) {
     std::printf("service IDs: %u", r.serviceIds);
     if (r.serviceIds) std::printf(", last 0x%04X", r.serviceId);
     std::printf("\ndate-time: %u", r.dateTimes);
-    if (r.dateTimes) std::printf(", last %s", Hex(r.dateTime.data(), r.dateTime.size()).c_str());
+    if (r.dateTimes) std::printf(", last %s", HexBytes(r.dateTime).c_str());
     std::printf("\nmenu: entered %u, answers %u (last %u), enquiry answers %u (last %u \"%s\"), closes %u\n",
                 r.menuEntries, r.menuAnswers, r.lastChoice, r.enquiryAnswers, r.lastAnswerId, r.lastAnswer.c_str(),
                 r.mmiCloses);

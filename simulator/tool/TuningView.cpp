@@ -98,8 +98,13 @@ std::string DescribeTuning(const TuningState& s) {
 
 std::string DescribeRequest(const LastRequest& request) {
     std::string text = Format("length %u", request.length);
-    if (!request.bytes.empty()) text += ":";
-    for (uint8_t b : request.bytes) text += Format(" %02X", b);
+    if (!request.bytes.empty()) text += ": " + HexBytes(request.bytes);
+    return text;
+}
+
+std::string HexBytes(const std::vector<uint8_t>& bytes) {
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) text += Format(i ? " %02X" : "%02X", bytes[i]);
     return text;
 }
 
