@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
-
 #include <SharedFlags.h>
 #include <TunerSimControl.h>
 #include <UiDriver.h>
@@ -44,18 +42,9 @@ public:
     }
     // Chooses the tuner whose row begins with `model`.
     bool ChooseTuner(const std::wstring& model) const {
-        const HWND list = Control(companion::kTunerListId);
-        int index = -1;
-        uidriver::WaitUntil(
-            [&] {
-                const auto rows = uidriver::ListBoxLines(list);
-                const auto found = std::find_if(rows.begin(), rows.end(),
-                                                [&](const std::wstring& row) { return row.rfind(model, 0) == 0; });
-                index = found == rows.end() ? -1 : static_cast<int>(found - rows.begin());
-                return index >= 0;
-            },
-            kWaitMs);
-        return index >= 0 && uidriver::SelectListBoxLine(list, index);
+        return ChooseTunerRow(
+            window_, [&](const std::wstring& row) { return row.rfind(model, 0) == 0; },
+            std::chrono::milliseconds(kWaitMs));
     }
     void Click(int id) const { uidriver::ClickButton(Control(id)); }
     // Chooses an entry of the menu on screen and confirms it.

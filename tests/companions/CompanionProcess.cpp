@@ -2,9 +2,11 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "CompanionIds.h"
+#include "UiDriver.h"
 
 namespace companion_test {
 namespace {
@@ -108,6 +110,21 @@ WindowContents ReadContents(HWND window) {
         contents.status = text;
     }
     return contents;
+}
+
+bool ChooseTunerRow(HWND window, const std::function<bool(const std::wstring&)>& matches,
+                    std::chrono::milliseconds timeout) {
+    const HWND list = GetDlgItem(window, companion::kTunerListId);
+    int index = -1;
+    WaitFor(
+        [&] {
+            const auto rows = uidriver::ListBoxLines(list);
+            const auto found = std::find_if(rows.begin(), rows.end(), matches);
+            index = found == rows.end() ? -1 : static_cast<int>(found - rows.begin());
+            return index >= 0;
+        },
+        timeout);
+    return index >= 0 && uidriver::SelectListBoxLine(list, index);
 }
 
 CompanionProcess CompanionProcess::Start(const std::wstring& exeName, int showCommand) {

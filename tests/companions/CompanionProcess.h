@@ -34,6 +34,11 @@ struct WindowContents {
 // Reads the list and the status line by messages, as another program would.
 WindowContents ReadContents(HWND window);
 
+// Selects the first row of the window's tuner list that `matches`, as a user's click does,
+// once the list shows one (waiting up to `timeout`). False when none came.
+bool ChooseTunerRow(HWND window, const std::function<bool(const std::wstring&)>& matches,
+                    std::chrono::milliseconds timeout = 20s);
+
 class CompanionProcess {
 public:
     // CreateProcess with the given show command (SW_SHOWNORMAL: an ordinary start).

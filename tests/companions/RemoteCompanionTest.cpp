@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
-
 #include <TunerSimControl.h>
 #include <UiDriver.h>
 
@@ -50,14 +48,7 @@ public:
 
     // Clicks the tuner's row once the list shows it.
     bool Choose(const std::wstring& row) const {
-        int index = -1;
-        uidriver::WaitUntil([&] {
-            const auto rows = Tuners();
-            const auto found = std::find(rows.begin(), rows.end(), row);
-            index = found == rows.end() ? -1 : static_cast<int>(found - rows.begin());
-            return index >= 0;
-        }, 20000);
-        return index >= 0 && uidriver::SelectListBoxLine(GetDlgItem(window_, companion::kTunerListId), index);
+        return ChooseTunerRow(window_, [&](const std::wstring& listed) { return listed == row; });
     }
     bool ReaderLineIs(const std::wstring& text) const {
         return uidriver::WaitUntil([&] { return ReaderLine() == text; }, 20000);
