@@ -27,8 +27,10 @@ void PrintTuners() {
         unsigned long handle = 0;
         if (OB_OpenDeviceHandle(index, &handle) != OB_SUCCESS) continue;
 
-        char model[OMBREL_DEVICE_STRING_SIZE];  // the caller provides the buffers
-        char guid[OMBREL_GUID_STRING_SIZE];
+        // The caller provides the buffers; empty, they print as such should the tuner go
+        // away before they are filled.
+        char model[OMBREL_DEVICE_STRING_SIZE] = {};
+        char guid[OMBREL_GUID_STRING_SIZE] = {};
         OMBREL_TUNER_TYPE type = OMBREL_TUNER_TYPE_WDM;
         OB_GetDeviceString(handle, model);
         OB_GetGUIDString(handle, guid);

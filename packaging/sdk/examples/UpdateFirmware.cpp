@@ -30,7 +30,7 @@ const char* UpdateError(unsigned code) {
 }
 
 void PrintVersions(unsigned long handle) {
-    char model[OMBREL_DEVICE_STRING_SIZE];
+    char model[OMBREL_DEVICE_STRING_SIZE] = {};  // stays empty if the tuner is gone by now
     OB_GetDeviceString(handle, model);
     std::printf("Tuner:    %s\n", model);
 
