@@ -2,6 +2,7 @@
 
 #include <OmbrelApi.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <span>
@@ -254,8 +255,11 @@ void CiPanel::Confirm() {
     case MmiKind::Enquiry: {
         std::array<wchar_t, 256> text{};
         GetDlgItemTextW(window_, kAnswerId, text.data(), static_cast<int>(text.size()));
+        // The edit box holds 255 characters, but in a double-byte code page they may
+        // take more bytes than the answer's one-byte length can say: send the first 255
+        // rather than a length that wrapped round.
         const std::string answer = Narrow(text.data());
-        OB_CI_SendEnqAnswer(handle, 1, static_cast<unsigned char>(answer.size()),
+        OB_CI_SendEnqAnswer(handle, 1, static_cast<unsigned char>(std::min<std::size_t>(answer.size(), 255)),
                             reinterpret_cast<const unsigned char*>(answer.data()));
         break;
     }
