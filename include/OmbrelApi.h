@@ -74,10 +74,9 @@
  *   released by the caller.
  * - The string functions copy into buffers that the caller provides and whose size
  *   they are not told: #OMBREL_GUID_STRING_SIZE, #OMBREL_DISPLAY_STRING_SIZE and
- *   #OMBREL_DEVICE_STRING_SIZE bytes. The record pointers of the device information
- *   functions are not checked either: they must point to a whole record. The tuning
- *   functions refuse a null record (#OB_INVALID_PARAMETER) but must otherwise get a
- *   whole one too.
+ *   #OMBREL_DEVICE_STRING_SIZE bytes. The device information, firmware update and
+ *   tuning functions refuse a null record or image (#OB_INVALID_PARAMETER, nothing
+ *   sent) but must otherwise get a whole one.
  * - Windows registered for general notifications stay registered while the library
  *   is loaded; a window that no longer exists is skipped.
  * - A remote-control reader runs from #OB_RemoteControl_Start until
@@ -448,22 +447,26 @@ OMBREL_API unsigned long OMBREL_CALL OB_GetReceiverDirectShowFilter(unsigned lon
  *  @param handle An open handle.
  *  @param version Receives the record (8 bytes).
  *  @return #OB_SUCCESS, #OB_FAILED when the driver fails (also for a detached tuner; the
- *          record may then be partly written), or #OB_INVALID_HANDLE. */
+ *          record may then be partly written), #OB_INVALID_PARAMETER for a null
+ *          record, or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetFirmwareVersion(unsigned long handle, _OMBREL_FIRMWARE_VERSION* version);
 /** Reads the driver's version text.
  *  @param handle An open handle.
  *  @param version Receives the record (21 bytes).
- *  @return #OB_SUCCESS, #OB_FAILED when the driver fails, or #OB_INVALID_HANDLE. */
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver fails, #OB_INVALID_PARAMETER for a null
+ *          record, or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetDriverVersion(unsigned long handle, _OMBREL_DRIVER_VERSION* version);
 /** Reads the tuner's system information.
  *  @param handle An open handle.
  *  @param info Receives the record (8 bytes).
- *  @return #OB_SUCCESS, #OB_FAILED when the driver fails, or #OB_INVALID_HANDLE. */
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver fails, #OB_INVALID_PARAMETER for a null
+ *          record, or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetSystemInfo(unsigned long handle, _OMBREL_SYSTEM_INFO* info);
 /** Reads the tuner's board temperature.
  *  @param handle An open handle.
  *  @param temperature Receives the record (4 bytes).
- *  @return #OB_SUCCESS, #OB_FAILED when the driver fails, or #OB_INVALID_HANDLE. */
+ *  @return #OB_SUCCESS, #OB_FAILED when the driver fails, #OB_INVALID_PARAMETER for a null
+ *          record, or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetBoardTemperature(unsigned long handle, _OMBREL_BOARD_TEMPERATURE* temperature);
 /** Hands a firmware image to the driver, which then programs the tuner on its own; follow
  *  the update with #OB_GetRomfluxStatus. The call does not wait for the update and keeps
@@ -472,14 +475,15 @@ OMBREL_API unsigned long OMBREL_CALL OB_GetBoardTemperature(unsigned long handle
  *  @param image The image: at least #OMBREL_IMAGE_SIZE readable bytes, of which exactly
  *         #OMBREL_IMAGE_SIZE are sent.
  *  @return #OB_SUCCESS when the driver accepted the image, #OB_FAILED when it refused it,
- *          or #OB_INVALID_HANDLE. */
+ *          #OB_INVALID_PARAMETER for a null image (nothing sent), or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_UpdateFirmware(unsigned long handle, const unsigned char* image);
 /** Reads the status of the tuner's firmware update. Poll it (for example every 400 ms)
  *  after #OB_UpdateFirmware until `State` reports a failure or `Progress` reaches 100.
  *  @param handle An open handle.
  *  @param status Receives the record (3 bytes).
  *  @return #OB_SUCCESS; #OB_FAILED when the driver fails, which during an update means
- *          the tuner is gone; or #OB_INVALID_HANDLE. */
+ *          the tuner is gone; #OB_INVALID_PARAMETER for a null record; or
+ *          #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetRomfluxStatus(unsigned long handle, _OMBREL_FIRMWARE_UPDATE_STATUS* status);
 
 // ---------------------------------------------------------------------------

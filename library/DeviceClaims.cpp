@@ -40,25 +40,14 @@ bool OwnerAlive(const FlagOwner& owner) {
 }  // namespace
 
 bool DeviceClaims::Open() {
-    UniqueHandle mapping(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                            sizeof(DeviceOwnerTable), kOwnerSectionName));
-    if (!mapping) return false;
-    MappedView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, sizeof(DeviceOwnerTable)));
-    if (!view.get()) return false;
-    UniqueHandle mutex(CreateMutexA(nullptr, FALSE, kClaimMutexName));
-    if (!mutex) return false;
-    mapping_ = std::move(mapping);
-    view_ = std::move(view);
-    mutex_ = std::move(mutex);
-    owners_ = static_cast<DeviceOwnerTable*>(view_.get());
+    if (!section_.Open(kOwnerSectionName, sizeof(DeviceOwnerTable), kClaimMutexName)) return false;
+    owners_ = static_cast<DeviceOwnerTable*>(section_.view());
     return true;
 }
 
 void DeviceClaims::Close() {
     owners_ = nullptr;
-    view_.reset();
-    mapping_.reset();
-    mutex_.reset();
+    section_.Close();
 }
 
 ClaimResult DeviceClaims::Claim(SharedDeviceTable& table, std::string_view displayName, DeviceFlag flag) {
@@ -66,7 +55,7 @@ ClaimResult DeviceClaims::Claim(SharedDeviceTable& table, std::string_view displ
     if (index < 0) return ClaimResult::NoEntry;
     volatile LONG* word = FlagOf(table.entries[index], flag);
 
-    MutexLock lock(mutex_.get(), kClaimLockTimeoutMs);
+    MutexLock lock(section_.mutex(), kClaimLockTimeoutMs);
     FlagOwner* owner = owners_ && lock.owns() ? &owners_->owners[index][static_cast<int>(flag)] : nullptr;
 
     if (InterlockedCompareExchange(word, 1, 0) == 0) {
@@ -83,7 +72,7 @@ ClaimResult DeviceClaims::Claim(SharedDeviceTable& table, std::string_view displ
 void DeviceClaims::Release(SharedDeviceTable& table, std::string_view displayName, DeviceFlag flag) {
     const int index = FindSharedEntry(table, displayName);
     if (index < 0) return;
-    MutexLock lock(mutex_.get(), kClaimLockTimeoutMs);
+    MutexLock lock(section_.mutex(), kClaimLockTimeoutMs);
     if (owners_ && lock.owns()) owners_->owners[index][static_cast<int>(flag)] = FlagOwner{};
     InterlockedExchange(FlagOf(table.entries[index], flag), 0);
 }

@@ -48,9 +48,7 @@ public:
     void Release(SharedDeviceTable& table, std::string_view displayName, DeviceFlag flag);
 
 private:
-    UniqueHandle mapping_;
-    UniqueHandle mutex_;
-    MappedView view_;
+    NamedSection section_;
     DeviceOwnerTable* owners_ = nullptr;
 };
 

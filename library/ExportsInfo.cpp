@@ -1,6 +1,5 @@
 // Device information and firmware update: one driver request each.
-#include "ExportGuard.h"
-#include "PropertyChannel.h"
+#include "RecordRequests.h"
 
 #include <cstring>
 #include <vector>
@@ -28,17 +27,6 @@ static_assert(offsetof(_OMBREL_GUID, GuidLow) == 0);
 static_assert(offsetof(_OMBREL_GUID, GuidHigh) == 4);
 static_assert(sizeof(OMBREL_TUNER_TYPE) == 4);
 
-namespace {
-
-template <class Record>
-unsigned long GetRecord(unsigned long handle, unsigned long property, Record* record) {
-    return WithPropertySet(handle, [&](IKsPropertySet* properties) {
-        return GetProperty(properties, property, record, sizeof(Record));
-    });
-}
-
-}  // namespace
-
 OMBREL_API unsigned long OMBREL_CALL OB_GetFirmwareVersion(unsigned long handle, _OMBREL_FIRMWARE_VERSION* version) {
     return GetRecord(handle, OMBREL_PROP_FIRMWARE_VERSION, version);
 }
@@ -61,7 +49,8 @@ OMBREL_API unsigned long OMBREL_CALL OB_GetRomfluxStatus(unsigned long handle, _
 }
 
 OMBREL_API unsigned long OMBREL_CALL OB_UpdateFirmware(unsigned long handle, const unsigned char* image) {
-    return WithPropertySet(handle, [&](IKsPropertySet* properties) {
+    return WithPropertySet(handle, [&](IKsPropertySet* properties) -> unsigned long {
+        if (!image) return OB_INVALID_PARAMETER;
         // The driver gets a copy of its own: the caller's image is read only, and
         // nothing of it is kept once the call returns.
         std::vector<unsigned char> copy(image, image + OMBREL_IMAGE_SIZE);

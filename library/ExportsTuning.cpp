@@ -1,8 +1,7 @@
 // Tuning, PID filter and LNB control: one driver request each. The records go to the
 // driver as they are; the library reads only the QPSK frequency and splits the
 // tuning-flag reply.
-#include "ExportGuard.h"
-#include "PropertyChannel.h"
+#include "RecordRequests.h"
 
 #include <cstddef>
 #include <cstring>
@@ -39,23 +38,6 @@ constexpr unsigned long kTuningFlagReplyLength = 16;
 constexpr std::size_t kFlagOffset = 0;
 constexpr std::size_t kValueLowOffset = 8;
 constexpr std::size_t kValueHighOffset = 12;
-
-// The caller's record is the property data, passed in place.
-template <class Record>
-unsigned long SetRecord(unsigned long handle, unsigned long property, Record* record) {
-    return WithPropertySet(handle, [&](IKsPropertySet* properties) -> unsigned long {
-        if (!record) return OB_INVALID_PARAMETER;
-        return SetProperty(properties, property, record, sizeof(Record));
-    });
-}
-
-template <class Record>
-unsigned long GetRecord(unsigned long handle, unsigned long property, Record* record) {
-    return WithPropertySet(handle, [&](IKsPropertySet* properties) -> unsigned long {
-        if (!record) return OB_INVALID_PARAMETER;
-        return GetProperty(properties, property, record, sizeof(Record));
-    });
-}
 
 unsigned long SetByte(unsigned long handle, unsigned long property, unsigned char value) {
     return WithPropertySet(handle, [&](IKsPropertySet* properties) {

@@ -12,18 +12,8 @@ constexpr DWORD kAppendLockTimeoutMs = 5000;
 }  // namespace
 
 bool SharedSection::Open() {
-    UniqueHandle mapping(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                            static_cast<DWORD>(kSharedSectionSize), kSectionName));
-    if (!mapping) return false;
-    MappedView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, kSharedSectionSize));
-    if (!view.get()) return false;
-    UniqueHandle mutex(CreateMutexA(nullptr, FALSE, kMutexName));
-    if (!mutex) return false;
-
-    mapping_ = std::move(mapping);
-    view_ = std::move(view);
-    mutex_ = std::move(mutex);
-    table_ = static_cast<SharedDeviceTable*>(view_.get());
+    if (!section_.Open(kSectionName, static_cast<DWORD>(kSharedSectionSize), kMutexName)) return false;
+    table_ = static_cast<SharedDeviceTable*>(section_.view());
     // Without the owner records the flags still work, only a flag left behind by an
     // ended process cannot be recognised.
     (void)claims_.Open();
@@ -33,14 +23,12 @@ bool SharedSection::Open() {
 void SharedSection::Close() {
     claims_.Close();
     table_ = nullptr;
-    view_.reset();
-    mapping_.reset();
-    mutex_.reset();
+    section_.Close();
 }
 
 RegisterResult SharedSection::Register(std::string_view displayName) {
     if (!table_) return RegisterResult::TableFull;
-    MutexLock lock(mutex_.get(), kAppendLockTimeoutMs);
+    MutexLock lock(section_.mutex(), kAppendLockTimeoutMs);
     if (!lock.owns()) return RegisterResult::TableFull;
     return RegisterSharedName(*table_, displayName);
 }

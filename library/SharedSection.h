@@ -31,9 +31,7 @@ public:
     SharedDeviceTable* Table() const { return table_; }
 
 private:
-    UniqueHandle mapping_;
-    UniqueHandle mutex_;
-    MappedView view_;
+    NamedSection section_;
     SharedDeviceTable* table_ = nullptr;
     DeviceClaims claims_;
 };

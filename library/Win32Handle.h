@@ -60,6 +60,39 @@ private:
     void* view_ = nullptr;
 };
 
+// A named section of the paging file, mapped whole, and the named mutex that
+// serialises its writers between processes: created by the first process, opened by
+// the others.
+class NamedSection {
+public:
+    // False, with nothing held, when the section or the mutex cannot be had.
+    bool Open(const char* sectionName, DWORD size, const char* mutexName) {
+        UniqueHandle mapping(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, sectionName));
+        if (!mapping) return false;
+        MappedView view(MapViewOfFile(mapping.get(), FILE_MAP_ALL_ACCESS, 0, 0, size));
+        if (!view.get()) return false;
+        UniqueHandle mutex(CreateMutexA(nullptr, FALSE, mutexName));
+        if (!mutex) return false;
+        mapping_ = std::move(mapping);
+        view_ = std::move(view);
+        mutex_ = std::move(mutex);
+        return true;
+    }
+    void Close() {
+        view_.reset();
+        mapping_.reset();
+        mutex_.reset();
+    }
+
+    void* view() const { return view_.get(); }  // null while closed
+    HANDLE mutex() const { return mutex_.get(); }
+
+private:
+    UniqueHandle mapping_;
+    MappedView view_;
+    UniqueHandle mutex_;
+};
+
 // Holds a mutex acquired with a bounded wait; an abandoned mutex counts as acquired
 // (its owner died, the data it guards is plain and checked by its readers).
 class MutexLock {

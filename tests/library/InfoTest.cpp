@@ -134,6 +134,37 @@ TEST_F(InfoTest, EachExportIsOneRequestOfItsProperty) {
     }
 }
 
+TEST_F(InfoTest, NullRecordsAndImagesAreRefusedWithoutAskingTheDriver) {
+    const unsigned properties[] = {OMBREL_PROP_FIRMWARE_VERSION, OMBREL_PROP_DRIVER_VERSION,
+                                   OMBREL_PROP_SYSTEM_INFO,      OMBREL_PROP_BOARD_TEMPERATURE,
+                                   OMBREL_PROP_UPDATE_STATUS,    OMBREL_PROP_UPDATE_FIRMWARE};
+    std::vector<tunersim::RequestCount> before;
+    for (unsigned p : properties) before.push_back(tunersim::Requests(kId, p));
+    const auto imagesBefore = tunersim::LastImage(kId).count;
+
+    EXPECT_EQ(OB_GetFirmwareVersion(handle_, nullptr), OB_INVALID_PARAMETER);
+    EXPECT_EQ(OB_GetDriverVersion(handle_, nullptr), OB_INVALID_PARAMETER);
+    EXPECT_EQ(OB_GetSystemInfo(handle_, nullptr), OB_INVALID_PARAMETER);
+    EXPECT_EQ(OB_GetBoardTemperature(handle_, nullptr), OB_INVALID_PARAMETER);
+    EXPECT_EQ(OB_GetRomfluxStatus(handle_, nullptr), OB_INVALID_PARAMETER);
+    EXPECT_EQ(OB_UpdateFirmware(handle_, nullptr), OB_INVALID_PARAMETER);
+    // The handle comes first.
+    EXPECT_EQ(OB_UpdateFirmware(handle_ + 7777, nullptr), OB_INVALID_HANDLE);
+    EXPECT_EQ(OB_GetFirmwareVersion(0, nullptr), OB_INVALID_HANDLE);
+
+    for (std::size_t i = 0; i < std::size(properties); ++i) {
+        const auto now = tunersim::Requests(kId, properties[i]);
+        EXPECT_EQ(now.gets, before[i].gets) << properties[i];
+        EXPECT_EQ(now.sets, before[i].sets) << properties[i];
+    }
+    EXPECT_EQ(tunersim::LastImage(kId).count, imagesBefore);
+
+    // The handle is as good as before.
+    _OMBREL_FIRMWARE_VERSION version{};
+    EXPECT_EQ(OB_GetFirmwareVersion(handle_, &version), OB_SUCCESS);
+    EXPECT_EQ(version.VersionMajor, 2);
+}
+
 TEST_F(InfoTest, AnythingButSOkIsAFailure) {
     for (FaultKind kind : {FaultKind::False, FaultKind::Fail}) {
         for (unsigned p : {OMBREL_PROP_FIRMWARE_VERSION, OMBREL_PROP_DRIVER_VERSION, OMBREL_PROP_SYSTEM_INFO,
