@@ -77,11 +77,13 @@ TEST(HandleCensus, CountsAndNamesTheHandlesOfAnotherProcess) {
     EXPECT_EQ(grown.Of("Mutant"), kMutexes) << handles::Describe(grown);
     EXPECT_EQ(grown.Total(), kEvents + kMutexes) << handles::Describe(grown);
     EXPECT_EQ(after->Of("?"), 0) << "a type of the child's went unnamed";
+    EXPECT_EQ(after->Of(""), 0) << "a type without a name must still be told apart";
 
     // This process's own census is not the child's: its copies stay out of the child's count.
     const auto self = handles::TakeCensus();
     ASSERT_TRUE(self);
     EXPECT_GE(self->Of("Event"), kEvents);
+    EXPECT_EQ(self->Of(""), 0);
     mine.clear();
     const auto closed = handles::TakeCensus();
     ASSERT_TRUE(closed);

@@ -120,6 +120,8 @@ std::optional<Census> TakeCensus(HANDLE process) {
                 ++census.byType[type];
                 continue;
             }
+            // Some types have no name under Wine: they are told apart by their index.
+            if (type.empty()) type = "type" + std::to_string(entry.typeIndex);
             name = names.emplace(entry.typeIndex, std::move(type)).first;
         }
         ++census.byType[name->second];

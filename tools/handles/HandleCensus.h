@@ -23,7 +23,8 @@ struct Census {
 std::optional<Census> TakeCensus();
 // Another process's handles (or this one's): `process` must have been opened with
 // query and handle-duplication rights, as a type is named through a copy of one of
-// its handles. A type that could not be named counts as "?".
+// its handles. A type that could not be named counts as "?"; one that has no name as
+// "type<its index>".
 std::optional<Census> TakeCensus(HANDLE process);
 
 // after - before, type by type; types whose count did not change are left out.
