@@ -8,16 +8,10 @@
 namespace ombrel_cli {
 namespace {
 
-std::string Hex16(std::uint16_t value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", value);
-    return text;
-}
-
 std::string ApplicationLines(const CiApplication& application) {
     return LabelledLine("Menu string", application.menuString) +
-           LabelledLine("Manufacturer", Hex16(application.manufacturer)) +
-           LabelledLine("Manufacturer code", Hex16(application.manufacturerCode));
+           LabelledLine("Manufacturer", Hex16Text(application.manufacturer)) +
+           LabelledLine("Manufacturer code", Hex16Text(application.manufacturerCode));
 }
 
 std::string ApplicationJson(const CiApplication& application, const TextDecoder& decode) {

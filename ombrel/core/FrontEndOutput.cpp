@@ -28,14 +28,8 @@ std::string YesNo(bool value) { return value ? "yes" : "no"; }
 std::string PidsText(const std::vector<std::uint16_t>& pids) {
     std::string text;
     for (std::uint16_t pid : pids) {
-        char item[16];
-        if (pid == tuning::kPidAll) {
-            std::snprintf(item, sizeof item, "all");
-        } else {
-            std::snprintf(item, sizeof item, "0x%04X", pid);
-        }
         if (!text.empty()) text += ", ";
-        text += item;
+        text += pid == tuning::kPidAll ? std::string("all") : Hex16Text(pid);
     }
     return text.empty() ? "none" : text;
 }

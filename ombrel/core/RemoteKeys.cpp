@@ -3,20 +3,11 @@
 #include "ExitCodes.h"
 #include "JsonOutput.h"
 #include "RemoteKeymap.h"
+#include "TextOutput.h"
 
 #include <charconv>
-#include <cstdio>
 
 namespace ombrel_cli {
-namespace {
-
-std::string HexCode(std::uint16_t code) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%04X", code);
-    return text;
-}
-
-}  // namespace
 
 std::optional<KeysArguments> ParseKeysArguments(const Invocation& invocation, std::string& error) {
     KeysArguments keys;
@@ -44,7 +35,7 @@ std::string KeysBanner(std::string_view tunerName, std::optional<std::uint32_t> 
 
 std::string KeyLine(std::uint16_t code, std::string_view clock) {
     const keymap::Key* key = keymap::FindByCode(code);
-    return std::string(clock) + "  " + HexCode(code) + "  " + (key ? std::string(key->label) : "(unknown key)") + "\n";
+    return std::string(clock) + "  " + Hex16Text(code) + "  " + (key ? std::string(key->label) : "(unknown key)") + "\n";
 }
 
 std::string KeyJson(std::uint16_t code, std::string_view clock) {
@@ -58,7 +49,7 @@ std::string KeyJson(std::uint16_t code, std::string_view clock) {
     return JsonObject()
                .Text("time", clock)
                .Number("code", code)
-               .Text("hex", HexCode(code))
+               .Text("hex", Hex16Text(code))
                .Maybe("key", name)
                .Maybe("label", label)
                .str() +

@@ -79,6 +79,12 @@ std::string HexBytesText(std::span<const std::uint8_t> bytes) {
     return text;
 }
 
+std::string Hex16Text(std::uint16_t value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", value);
+    return text;
+}
+
 std::string ListTable(std::span<const TunerLine> tuners) {
     std::vector<Row> rows{kHeading};
     for (const TunerLine& tuner : tuners) rows.push_back(CellsOf(tuner));

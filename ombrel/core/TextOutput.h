@@ -15,6 +15,8 @@ std::string DriverModelText(DriverModel model);  // "WDM", "BDA", "?"
 std::string FirmwareText(const std::optional<FirmwareBytes>& firmware);
 // "01 34 04" of any bytes.
 std::string HexBytesText(std::span<const std::uint8_t> bytes);
+// "0x01AB": a 16-bit code (a PID, a key, a module's manufacturer) as the lines show it.
+std::string Hex16Text(std::uint16_t value);
 
 // 'ombrel list': a heading and one line per tuner, columns as wide as their widest entry.
 std::string ListTable(std::span<const TunerLine> tuners);

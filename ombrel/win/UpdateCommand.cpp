@@ -87,9 +87,8 @@ int RunUpdate(const Invocation& invocation) {
         }
     }
 
-    if (!StartLibraryOrReport()) return kExitFailed;
     int exitCode = kExitOk;
-    const auto tuner = OpenSelectedTuner(invocation, exitCode);
+    const auto tuner = StartAndOpenSelectedTuner(invocation, exitCode);
     if (!tuner) return exitCode;
     const unsigned long handle = tuner->handle.get();
     const TunerLine& line = tuner->line;

@@ -58,7 +58,7 @@ bool ReadHandleList(std::vector<unsigned char>& buffer) {
     return false;
 }
 
-std::string TypeName(HANDLE handle) {
+std::string TypeNameOf(HANDLE handle) {
     static const auto query = NtFunction<QueryObject>("NtQueryObject");
     if (!query) return "?";
     alignas(8) unsigned char info[1024];
@@ -71,6 +71,16 @@ std::string TypeName(HANDLE handle) {
         text.push_back(c < 128 ? static_cast<char>(c) : '?');
     }
     return text;
+}
+
+// The type of `owner`'s handle `handle`; one of another process is asked of a copy.
+std::string TypeName(HANDLE owner, bool own, HANDLE handle) {
+    if (own) return TypeNameOf(handle);
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(owner, handle, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) return "?";
+    std::string name = TypeNameOf(copy);
+    CloseHandle(copy);
+    return name;
 }
 
 }  // namespace
@@ -86,26 +96,32 @@ long Census::Total() const {
     return total;
 }
 
-std::optional<Census> TakeCensus() {
+std::optional<Census> TakeCensus() { return TakeCensus(GetCurrentProcess()); }
+
+std::optional<Census> TakeCensus(HANDLE process) {
     // Kept between calls: the list's allocation must not come and go with each count.
     static thread_local std::vector<unsigned char> buffer;
     if (!ReadHandleList(buffer)) return std::nullopt;
     const auto& list = *reinterpret_cast<const HandleList*>(buffer.data());
-    const ULONG_PTR self = GetCurrentProcessId();
+    const DWORD owner = GetProcessId(process);
+    if (owner == 0) return std::nullopt;
+    const bool own = owner == GetCurrentProcessId();
     // Type indexes name the same type for the whole run; a name is asked once per index.
     static thread_local std::map<USHORT, std::string> names;
     Census census;
     for (ULONG_PTR i = 0; i < list.count; ++i) {
         const HandleEntry& entry = list.handles[i];
-        if (entry.processId != self) continue;
+        if (entry.processId != owner) continue;
         auto name = names.find(entry.typeIndex);
         if (name == names.end()) {
-            std::string type = TypeName(reinterpret_cast<HANDLE>(entry.handle));
+            std::string type = TypeName(process, own, reinterpret_cast<HANDLE>(entry.handle));
             // A handle closed since the list was read tells nothing; ask again next time.
             if (type == "?") {
                 ++census.byType[type];
                 continue;
             }
+            // Some types have no name under Wine: they are told apart by their index.
+            if (type.empty()) type = "type" + std::to_string(entry.typeIndex);
             name = names.emplace(entry.typeIndex, std::move(type)).first;
         }
         ++census.byType[name->second];

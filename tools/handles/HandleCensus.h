@@ -4,6 +4,8 @@
 // (NtQueryObject), both of which Wine implements.
 #pragma once
 
+#include <windows.h>
+
 #include <map>
 #include <optional>
 #include <string>
@@ -19,6 +21,11 @@ struct Census {
 
 // The calling process's handles right now; nothing when the system cannot list them.
 std::optional<Census> TakeCensus();
+// Another process's handles (or this one's): `process` must have been opened with
+// query and handle-duplication rights, as a type is named through a copy of one of
+// its handles. A type that could not be named counts as "?"; one that has no name as
+// "type<its index>".
+std::optional<Census> TakeCensus(HANDLE process);
 
 // after - before, type by type; types whose count did not change are left out.
 Census Difference(const Census& after, const Census& before);

@@ -63,6 +63,8 @@ TEST(TextOutput, ListTableAlignsItsColumns) {
     EXPECT_EQ(ClockText(23, 59, 59, 7u), "23:59:59.007");
     EXPECT_EQ(HexBytesText(std::vector<std::uint8_t>{0x01, 0xAB, 0x00}), "01 AB 00");
     EXPECT_EQ(HexBytesText({}), "");
+    EXPECT_EQ(Hex16Text(0x01AB), "0x01AB");
+    EXPECT_EQ(Hex16Text(0xFFFF), "0xFFFF");
 }
 
 TEST(TextOutput, InfoSaysWhatWasReadAndWhatWasNot) {
