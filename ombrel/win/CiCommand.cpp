@@ -70,8 +70,8 @@ int Status(const OpenTuner& tuner, const CiArguments& arguments) {
         ReportError(name + " went away");
         return kExitNoTuner;
     }
-    WriteOut(arguments.json ? CiStatusJson(tuner.line, report, &Decode) : CiStatusText(tuner.index, tuner.line, report));
-    return kExitOk;
+    return WriteResult(arguments.json ? CiStatusJson(tuner.line, report, &Decode)
+                                      : CiStatusText(tuner.index, tuner.line, report));
 }
 
 int Info(const OpenTuner& tuner, const CiArguments& arguments) {
@@ -107,8 +107,8 @@ int Info(const OpenTuner& tuner, const CiArguments& arguments) {
     CiInfoReport report{*application, std::nullopt};
     unsigned char dateTime = 0;
     if (OB_CI_GetDateTimeInfo(handle, &dateTime) == OB_SUCCESS) report.dateTime = dateTime;
-    WriteOut(arguments.json ? CiInfoJson(tuner.line, report, &Decode) : CiInfoText(tuner.index, tuner.line, report));
-    return kExitOk;
+    return WriteResult(arguments.json ? CiInfoJson(tuner.line, report, &Decode)
+                                      : CiInfoText(tuner.index, tuner.line, report));
 }
 
 }  // namespace

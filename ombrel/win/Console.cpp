@@ -1,5 +1,6 @@
 #include "Console.h"
 
+#include "ExitCodes.h"
 #include "TextOutput.h"
 
 #include <windows.h>
@@ -48,6 +49,12 @@ bool Write(DWORD stream, std::string_view text) {
 
 bool WriteOut(std::string_view text) { return Write(STD_OUTPUT_HANDLE, text); }
 void WriteErr(std::string_view text) { Write(STD_ERROR_HANDLE, text); }
+
+int WriteResult(std::string_view text) {
+    if (WriteOut(text)) return kExitOk;
+    ReportError("the output could not be written");
+    return kExitFailed;
+}
 
 void ReportError(std::string_view message) { WriteErr("ombrel: " + std::string(message) + "\n"); }
 

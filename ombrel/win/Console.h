@@ -11,6 +11,9 @@ namespace ombrel_cli {
 
 // False when standard output has gone (its reader has ended).
 bool WriteOut(std::string_view text);
+// For a verb whose whole result is this text: kExitOk when it was written, otherwise
+// says so on stderr and gives kExitFailed (a full disk must not look like success).
+int WriteResult(std::string_view text);
 void WriteErr(std::string_view text);
 // "ombrel: " + message + line end, on stderr.
 void ReportError(std::string_view message);

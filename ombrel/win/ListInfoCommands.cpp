@@ -52,14 +52,8 @@ int RunList(const Invocation& invocation) {
     const std::vector<OpenTuner> tuners = OpenAttachedTuners();
     std::vector<TunerLine> lines;
     for (const OpenTuner& tuner : tuners) lines.push_back(tuner.line);
-    if (invocation.Has("--json")) {
-        WriteOut(ListJson(lines, AnsiToUtf8));
-    } else if (lines.empty()) {
-        WriteOut("No tuner is attached.\n");
-    } else {
-        WriteOut(ListTable(lines));
-    }
-    return kExitOk;
+    if (invocation.Has("--json")) return WriteResult(ListJson(lines, AnsiToUtf8));
+    return WriteResult(lines.empty() ? std::string("No tuner is attached.\n") : ListTable(lines));
 }
 
 int RunInfo(const Invocation& invocation) {
@@ -71,12 +65,12 @@ int RunInfo(const Invocation& invocation) {
     // A tuner that went while it was read shows what could be read, and says so.
     details.line.attached = IsAttached(tuner->handle.get());
     if (!details.line.attached) details.line.index.reset();
-    WriteOut(invocation.Has("--json") ? InfoJson(details, AnsiToUtf8) : InfoText(details));
+    const int written = WriteResult(invocation.Has("--json") ? InfoJson(details, AnsiToUtf8) : InfoText(details));
     if (!details.line.attached) {
         ReportError("tuner " + std::to_string(tuner->index) + " went away while it was read");
         return kExitNoTuner;
     }
-    return kExitOk;
+    return written;
 }
 
 }  // namespace ombrel_cli

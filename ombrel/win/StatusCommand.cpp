@@ -39,9 +39,8 @@ int RunStatus(const Invocation& invocation) {
 
     const auto reading = ReadFrontEnd(handle);
     if (!reading) return ReportFailedRequest(handle, name, "the front end's status");
-    WriteOut(arguments.json ? StatusJson(*reading) + "\n"
-                            : LabelledLine("Tuner", TunerSummary(tuner.index, tuner.line)) + StatusText(*reading));
-    return kExitOk;
+    return WriteResult(arguments.json ? StatusJson(*reading) + "\n"
+                                      : LabelledLine("Tuner", TunerSummary(tuner.index, tuner.line)) + StatusText(*reading));
 }
 
 }  // namespace ombrel_cli

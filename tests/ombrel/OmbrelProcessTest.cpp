@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -321,6 +322,40 @@ TEST_F(OmbrelCli, BadInputIsRefusedWithItsExitCode) {
     EXPECT_NE(r.err.find("cannot read the firmware images: "), std::string::npos) << r.err;
     ConsoleProcess info = ConsoleProcess::Start(alone, {"info", GuidOf(kS2)});
     EXPECT_NE(Finish(info).out.find("Update image:       unknown (cannot read the firmware images: "), std::string::npos);
+
+    // A result that cannot be written (a full disk, an output opened for reading) is a
+    // failure, not a success with nothing in the file.
+    const std::string readOnly = WriteFile("read_only.txt", "");
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    for (const std::string verb : {"list", "info 0"}) {
+        SCOPED_TRACE(verb);
+        const std::string errors = WriteFile("errors_" + std::to_string(verb.size()) + ".txt", "");
+        const HANDLE out = CreateFileA(readOnly.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                       OPEN_EXISTING, 0, nullptr);
+        const HANDLE err = CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(out, INVALID_HANDLE_VALUE);
+        ASSERT_NE(err, INVALID_HANDLE_VALUE);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = out;
+        startup.hStdError = err;
+        PROCESS_INFORMATION process{};
+        std::wstring command = L"ombrel.exe " + uidriver::Widen(verb);
+        ASSERT_TRUE(CreateProcessW((uidriver::BinDirectory() + L"ombrel.exe").c_str(), command.data(), nullptr, nullptr,
+                                   TRUE, CREATE_NO_WINDOW, nullptr, uidriver::BinDirectory().c_str(), &startup, &process));
+        CloseHandle(out);
+        CloseHandle(err);
+        ASSERT_EQ(WaitForSingleObject(process.hProcess, kWait), WAIT_OBJECT_0);
+        DWORD exitCode = 0;
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        EXPECT_EQ(exitCode, 1u);
+        std::ifstream written(errors);
+        const std::string text((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(text, "ombrel: the output could not be written\n");
+    }
 }
 
 TEST_F(OmbrelCli, HelpAndVersion) {
