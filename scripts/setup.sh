@@ -4,9 +4,12 @@
 set -euo pipefail
 
 # clang, lld and llvm: the library's MSVC names and import library; doxygen: the API
-# reference; nsis: the installer; clang-14 and libclang-rt-14-dev: the native fuzz targets.
+# reference; nsis: the installer; clang-14 and libclang-rt-14-dev: the native fuzz targets;
+# ffmpeg, libdvbpsi-dev, tstools and dvb-tools: outside readers that check the streams;
+# pkg-config finds libdvbpsi; libcli11-dev and nlohmann-json3-dev: command lines and JSON.
 packages=(mingw-w64 g++ wine64 wine xvfb xauth x11-apps x11-utils imagemagick fonts-wine cmake ninja-build googletest
-          clang lld llvm doxygen nsis clang-14 libclang-rt-14-dev)
+          clang lld llvm doxygen nsis clang-14 libclang-rt-14-dev
+          ffmpeg libdvbpsi-dev tstools dvb-tools pkg-config libcli11-dev nlohmann-json3-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,6 +7,7 @@ t0=$(date +%s)
 t1=$(date +%s)
 "$here/build.sh"
 "$here/fuzz.sh" --build
+"$here/native.sh" --build
 t2=$(date +%s)
 echo "test: set-up $((t1 - t0)) s, build (with prefix) $((t2 - t1)) s"
 exec "$here/ctest.sh" "$@"

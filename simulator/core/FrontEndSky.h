@@ -66,6 +66,7 @@ struct Reception {
     uint64_t frequencyHz = 0;    // the carrier's own frequency
     Figures figures{};           // of the carrier found
     const char* name = nullptr;  // of the multiplex found
+    int multiplex = -1;          // its index in sky::Multiplexes()
 };
 
 Reception Receive(const SatelliteSignal& signal);

@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the natively tested units (tests/native) with the build machine's compiler and
+# runs their tests; arguments go to the test program (for example --gtest_filter=...).
+#
+#   scripts/native.sh [gtest arguments]   build, then run
+#   scripts/native.sh --build             only build
+#
+# Build tree: $OMBREL_NATIVE_BUILD (default build-native/).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${OMBREL_NATIVE_BUILD:-$root/build-native}"
+if [ ! -f "$build/build.ninja" ]; then
+    cmake -S "$root/tests/native" -B "$build" -G Ninja >/dev/null
+fi
+cmake --build "$build" -- -j"$(nproc)" | grep -v '^\[' || true
+[ -x "$build/bin/native_units" ] || { echo "native: the build failed" >&2; exit 1; }
+[ "${1:-}" = "--build" ] && exit 0
+exec "$build/bin/native_units" "$@"
