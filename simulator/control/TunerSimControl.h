@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -312,5 +313,31 @@ struct ModuleReport {
     uint32_t mmiCloses = 0;
 };
 ModuleReport CommonInterface(const std::string& id);
+
+// ---------------------------------------------------------------------------
+// Transport streams
+// ---------------------------------------------------------------------------
+// A locked box emits the transport stream of the multiplex it receives (the sky's
+// table in Sky.h says what each carries), through its PID filter, with the scrambled
+// services scrambled unless its module descrambles them.
+
+// The multiplex a box receives now, empty when it emits nothing, with the reason.
+struct Reception {
+    std::string multiplex;
+    std::string reason;   // why nothing flows: unplugged, powered off, not tuned, ...
+};
+Reception Receiving(const std::string& id);
+
+// `seconds` (at most an hour) of exactly what the box emits now, made as fast as possible
+// from its state at the call (the stream's clock starts at the wall clock's time), handed
+// to `write` in pieces of whole 188-byte packets.
+struct StreamCapture {
+    Reception reception;
+    uint64_t bitrate = 0;   // of the multiplex, bits per second
+    uint64_t slots = 0;     // packet times covered
+    uint64_t packets = 0;   // packets emitted (the rest was filtered or lost)
+};
+StreamCapture CaptureStream(const std::string& id, double seconds,
+                            const std::function<void(const uint8_t* bytes, std::size_t length)>& write);
 
 }  // namespace tunersim

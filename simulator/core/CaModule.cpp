@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "CaMenus.h"
+#include "CaPmtReader.h"
+#include "Sky.h"
 
 namespace tunersim::ca {
 namespace {
@@ -36,10 +38,41 @@ void Record(layout::CiReceipt& receipt, const uint8_t* data, uint32_t length) {
     std::memcpy(receipt.message, data, layout::kCiMessageBytes);
 }
 
-// The program number of a PMT section (table 0x02), or nothing for other bytes.
-std::optional<uint16_t> ProgramOf(const uint8_t* pmt, std::size_t length) {
-    if (length < 5 || pmt[0] != 0x02) return std::nullopt;
-    return static_cast<uint16_t>(pmt[3] << 8 | pmt[4]);
+enum ListManagement : uint8_t { kMore = 0, kFirst = 1, kLast = 2, kOnly = 3, kAdd = 4, kUpdate = 5 };
+constexpr uint8_t kQuery = 3;
+
+layout::CaListEntry* Find(layout::CaModuleState& module, uint16_t program) {
+    for (uint32_t i = 0; i < module.listCount; ++i)
+        if (module.list[i].program == program) return &module.list[i];
+    return nullptr;
+}
+
+void Drop(layout::CaModuleState& module, uint16_t program) {
+    uint32_t kept = 0;
+    for (uint32_t i = 0; i < module.listCount; ++i)
+        if (module.list[i].program != program) module.list[kept++] = module.list[i];
+    module.listCount = kept;
+}
+
+// EN 50221 list management: "only" and "first" begin a new list, "more", "last" and
+// "add" extend it, "update" changes a program already in it. A query asks and changes
+// nothing; not_selected takes the program out.
+void Manage(layout::CaModuleState& module, uint8_t listManagement, uint8_t command, const PmtSummary& pmt) {
+    if (command == kQuery) return;
+    if (listManagement == kOnly || listManagement == kFirst) module.listCount = 0;
+    layout::CaListEntry* entry = Find(module, pmt.program);
+    if (listManagement == kUpdate && !entry) return;
+    if (command == kNotSelected) {
+        Drop(module, pmt.program);
+        return;
+    }
+    if (!entry) {
+        if (module.listCount == layout::kCaListPrograms) return;  // the module's list is full
+        entry = &module.list[module.listCount++];
+    }
+    entry->program = pmt.program;
+    entry->command = command;
+    entry->caSystem = Names(pmt, sky::kCaSystemId) ? 1 : 0;
 }
 
 Outcome TakePmt(layout::CaModuleState& module, const uint8_t* payload, std::size_t length) {
@@ -49,14 +82,13 @@ Outcome TakePmt(layout::CaModuleState& module, const uint8_t* payload, std::size
     module.pmtListManagement = payload[0];
     module.pmtCommand = command;
     module.pmtLength = static_cast<uint16_t>(length - 2);
-    const auto program = ProgramOf(payload + 2, length - 2);
-    module.pmtProgram = program.value_or(0);
-    if (program && command == kOkDescrambling) {
-        module.descrambledService = *program;
-        module.descrambling = 1;
-    } else if (program && command == kNotSelected && *program == module.descrambledService) {
-        module.descrambling = 0;
-    }
+    const auto pmt = ReadPmtSection({payload + 2, length - 2});
+    module.pmtProgram = pmt ? pmt->program : 0;
+    if (!pmt) return Outcome::Ok;
+    Manage(module, payload[0], command, *pmt);
+    if (command == kOkDescrambling) module.descrambledService = pmt->program;
+    const layout::CaListEntry* asked = Find(module, module.descrambledService);
+    module.descrambling = asked && asked->command == kOkDescrambling ? 1 : 0;
     return Outcome::Ok;
 }
 
@@ -185,7 +217,17 @@ uint16_t StatusWord(const layout::CaModuleState& module) {
 void Insert(layout::CaModuleState& module) {
     module.phase = ModulePhase::Starting;
     module.descrambling = 0;
+    module.listCount = 0;
     CloseMmi(module);
+}
+
+bool Descrambles(const layout::CaModuleState& module, uint16_t program) {
+    if (module.phase != ModulePhase::Ready) return false;
+    for (uint32_t i = 0; i < module.listCount && i < layout::kCaListPrograms; ++i) {
+        const auto& e = module.list[i];
+        if (e.program == program) return e.command == kOkDescrambling && e.caSystem;
+    }
+    return false;
 }
 
 void MakeReady(layout::CaModuleState& module) { module.phase = ModulePhase::Ready; }
@@ -193,6 +235,7 @@ void MakeReady(layout::CaModuleState& module) { module.phase = ModulePhase::Read
 void Remove(layout::CaModuleState& module) {
     module.phase = ModulePhase::Empty;
     module.descrambling = 0;
+    module.listCount = 0;
     CloseMmi(module);
 }
 

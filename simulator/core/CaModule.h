@@ -40,6 +40,10 @@ bool IsCiProperty(unsigned property);
 
 uint16_t StatusWord(const layout::CaModuleState& module);
 
+// Whether the module descrambles a program now: ready, and the program stands in its CA
+// PMT list with ok_descrambling and a PMT that names the module's CA system.
+bool Descrambles(const layout::CaModuleState& module, uint16_t program);
+
 // The slot, changed by the control tool.
 void Insert(layout::CaModuleState& module);  // present, starting up (also a reset)
 void MakeReady(layout::CaModuleState& module);

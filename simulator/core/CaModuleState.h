@@ -11,6 +11,9 @@ inline constexpr std::size_t kCiMessageBytes = 1036;
 inline constexpr std::size_t kCiPayloadBytes = 1026;
 inline constexpr std::size_t kCiMaxAnswerBytes = 255;
 
+// Programs of the CA PMT list that the module keeps (EN 50221 list management).
+inline constexpr std::size_t kCaListPrograms = 16;
+
 enum class ModulePhase : uint32_t { Empty = 0, Starting = 1, Ready = 2 };
 
 // The last message of one kind as the driver received it.
@@ -18,6 +21,13 @@ struct CiReceipt {
     uint32_t count;   // messages of this kind so far
     uint32_t length;  // property data length of the last one
     uint8_t message[kCiMessageBytes];
+};
+
+// One program of the module's CA PMT list.
+struct CaListEntry {
+    uint16_t program;
+    uint8_t command;     // ca_pmt_cmd_id of its last CA PMT: 1 ok_descrambling, 2 ok_mmi, 4 not_selected
+    uint8_t caSystem;    // 1: its PMT names the module's CA system
 };
 
 struct CaModuleState {
@@ -60,6 +70,11 @@ struct CaModuleState {
     uint32_t enquiryAnswers;
     char lastAnswer[kCiMaxAnswerBytes + 1];
     uint32_t mmiCloses;
+
+    // The CA PMT list as the host built it; a program is descrambled while it stands here
+    // with ok_descrambling and a PMT that names the module's CA system.
+    uint32_t listCount;
+    CaListEntry list[kCaListPrograms];
 };
 
 }  // namespace tunersim::layout

@@ -263,6 +263,9 @@ void Init(FrontEndState& state) {
     state.power = 1;
     state.autoTune = 1;
     WriteUniversalLnb(state.lnbParameters);
+    // The PID filter starts open: a box that was never given a list passes its whole stream.
+    state.pidCount = 1;
+    state.pids[0] = 0x2000;
 }
 
 bool Serves(unsigned property, bool set) { return Find(property, set) != nullptr; }

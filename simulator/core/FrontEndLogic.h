@@ -13,7 +13,7 @@
 namespace tunersim::frontend {
 
 // The state of a box when it is first plugged: power and automatic tuning on, a
-// universal LNB, input A, nothing tuned.
+// universal LNB, input A, nothing tuned, the PID filter passing the whole stream.
 void Init(layout::FrontEndState& state);
 
 // True for the properties (and directions) that the front end answers.

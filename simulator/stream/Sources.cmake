@@ -1,6 +1,8 @@
 # The transport-stream units (plain C++), listed once for the Windows build, the native
 # tests, the fuzz targets and the benchmarks. Paths are relative to this folder.
 set(TUNERSIM_STREAM_UNITS
+    BoxStream.cpp
+    Multiplexer.cpp
 )
 set(TUNERSIM_STREAM_SOURCES)
 foreach(unit ${TUNERSIM_STREAM_UNITS})

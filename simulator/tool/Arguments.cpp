@@ -14,7 +14,7 @@ namespace {
 const std::set<std::string> kValueOptions{"preset",  "id",     "subunit",   "model",
                                           "ident",   "version", "build",    "driver",
                                           "wdm-name", "tuner-name", "receiver-name",
-                                          "gap",     "every",      "ci-slot"};
+                                          "gap",     "every",      "ci-slot", "seconds", "out"};
 const std::set<std::string> kFlags{"no-receiver", "no-broadcast"};
 
 std::vector<std::string> Split(const std::string& text, char separator) {

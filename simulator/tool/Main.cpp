@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "Enumerate.h"
 #include "Flash.h"
 #include "RemoteKeymap.h"
+#include "StreamCommands.h"
 #include "TunerSimControl.h"
 #include "TuningView.h"
 
@@ -75,6 +77,11 @@ const char kHelp[] =
     "  last-request ID PROPERTY get|set\n"
     "                              length (and bytes of a set) of the last request\n"
     "  sky                         the simulated satellites and terrestrial channels\n"
+    "  services [ID]               the services of every multiplex, or of the one box ID\n"
+    "                              receives now: ids, names, PIDs, scrambled or clear\n"
+    "  ts ID [--seconds S] [--out FILE]\n"
+    "                              write S seconds (default 10) of exactly what box ID\n"
+    "                              emits now to FILE (default ID.ts), made at full speed\n"
     "  press ID KEY... [--gap MS]  press remote-control keys, in order (MS apart); KEY is\n"
     "                              a name that tunersim keys lists (ok, vol+, 5, ...) or a\n"
     "                              code in hexadecimal (0x2015: byte 0 0x20, byte 1 0x15)\n"
@@ -134,6 +141,14 @@ std::string Need(const Arguments& args, std::size_t index, const char* what) {
     if (index >= args.positional.size())
         throw UsageError(std::string("missing ") + what + " (see tunersim help)");
     return args.positional[index];
+}
+
+double ParseSeconds(const std::string& text) {
+    char* end = nullptr;
+    const double seconds = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || !(seconds > 0) || seconds > 3600)
+        throw UsageError("bad number of seconds \"" + text + "\" (above 0, at most 3600)");
+    return seconds;
 }
 
 void NoExtra(const Arguments& args, std::size_t count) {
@@ -416,6 +431,16 @@ const std::map<std::string, Command>& Commands() {
              NoExtra(a, 0);
              for (const auto& line : Sky()) std::printf("%s\n", line.c_str());
              return 0;
+         }},
+        {"ts", [](const Arguments& a) {
+             NoExtra(a, 1);
+             const std::string id = Need(a, 0, "device id");
+             const double seconds = a.Has("seconds") ? ParseSeconds(a.options.at("seconds")) : 10.0;
+             return WriteStream(id, seconds, a.Has("out") ? a.options.at("out") : id + ".ts");
+         }},
+        {"services", [](const Arguments& a) {
+             NoExtra(a, 1);
+             return PrintServices(a.positional.empty() ? std::nullopt : std::optional(a.positional[0]));
          }},
         {"press", Press},
         {"hold", Hold},
