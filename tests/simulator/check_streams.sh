@@ -47,5 +47,5 @@ while IFS=$'\t' read -r file sid; do
     [ "$out" = "exit 0" ] && pass || fail "$file: descrambled program $sid does not decode cleanly: $(head -c 400 <<<"$out")"
 done <"$folder/descrambled.txt"
 
-echo "$passed passed, $failed failed"
+echo "check_streams: $passed checks passed, $failed failed"
 [ "$failed" -eq 0 ]
