@@ -68,7 +68,6 @@ constexpr auto kMpeg2 = StreamType::Mpeg2Video;
 constexpr auto kH264 = StreamType::H264Video;
 constexpr auto kMp2 = StreamType::Mpeg1Layer2Audio;
 constexpr auto kAc3 = StreamType::Ac3Audio;
-constexpr auto kTv = ServiceKind::Television;
 
 Multiplex Satellite(const char* name, uint8_t input, uint32_t frequencyKHz, uint8_t polarisation,
                     uint32_t symbolRate, uint8_t modulation, uint8_t fec, Figures figures,
