@@ -1,6 +1,13 @@
 # The transport-stream units (plain C++), listed once for the Windows build, the native
 # tests, the fuzz targets and the benchmarks. Paths are relative to this folder.
 set(TUNERSIM_STREAM_UNITS
+    es/AudioParsers.cpp
+    es/Clip.cpp
+    es/ClipLibrary.cpp
+    es/H264Parser.cpp
+    es/Mpeg2VideoParser.cpp
+    es/Pes.cpp
+    es/TsPacketizer.cpp
 )
 set(TUNERSIM_STREAM_SOURCES)
 foreach(unit ${TUNERSIM_STREAM_UNITS})
