@@ -3,6 +3,13 @@
 set(TUNERSIM_STREAM_UNITS
     BoxStream.cpp
     Multiplexer.cpp
+    es/AudioParsers.cpp
+    es/Clip.cpp
+    es/ClipLibrary.cpp
+    es/H264Parser.cpp
+    es/Mpeg2VideoParser.cpp
+    es/Pes.cpp
+    es/TsPacketizer.cpp
 )
 set(TUNERSIM_STREAM_SOURCES)
 foreach(unit ${TUNERSIM_STREAM_UNITS})
