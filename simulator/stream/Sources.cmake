@@ -1,6 +1,20 @@
 # The transport-stream units (plain C++), listed once for the Windows build, the native
 # tests, the fuzz targets and the benchmarks. Paths are relative to this folder.
 set(TUNERSIM_STREAM_UNITS
+    psi/AtscTables.cpp
+    psi/BroadcastTime.cpp
+    psi/DeliveryDescriptors.cpp
+    psi/Descriptors.cpp
+    psi/DvbCharsets.cpp
+    psi/DvbText.cpp
+    psi/EventTables.cpp
+    psi/ProgramTables.cpp
+    psi/Section.cpp
+    psi/SectionLoop.cpp
+    psi/SectionPacketizer.cpp
+    psi/ServiceTables.cpp
+    psi/TimeTables.cpp
+    psi/Utf8.cpp
 )
 set(TUNERSIM_STREAM_SOURCES)
 foreach(unit ${TUNERSIM_STREAM_UNITS})
