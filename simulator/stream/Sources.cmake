@@ -10,6 +10,20 @@ set(TUNERSIM_STREAM_UNITS
     es/Mpeg2VideoParser.cpp
     es/Pes.cpp
     es/TsPacketizer.cpp
+    psi/AtscTables.cpp
+    psi/BroadcastTime.cpp
+    psi/DeliveryDescriptors.cpp
+    psi/Descriptors.cpp
+    psi/DvbCharsets.cpp
+    psi/DvbText.cpp
+    psi/EventTables.cpp
+    psi/ProgramTables.cpp
+    psi/Section.cpp
+    psi/SectionLoop.cpp
+    psi/SectionPacketizer.cpp
+    psi/ServiceTables.cpp
+    psi/TimeTables.cpp
+    psi/Utf8.cpp
 )
 set(TUNERSIM_STREAM_SOURCES)
 foreach(unit ${TUNERSIM_STREAM_UNITS})
