@@ -5,7 +5,7 @@
 // returns a code; nothing else crosses the library boundary. Handles are opaque
 // 32-bit numbers (never 0); texts are ANSI in the system code page.
 //
-// Self-contained: brings in <windows.h> itself.
+// Self-contained: brings in <windows.h> itself. C++ only: a C build stops with an #error.
 
 /**
  * @file OmbrelApi.h
@@ -89,6 +89,11 @@
  */
 #ifndef OMBRELAPI_H
 #define OMBRELAPI_H
+
+#ifndef __cplusplus
+// The rest is skipped, so that a C build stops at this one message.
+#error "OmbrelApi.h is C++ only: the OB_ functions have C++ linkage (type-decorated names), which C cannot call. Compile the file that includes it as C++."
+#else
 
 #include <windows.h>
 
@@ -253,6 +258,31 @@ typedef struct _OMBREL_FIRMWARE_UPDATE_STATUS {
     unsigned char State;      ///< 8 or 10: the update failed and ErrorCode says why; any other value: it runs or has finished.
     unsigned char ErrorCode;  ///< The reason of a failure (`OMBREL_UPDATE_ERROR_...`); meaningful when State is 8 or 10.
 } OMBREL_FIRMWARE_UPDATE_STATUS;
+
+/** @name Reception families
+ *  What a tuner receives (_OMBREL_TUNER_CAPABILITIES::Reception), which says which tuning
+ *  requests it takes (see @ref tuning). @{ */
+#define OMBREL_RECEPTION_NONE        0  ///< Nothing the library can tune: a tuner that could not be identified, or a model outside the table.
+#define OMBREL_RECEPTION_SATELLITE   1  ///< DVB-S/S2: #OB_SelectMultiplex_DVBS, #OB_TuneQPSK and the LNB requests.
+#define OMBREL_RECEPTION_TERRESTRIAL 2  ///< DVB-T: #OB_SelectMultiplex_DVBT.
+#define OMBREL_RECEPTION_ATSC        3  ///< ATSC: #OB_SelectMultiplex_DVBT with 6 MHz and #OMBREL_MODULATION_8VSB.
+#define OMBREL_RECEPTION_CABLE       4  ///< DVB-C: neither family's tuning requests.
+/** @} */
+
+/** Bytes of the first version of _OMBREL_TUNER_CAPABILITIES: the least that
+ *  #OB_GetTunerCapabilities accepts in its `Size`. */
+#define OMBREL_TUNER_CAPABILITIES_SIZE_V1 12
+
+/** What a tuner's model can do (#OB_GetTunerCapabilities), known from its identification
+ *  when the library found it; no driver request. The record may grow at its end in later
+ *  versions: the caller sets `Size` to the size of the record it knows
+ *  (`sizeof(OMBREL_TUNER_CAPABILITIES)`), the library fills what fits both, and `Size` then
+ *  tells how many bytes it filled. 12 bytes in this version. */
+typedef struct _OMBREL_TUNER_CAPABILITIES {
+    unsigned long Size;             ///< In: bytes of the caller's record, at least #OMBREL_TUNER_CAPABILITIES_SIZE_V1. Out: bytes filled.
+    unsigned long Reception;        ///< What the tuner receives: `OMBREL_RECEPTION_...`
+    unsigned long CommonInterface;  ///< 1: the tuner has a Common Interface slot (#OB_CI_Open can open a session); 0: none.
+} OMBREL_TUNER_CAPABILITIES;
 
 /** @name Common Interface messages
  *  Sizes of the message that the Common Interface commands and queries exchange with the
@@ -486,6 +516,21 @@ OMBREL_API unsigned long OMBREL_CALL OB_UpdateFirmware(unsigned long handle, con
  *          #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_GetRomfluxStatus(unsigned long handle, _OMBREL_FIRMWARE_UPDATE_STATUS* status);
 
+/** What the tuner receives and whether it has a Common Interface slot, from its model
+ *  (see @ref tuning and @ref common_interface); no request reaches the driver, so it
+ *  answers for a detached tuner too.
+ *  @code
+ *  OMBREL_TUNER_CAPABILITIES caps = {};
+ *  caps.Size = sizeof caps;
+ *  if (OB_GetTunerCapabilities(handle, &caps) == OB_SUCCESS && caps.Reception == OMBREL_RECEPTION_SATELLITE) ...
+ *  @endcode
+ *  @param handle An open handle.
+ *  @param caps The caller's record, `Size` set. Of a larger record than the library knows
+ *         only its first `Size` (written back) bytes are filled, the rest is left as it is.
+ *  @return #OB_SUCCESS; #OB_INVALID_PARAMETER for a null record or a `Size` below
+ *          #OMBREL_TUNER_CAPABILITIES_SIZE_V1 (nothing written); or #OB_INVALID_HANDLE. */
+OMBREL_API unsigned long OMBREL_CALL OB_GetTunerCapabilities(unsigned long handle, _OMBREL_TUNER_CAPABILITIES* caps);
+
 // ---------------------------------------------------------------------------
 // Notifications
 // ---------------------------------------------------------------------------
@@ -519,7 +564,7 @@ OMBREL_API unsigned long OMBREL_CALL OB_UnregisterNotifications(unsigned long ha
  *
  *  Which box tunes what follows from its model, that is from the identification bytes
  *  (_OMBREL_FIRMWARE_VERSION::ProductLine, _OMBREL_FIRMWARE_VERSION::ModelCode) of the
- *  firmware version record:
+ *  firmware version record; #OB_GetTunerCapabilities tells it for a handle:
  *
  *  | Family | Product line 1 | Product line 10 |
  *  |---|---|---|
@@ -829,7 +874,8 @@ OMBREL_API unsigned long OMBREL_CALL OB_CheckTuningFlag(unsigned long handle, in
  *  @section common_interface Common Interface
  *  Most models have a Common Interface slot for a conditional-access module (CAM): every
  *  model of the table in @ref tuning except Pellary SATV, Talvex ATSC, Ombrel DVB-S,
- *  Ombrel DVB-T, Ombrel DVB-C and Ombrel ATSC, and no model outside the table. The library
+ *  Ombrel DVB-T, Ombrel DVB-C and Ombrel ATSC, and no model outside the table
+ *  (_OMBREL_TUNER_CAPABILITIES::CommonInterface of #OB_GetTunerCapabilities). The library
  *  offers two things for them.
  *
  *  *A session per device*, opened with #OB_CI_Open and closed with #OB_CI_Close: a poll
@@ -852,8 +898,9 @@ OMBREL_API unsigned long OMBREL_CALL OB_CheckTuningFlag(unsigned long handle, in
  *  One session per device, across all processes: a second open fails while one is open,
  *  whichever handle or process opened it. The session is open until #OB_CI_Close through
  *  the opening handle, until that handle is closed (closing it closes the session first)
- *  or until the library is unloaded. A process that ends with a session open does not
- *  block the device: the next open takes it over.
+ *  or until the library is unloaded. A process that ends normally with a session open
+ *  frees the device as it ends, so other processes see it free at once; one that is
+ *  killed does not block it either: the next open takes it over.
  *
  *  *Commands and queries*, which need no session and may be called in any order: each is
  *  one request to the driver with an _OMBREL_CI_MESSAGE, on the caller's thread, and
@@ -868,7 +915,38 @@ OMBREL_API unsigned long OMBREL_CALL OB_CheckTuningFlag(unsigned long handle, in
  *  A client that walks the module's menu: #OB_CI_EnterMenu, then #OB_CI_GetMMIObject to
  *  read the menu, list or enquiry that the module shows, #OB_CI_SendMenuAnswer or
  *  #OB_CI_SendEnqAnswer to answer it, and #OB_CI_CloseMMI to leave.
+ *
+ *  @subsection mmi_bodies What an MMI object holds
+ *  #OB_CI_GetMMIObject gives the object's tag and its body, which holds EN 50221 objects of
+ *  its own, big-endian, each one a 3-byte tag, a length field and that many bytes. A length
+ *  field is one byte below 0x80, or 0x81 followed by one length byte, or 0x82 followed by
+ *  two (high byte first). Texts are characters without a NUL.
+ *  - #OMBREL_MMI_TAG_MENU_LAST (a menu) and #OMBREL_MMI_TAG_LIST_LAST (a list): byte 0 is
+ *    the number of choices n (0xFF when the module leaves it open); then, one after the
+ *    other to the end of the body, #OMBREL_MMI_TAG_TEXT_LAST objects: the title, the
+ *    subtitle, the bottom line (each may be empty), then the n choices. A menu is answered
+ *    with #OB_CI_SendMenuAnswer: 1 for the first choice, 0 to go back; a list only shows
+ *    its lines and is left with #OB_CI_SendMenuAnswer(handle, 0). The main menu of a module,
+ *    for example: `04`, `9F 88 03 1A` "Kestrel Conditional Access", `9F 88 03 09` "Main
+ *    menu", `9F 88 03 0F` "Choose an entry", then four text_last objects for the choices.
+ *  - #OMBREL_MMI_TAG_ENQ (an enquiry): byte 0 holds in bit 0 blind_answer (1: the answer is
+ *    secret, do not echo it), byte 1 the length of the answer the module expects, and the
+ *    bytes after them up to the end of the body are the prompt, as plain text (no text_last
+ *    object). It is answered with #OB_CI_SendEnqAnswer.
+ *  - #OMBREL_MMI_TAG_TEXT_LAST on its own: the whole body is the text.
+ *  - #OMBREL_MMI_TAG_CLOSE_MMI: the module closes its dialogue; body byte 0 is 0 (at once)
+ *    or 1 followed by a delay in seconds.
  */
+
+/** @name MMI object tags
+ *  Tags of the EN 50221 MMI objects that #OB_CI_GetMMIObject writes and that a menu or
+ *  list body holds (see @ref mmi_bodies). @{ */
+#define OMBREL_MMI_TAG_CLOSE_MMI 0x9F8800UL  ///< close_mmi: the module closes its dialogue.
+#define OMBREL_MMI_TAG_TEXT_LAST 0x9F8803UL  ///< text_last: one text, inside a menu or list, or alone.
+#define OMBREL_MMI_TAG_ENQ       0x9F8807UL  ///< enq: an enquiry (blind flag, answer length, prompt).
+#define OMBREL_MMI_TAG_MENU_LAST 0x9F8809UL  ///< menu_last: a menu (choice count, texts).
+#define OMBREL_MMI_TAG_LIST_LAST 0x9F880CUL  ///< list_last: a list (line count, texts).
+/** @} */
 
 /** Opens the device's Common Interface session, owned by this handle: starts the poll
  *  thread (see @ref common_interface) and sends the driver the open command
@@ -952,7 +1030,8 @@ OMBREL_API unsigned long OMBREL_CALL OB_CI_CloseMMI(unsigned long handle);
 /** Reads the MMI object that the module shows now (query #OMBREL_CI_MSG_MMI): its tag and,
  *  when its EN 50221 length field takes one of the forms the library reads (a length
  *  below 0x80 in one byte, or 0x81 or 0x82 followed by one or two length bytes), its body.
- *  The body is passed on undecoded (a menu_last, list_last or enq object, say). A body
+ *  The body is passed on undecoded (a menu_last, list_last or enq object, say; see
+ *  @ref mmi_bodies for what each holds). A body
  *  that the length field claims beyond the reply is cut at the reply's end. Each output
  *  may be null, and is then left out.
  *  @param handle An open handle.
@@ -1029,8 +1108,9 @@ OMBREL_API unsigned long OMBREL_CALL OB_CI_SendServiceID(unsigned long handle, u
  *  One reader per device, across all processes: a second start fails while one runs,
  *  whichever handle or process started it. The reader runs until #OB_RemoteControl_Stop
  *  through the starting handle, until that handle is closed (closing it stops the reader)
- *  or until the library is unloaded. A process that ends with a reader running does not
- *  block the device: the next start takes it over.
+ *  or until the library is unloaded. A process that ends normally with a reader running
+ *  frees the device as it ends, so other processes see it free at once; one that is
+ *  killed does not block it either: the next start takes it over.
  *
  *  When the driver fails a key read, the reader ends silently (no message tells the
  *  window) but still counts as running: starts return #OB_FAILED until
@@ -1054,4 +1134,5 @@ OMBREL_API unsigned long OMBREL_CALL OB_RemoteControl_Start(unsigned long handle
  *          handle started it (that reader goes on); or #OB_INVALID_HANDLE. */
 OMBREL_API unsigned long OMBREL_CALL OB_RemoteControl_Stop(unsigned long handle);
 
+#endif  // __cplusplus
 #endif  // OMBRELAPI_H

@@ -1,5 +1,7 @@
 #include "DeviceClaims.h"
 
+#include <cstddef>
+
 namespace ombrel {
 namespace {
 
@@ -75,6 +77,29 @@ void DeviceClaims::Release(SharedDeviceTable& table, std::string_view displayNam
     MutexLock lock(section_.mutex(), kClaimLockTimeoutMs);
     if (owners_ && lock.owns()) owners_->owners[index][static_cast<int>(flag)] = FlagOwner{};
     InterlockedExchange(FlagOf(table.entries[index], flag), 0);
+}
+
+void DeviceClaims::ReleaseAllOfThisProcess(SharedDeviceTable& table) {
+    if (!owners_) return;
+    const FlagOwner self = Self();
+    if (self.processId == 0 || self.created == 0) return;
+    for (std::size_t index = 0; index < kSharedEntries; ++index) {
+        for (DeviceFlag flag : {DeviceFlag::CommonInterface, DeviceFlag::RemoteControl}) {
+            FlagOwner& owner = owners_->owners[index][static_cast<int>(flag)];
+            if (owner.processId != self.processId || owner.created != self.created) continue;
+            // The owner record goes first: between the two steps a claim sees a flag
+            // without a known owner and refuses, where the other order could let a new
+            // owner's record be wiped. While this process runs nobody takes its flags
+            // over, so the record is still its own here.
+            static_assert(offsetof(FlagOwner, processId) == 0 && sizeof(FlagOwner) % sizeof(LONG) == 0);
+            auto* id = reinterpret_cast<volatile LONG*>(&owner.processId);
+            if (InterlockedCompareExchange(id, 0, static_cast<LONG>(self.processId)) !=
+                static_cast<LONG>(self.processId)) {
+                continue;
+            }
+            InterlockedExchange(FlagOf(table.entries[index], flag), 0);
+        }
+    }
 }
 
 }  // namespace ombrel

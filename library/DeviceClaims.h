@@ -47,6 +47,12 @@ public:
     // Sets the flag of the first entry with this name to 0 and forgets its owner.
     void Release(SharedDeviceTable& table, std::string_view displayName, DeviceFlag flag);
 
+    // For the end of this process: sets every flag whose owner record is this process
+    // to 0 and forgets the owner. Takes no lock and waits for nothing (a thread that
+    // ended inside a claim may hold the mutex); every shared word changes by an
+    // interlocked operation.
+    void ReleaseAllOfThisProcess(SharedDeviceTable& table);
+
 private:
     NamedSection section_;
     DeviceOwnerTable* owners_ = nullptr;

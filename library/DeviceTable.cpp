@@ -1,6 +1,5 @@
 #include "DeviceTable.h"
 
-#include "ModelTable.h"
 #include "PropertyChannel.h"
 #include "SharedSection.h"
 
@@ -58,9 +57,10 @@ std::unique_ptr<HandleRecord> MakeRecord(OMBREL_TUNER_TYPE kind, ComPtr<IBaseFil
 void ApplyModel(DeviceEntry& entry, IKsPropertySet* properties) {
     _OMBREL_FIRMWARE_VERSION version{};
     if (GetProperty(properties, OMBREL_PROP_FIRMWARE_VERSION, &version, sizeof version) != OB_SUCCESS) return;
-    const ModelInfo model = IdentifyModel(version.ProductLine, version.ModelCode, version.HardwareRevision);
+    const models::Model model = models::Identify(version.ProductLine, version.ModelCode, version.HardwareRevision);
     entry.deviceString = model.deviceString;
-    entry.ciCapable = model.ciCapable;
+    entry.ciCapable = model.commonInterface;
+    entry.reception = model.reception;
 }
 
 // A new entry; identified, when asked, through a handle opened on the moniker in hand
@@ -153,7 +153,10 @@ DeviceTable::DeviceTable(SharedSection* shared)
 DeviceTable::~DeviceTable() = default;
 
 void DeviceTable::Abandon() {
-    std::lock_guard guard(lock_);
+    // A thread that the ending process stopped may have held the lock: leave the
+    // records as they are then, the process's end takes them all the same.
+    std::unique_lock guard(lock_, std::try_to_lock);
+    if (!guard.owns_lock()) return;
     for (auto& entry : entries_) {
         for (auto& record : entry->handles) {
             // Deliberately leaked: releasing them would run code of filters that the

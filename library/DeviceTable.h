@@ -13,6 +13,7 @@
 #include "Discovery.h"
 #include "DisplayName.h"
 #include "RemoteControl.h"
+#include "TunerModels.h"
 
 #include <OmbrelApi.h>
 
@@ -55,6 +56,7 @@ struct DeviceEntry {
     OMBREL_TUNER_TYPE kind = OMBREL_TUNER_TYPE_WDM;
     int subunitId = kNoSubunit;
     bool ciCapable = false;
+    models::Reception reception = models::Reception::None;  // none until identified
     std::vector<std::unique_ptr<HandleRecord>> handles;  // in opening order
     // After the handles: a session or a running reader ends before the handles go.
     CiSession ci;

@@ -1,6 +1,8 @@
-// Device information and firmware update: one driver request each.
+// Device information and firmware update: one driver request each; and what the model
+// can do, from the device table.
 #include "RecordRequests.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -55,5 +57,29 @@ OMBREL_API unsigned long OMBREL_CALL OB_UpdateFirmware(unsigned long handle, con
         // nothing of it is kept once the call returns.
         std::vector<unsigned char> copy(image, image + OMBREL_IMAGE_SIZE);
         return SetProperty(properties, OMBREL_PROP_UPDATE_FIRMWARE, copy.data(), OMBREL_IMAGE_SIZE);
+    });
+}
+
+static_assert(sizeof(_OMBREL_TUNER_CAPABILITIES) == OMBREL_TUNER_CAPABILITIES_SIZE_V1);
+static_assert(offsetof(_OMBREL_TUNER_CAPABILITIES, Reception) == 4);
+static_assert(offsetof(_OMBREL_TUNER_CAPABILITIES, CommonInterface) == 8);
+static_assert(static_cast<unsigned long>(models::Reception::None) == OMBREL_RECEPTION_NONE);
+static_assert(static_cast<unsigned long>(models::Reception::Satellite) == OMBREL_RECEPTION_SATELLITE);
+static_assert(static_cast<unsigned long>(models::Reception::Terrestrial) == OMBREL_RECEPTION_TERRESTRIAL);
+static_assert(static_cast<unsigned long>(models::Reception::Atsc) == OMBREL_RECEPTION_ATSC);
+static_assert(static_cast<unsigned long>(models::Reception::Cable) == OMBREL_RECEPTION_CABLE);
+
+OMBREL_API unsigned long OMBREL_CALL OB_GetTunerCapabilities(unsigned long handle, _OMBREL_TUNER_CAPABILITIES* caps) {
+    return Guarded([&](Library& library) {
+        return library.Table().WithHandle(handle, [&](DeviceEntry& entry, HandleRecord&) -> unsigned long {
+            if (!caps || caps->Size < OMBREL_TUNER_CAPABILITIES_SIZE_V1) return OB_INVALID_PARAMETER;
+            _OMBREL_TUNER_CAPABILITIES known{};
+            known.Size = static_cast<unsigned long>(std::min<std::size_t>(caps->Size, sizeof known));
+            known.Reception = static_cast<unsigned long>(entry.reception);
+            known.CommonInterface = entry.ciCapable ? 1 : 0;
+            // A caller's record of a later version keeps what this library does not know.
+            std::memcpy(caps, &known, known.Size);
+            return OB_SUCCESS;
+        });
     });
 }

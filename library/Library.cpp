@@ -21,7 +21,13 @@ void Library::Unload() {
     // The table goes with the Library object; the section closes after it.
 }
 
-void Library::Abandon() { table_.Abandon(); }
+void Library::Abandon() {
+    // The sessions and readers of this process end with it: every other process that
+    // reads the shared section sees the devices free again at once, not only a later
+    // claim that would take them over.
+    shared_.ReleaseAllOfThisProcess();
+    table_.Abandon();
+}
 
 unsigned long Library::Initialize() {
     {

@@ -20,7 +20,8 @@ public:
     // Unload while the process goes on: stops the window thread, closes the CI
     // sessions, destroys the table, unmaps the section.
     void Unload();
-    // Unload because the process ends: only what is safe without the other DLLs.
+    // Unload because the process ends: only what is safe without the other DLLs and
+    // without the threads that were ended; frees the process's in-use flags.
     void Abandon();
 
     unsigned long Initialize();

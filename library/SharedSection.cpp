@@ -42,4 +42,8 @@ void SharedSection::Release(std::string_view displayName, DeviceFlag flag) {
     if (table_) claims_.Release(*table_, displayName, flag);
 }
 
+void SharedSection::ReleaseAllOfThisProcess() {
+    if (table_) claims_.ReleaseAllOfThisProcess(*table_);
+}
+
 }  // namespace ombrel

@@ -26,6 +26,9 @@ public:
     // NoEntry while closed.
     ClaimResult Claim(std::string_view displayName, DeviceFlag flag);
     void Release(std::string_view displayName, DeviceFlag flag);
+    // The process ends normally: the flags this process holds are set to 0 without a
+    // lock (DeviceClaims::ReleaseAllOfThisProcess).
+    void ReleaseAllOfThisProcess();
 
     // Null while closed.
     SharedDeviceTable* Table() const { return table_; }

@@ -6,7 +6,13 @@
 
 namespace companion::ci {
 
-std::string CiRow(const TunerInfo& tuner) { return RemoteRow(tuner); }
+std::string CiRow(const TunerInfo& tuner) {
+    std::string row = RemoteRow(tuner);
+    if (tuner.opened && !tuner.commonInterface) {
+        row += kNoSlotMark;
+    }
+    return row;
+}
 
 std::string CiStatus(const std::vector<TunerInfo>& tuners) {
     if (tuners.empty()) {

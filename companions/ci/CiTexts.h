@@ -11,8 +11,10 @@
 
 namespace companion::ci {
 
-// Rows as the remote-control companion lists them: model, GUID, driver model.
+// Rows as the remote-control companion lists them: model, GUID, driver model; a tuner
+// without a slot says so beside its driver model, before it is chosen.
 std::string CiRow(const TunerInfo& tuner);
+inline constexpr std::string_view kNoSlotMark = " (no CI slot)";
 std::string CiStatus(const std::vector<TunerInfo>& tuners);
 
 inline constexpr std::string_view kChooseTuner = "Choose a tuner to open its Common Interface.";

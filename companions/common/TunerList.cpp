@@ -35,6 +35,11 @@ TunerInfo ReadTuner(unsigned long handle) {
     if (OB_GetTunerType(handle, &type) == OB_SUCCESS) {
         tuner.bda = type == OMBREL_TUNER_TYPE_BDA;
     }
+    OMBREL_TUNER_CAPABILITIES caps{};
+    caps.Size = sizeof caps;
+    if (OB_GetTunerCapabilities(handle, &caps) == OB_SUCCESS) {
+        tuner.commonInterface = caps.CommonInterface != 0;
+    }
     return tuner;
 }
 

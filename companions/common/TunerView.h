@@ -18,6 +18,7 @@ struct TunerInfo {
     std::string model;    // device string
     std::string guid;     // GUID string
     bool bda = false;     // found through the BDA driver model (else WDM)
+    bool commonInterface = false;  // the model has a Common Interface slot, as the library says
 };
 
 // What identifies a listed device from one reading to the next: a box in both driver

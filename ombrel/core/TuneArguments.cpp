@@ -2,7 +2,6 @@
 
 #include "ExitCodes.h"
 #include "FrontEndOutput.h"
-#include "ModelTable.h"
 
 #include <algorithm>
 #include <cctype>
@@ -293,12 +292,6 @@ std::optional<PlanRefusal> PlanTerrestrial(const TuneArguments& a, Reception fam
 }
 
 }  // namespace
-
-Reception TunerReception(const TunerLine& tuner) {
-    std::optional<companion::Identification> identification;
-    if (const auto& f = tuner.firmware) identification = companion::Identification{(*f)[0], (*f)[1], (*f)[2]};
-    return companion::ReceptionOf(identification, tuner.model);
-}
 
 std::string_view ReceptionText(Reception reception) {
     switch (reception) {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "CommandLine.h"
-#include "ModelTable.h"
 #include "TunerRecord.h"
 
 #include <chrono>
@@ -16,8 +15,6 @@
 #include <vector>
 
 namespace ombrel_cli {
-
-using companion::Reception;
 
 // The header's numbering of the record fields (the program checks that they agree).
 namespace tuning {
@@ -104,10 +101,6 @@ std::optional<TunePlan> PlanTune(const TuneArguments& arguments, Reception model
 // The DiSEqC 1.0 committed-switch message for the tune's port, with the polarisation and
 // band bits that switches with several LNBs need.
 std::vector<std::uint8_t> DiseqcSwitchMessage(const SatelliteTune& tune);
-
-// What the tuner's model receives, by the identification bytes of its firmware record,
-// or by its model name when the record could not be read (the library does not say).
-Reception TunerReception(const TunerLine& tuner);
 
 // "satellite", "terrestrial", "ATSC", "cable", "unknown".
 std::string_view ReceptionText(Reception reception);

@@ -11,6 +11,10 @@ namespace ombrel_cli {
 
 enum class DriverModel { Wdm, Bda, Unknown };
 
+// What a tuner receives, as the library reports it (OB_GetTunerCapabilities): which
+// tuning requests it takes. Unknown when the library could not say.
+enum class Reception { Satellite, Terrestrial, Atsc, Cable, Unknown };
+
 // The eight bytes of the firmware version record, in the record's order: product
 // line, model code, hardware revision, version major, minor, patch, build high, low.
 using FirmwareBytes = std::array<std::uint8_t, 8>;
@@ -23,6 +27,7 @@ struct TunerLine {
     std::string guid;   // the library's GUID text
     std::optional<unsigned> subunit;
     std::optional<FirmwareBytes> firmware;  // none when it could not be read
+    Reception reception = Reception::Unknown;
     bool attached = false;
 };
 

@@ -71,7 +71,7 @@ int RunTune(const Invocation& invocation) {
     const std::string name = TunerName(tuner);
 
     PlanRefusal refusal;
-    const auto plan = PlanTune(arguments, TunerReception(tuner.line), name, refusal);
+    const auto plan = PlanTune(arguments, tuner.line.reception, name, refusal);
     if (!plan) {
         if (refusal.exitCode == kExitUsage) {
             ReportUsageError(invocation.verb->name, refusal.message);

@@ -37,6 +37,20 @@ CommonInterface ReadCommonInterface(unsigned long handle) {
     }
 }
 
+// What the tuner receives, as the library identified its model.
+Reception ReadReception(unsigned long handle) {
+    OMBREL_TUNER_CAPABILITIES caps{};
+    caps.Size = sizeof caps;
+    if (OB_GetTunerCapabilities(handle, &caps) != OB_SUCCESS) return Reception::Unknown;
+    switch (caps.Reception) {
+    case OMBREL_RECEPTION_SATELLITE: return Reception::Satellite;
+    case OMBREL_RECEPTION_TERRESTRIAL: return Reception::Terrestrial;
+    case OMBREL_RECEPTION_ATSC: return Reception::Atsc;
+    case OMBREL_RECEPTION_CABLE: return Reception::Cable;
+    default: return Reception::Unknown;
+    }
+}
+
 }  // namespace
 
 DeviceHandle& DeviceHandle::operator=(DeviceHandle&& other) noexcept {
@@ -93,6 +107,7 @@ TunerLine ReadTunerLine(unsigned long handle, std::optional<unsigned long> index
     unsigned int subunit = 0;
     if (OB_GetSubunitID(handle, &subunit) == OB_SUCCESS) line.subunit = subunit;
     line.firmware = ReadFirmware(handle);
+    line.reception = ReadReception(handle);
     return line;
 }
 

@@ -6,6 +6,7 @@
 #include "CaMenus.h"
 #include "CaPmtReader.h"
 #include "Sky.h"
+#include "TunerModels.h"
 
 namespace tunersim::ca {
 namespace {
@@ -193,13 +194,8 @@ bool IsQuery(uint8_t type) { return type == kApplicationInfo || type == kDateTim
 
 }  // namespace
 
-bool ModelHasSlot(uint8_t productLine, uint8_t modelCode, uint8_t) {
-    // Every model of these lines but the satellite entry model and the ATSC boxes.
-    static constexpr uint8_t kLine1[] = {0x24, 0x25, 0x26, 0x28, 0x34, 0x35, 0x36};
-    static constexpr uint8_t kLine10[] = {0x22, 0x23, 0x24};
-    if (productLine == 1) return std::find(std::begin(kLine1), std::end(kLine1), modelCode) != std::end(kLine1);
-    if (productLine == 10) return std::find(std::begin(kLine10), std::end(kLine10), modelCode) != std::end(kLine10);
-    return false;
+bool ModelHasSlot(uint8_t productLine, uint8_t modelCode, uint8_t hardwareRevision) {
+    return models::Identify(productLine, modelCode, hardwareRevision).commonInterface;
 }
 
 bool IsCiProperty(unsigned property) {

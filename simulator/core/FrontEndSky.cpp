@@ -3,26 +3,11 @@
 #include <cstdio>
 
 #include "Sky.h"
+#include "TunerModels.h"
 
 namespace tunersim::frontend {
 
 namespace {
-
-struct ModelFamily {
-    uint8_t productLine;
-    uint8_t modelCode;
-    Family family;
-};
-
-// Cable models (line 1: 0x26, 0x36; line 10: 0x21, 0x24) and unknown ones are absent.
-constexpr ModelFamily kModelFamilies[] = {
-    {1, 0x14, Family::Satellite},    {1, 0x24, Family::Satellite},
-    {1, 0x28, Family::Satellite},    {1, 0x34, Family::Satellite},
-    {1, 0x25, Family::Terrestrial},  {1, 0x35, Family::Terrestrial},
-    {1, 0x37, Family::Atsc},         {10, 0x1F, Family::Satellite},
-    {10, 0x22, Family::Satellite},   {10, 0x20, Family::Terrestrial},
-    {10, 0x23, Family::Terrestrial}, {10, 0x25, Family::Atsc},
-};
 
 // A carrier counts as found within these distances of the tuned frequency.
 constexpr uint32_t kSatelliteToleranceKHz = 3000;
@@ -44,20 +29,26 @@ const char* PolarisationName(uint8_t p) { return p == kVertical ? "V" : "H"; }
 }  // namespace
 
 Family FamilyOf(uint8_t productLine, uint8_t modelCode) {
-    for (const auto& row : kModelFamilies) {
-        if (row.productLine == productLine && row.modelCode == modelCode) return row.family;
+    // The revision tells two models of one code apart, never what they receive. Cable
+    // boxes have no sky here: they receive nothing.
+    switch (models::Identify(productLine, modelCode, 0).reception) {
+    case models::Reception::Satellite: return Family::Satellite;
+    case models::Reception::Terrestrial: return Family::Terrestrial;
+    case models::Reception::Atsc: return Family::Atsc;
+    case models::Reception::Cable:
+    case models::Reception::None: break;
     }
     return Family::None;
 }
 
 const char* FamilyName(Family family) {
     switch (family) {
-    case Family::Satellite: return "satellite";
-    case Family::Terrestrial: return "terrestrial";
-    case Family::Atsc: return "ATSC";
+    case Family::Satellite: return models::ReceptionName(models::Reception::Satellite);
+    case Family::Terrestrial: return models::ReceptionName(models::Reception::Terrestrial);
+    case Family::Atsc: return models::ReceptionName(models::Reception::Atsc);
     case Family::None: break;
     }
-    return "none";
+    return models::ReceptionName(models::Reception::None);
 }
 
 Reception Receive(const SatelliteSignal& signal) {

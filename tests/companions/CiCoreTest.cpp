@@ -89,7 +89,14 @@ TEST(CiTexts, SessionModuleAndListTexts) {
     tuner.model = "Talvex C/CI";
     tuner.guid = "11100f0e0d0c0b0a";
     tuner.bda = true;
+    tuner.commonInterface = true;
     EXPECT_EQ(CiRow(tuner), "Talvex C/CI\t11100f0e0d0c0b0a\tBDA");
+    TunerInfo noSlot = tuner;
+    noSlot.model = "Pellary SATV";
+    noSlot.bda = false;
+    noSlot.commonInterface = false;
+    EXPECT_EQ(CiRow(noSlot), "Pellary SATV\t11100f0e0d0c0b0a\tWDM (no CI slot)");
+    EXPECT_EQ(CiRow(TunerInfo{}), "(could not be opened)");  // nothing known of it
     EXPECT_EQ(CiStatus({}), "No tuner attached.");
     EXPECT_EQ(CiStatus({tuner, tuner}), "2 tuners attached. Choose a tuner to open its Common Interface.");
 }

@@ -56,7 +56,7 @@ protected:
     }
 };
 
-TEST_F(TunerListTest, ReadsModelGuidAndDriverModelOfEachDevice) {
+TEST_F(TunerListTest, ReadsModelGuidDriverModelAndSlotOfEachDevice) {
     tunersim::Plug(Box("0012345678abcdef", 1, 0x34, 4, tunersim::kBoth));
     tunersim::Plug(Box("00000000000012ab", 10, 0x25, 0, tunersim::kWdm));
     WaitForDevices(3);
@@ -70,11 +70,13 @@ TEST_F(TunerListTest, ReadsModelGuidAndDriverModelOfEachDevice) {
         EXPECT_NE(tuner.handle, 0u);
         if (tuner.model == "Talvex S2") {
             EXPECT_EQ(tuner.guid, "efcdab7856341200");
+            EXPECT_TRUE(tuner.commonInterface);
             ++(tuner.bda ? bdaS2 : wdmS2);
         } else {
             EXPECT_EQ(tuner.model, "Ombrel ATSC");
             EXPECT_EQ(tuner.guid, "ab12000000000000");
             EXPECT_FALSE(tuner.bda);
+            EXPECT_FALSE(tuner.commonInterface);  // the library's word, as OB_CI_Open's
             ++atsc;
         }
     }

@@ -21,3 +21,4 @@ static_assert(sizeof(unsigned long) == 4, "handles and codes are 32-bit");
 static_assert(sizeof(_OMBREL_CI_MESSAGE) == OMBREL_CI_MESSAGE_SIZE);
 static_assert(sizeof(_UTC_TIME) == 5);
 static_assert(OMBREL_MSG_REMOTE_KEY == 0x40A, "the remote-control message follows the CI messages");
+static_assert(sizeof(_OMBREL_TUNER_CAPABILITIES) == OMBREL_TUNER_CAPABILITIES_SIZE_V1, "the capabilities record of version 1");

@@ -2,8 +2,9 @@
 // library that holds a device's session, or opens and closes it over and over.
 //
 //   library_ci_helper.exe hold <display name> <ready event> <release event> close|leave
-//       Opens the session and signals; on release closes it (close) or ends the
-//       process with it still open (leave). Exit code: OB_CI_Open's result.
+//       Opens the session and signals; on release closes it (close), or ends the
+//       process normally with it still open and the device's remote-control reader
+//       running too (leave). Exit code: OB_CI_Open's result.
 //   library_ci_helper.exe churn <display name> <go event> <milliseconds> <tally mapping>
 //       Opens and closes the session until the time is up, counting in the tally.
 //       Exit code 0.
@@ -58,11 +59,12 @@ int Hold(unsigned long handle, const wchar_t* ready, const wchar_t* release, con
     if (!readyEvent || !releaseEvent) return 210;
     OB_RegisterNotifications(handle, MessageWindow());
     const unsigned long opened = OB_CI_Open(handle);
+    if (opened == OB_SUCCESS && ending == L"leave" && OB_RemoteControl_Start(handle) != OB_SUCCESS) return 212;
     SetEvent(readyEvent);
     if (opened != OB_SUCCESS) return static_cast<int>(opened);
     while (MsgWaitForMultipleObjects(1, &releaseEvent, FALSE, 60000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) Pump(0);
     if (ending == L"close" && OB_CI_Close(handle) != OB_SUCCESS) return 211;
-    return 0;  // "leave": the process ends with the session open
+    return 0;  // "leave": the process ends with the session open and the reader running
 }
 
 int Churn(unsigned long handle, const wchar_t* go, DWORD durationMs, const wchar_t* tallyName) {

@@ -1,6 +1,7 @@
 // A device's Common Interface session between processes: held by another process, left
-// by a process that was killed or ended without closing it, and opened and closed by
-// two processes at once while the module comes and goes.
+// by a process that was killed or ended without closing it (with the device's
+// remote-control reader running too), and opened and closed by two processes at once
+// while the module comes and goes.
 #include <gtest/gtest.h>
 
 #include "CiTally.h"
@@ -87,6 +88,9 @@ protected:
         HANDLE waits[] = {ready.get(), helper.process()};
         ASSERT_EQ(WaitForMultipleObjects(2, waits, FALSE, 30000), WAIT_OBJECT_0) << "the helper did not open";
         ASSERT_EQ(flags_.Ci(name_), 1);
+        if (std::wstring(ending) == L"leave") {
+            ASSERT_EQ(flags_.Rc(name_), 1);
+        }
     }
 
     SharedFlags flags_;
@@ -115,13 +119,20 @@ TEST_F(CiProcessTest, AnotherProcessHoldingTheSessionMeansInUseUntilItCloses) {
     EXPECT_EQ(flags_.Ci(name_), 1);
 }
 
-TEST_F(CiProcessTest, ASessionLeftByAKilledProcessIsTakenOver) {
+TEST_F(CiProcessTest, ASessionAndReaderLeftByAKilledProcessAreTakenOver) {
     Helper helper;
     Event ready(UniqueName(L"ready")), release(UniqueName(L"release"));
-    StartHolder(helper, ready, release, L"close");
+    StartHolder(helper, ready, release, L"leave");
     EXPECT_EQ(OB_CI_Open(handle_), OB_IN_USE);
+    EXPECT_EQ(OB_RemoteControl_Start(handle_), OB_IN_USE);
     helper.Kill();
-    EXPECT_EQ(flags_.Ci(name_), 1);  // nobody cleared it
+    // A killed process runs no code of its own: nobody cleared the flags.
+    EXPECT_EQ(flags_.Ci(name_), 1);
+    EXPECT_EQ(flags_.Rc(name_), 1);
+    ASSERT_EQ(OB_RemoteControl_Start(handle_), OB_SUCCESS);
+    EXPECT_EQ(flags_.Rc(name_), 1);
+    ASSERT_EQ(OB_RemoteControl_Stop(handle_), OB_SUCCESS);
+    EXPECT_EQ(flags_.Rc(name_), 0);
     ASSERT_EQ(OB_CI_Open(handle_), OB_SUCCESS);
     EXPECT_EQ(flags_.Ci(name_), 1);
     // The session works: the module is heard.
@@ -133,16 +144,39 @@ TEST_F(CiProcessTest, ASessionLeftByAKilledProcessIsTakenOver) {
     EXPECT_EQ(flags_.Ci(name_), 0);
 }
 
-TEST_F(CiProcessTest, ASessionLeftOpenByAProcessThatEndedIsTakenOver) {
+TEST_F(CiProcessTest, AProcessThatEndsNormallyFreesItsSessionAndReader) {
+    // This process holds the reader of a second box: the helper's end must leave it.
+    const std::string otherId = "00000000c1a20002";
+    tunersim::DeviceProfile other = tunersim::Preset("talvex-sci-r2");
+    other.id = otherId;
+    other.models = tunersim::kWdm;
+    tunersim::Plug(other);
+    const std::string otherName = SimDisplayName(otherId, 0);
+    ASSERT_TRUE(PumpUntil([] { return DeviceCount() == 2; }));
+    const unsigned long otherHandle = OpenByDisplayName(otherName);
+    ASSERT_NE(otherHandle, 0u);
+    ASSERT_EQ(OB_RemoteControl_Start(otherHandle), OB_SUCCESS);
+
     Helper helper;
     Event ready(UniqueName(L"ready")), release(UniqueName(L"release"));
     StartHolder(helper, ready, release, L"leave");
     SetEvent(release.get());
     ASSERT_EQ(helper.WaitForExit(), 0u);
-    EXPECT_EQ(flags_.Ci(name_), 1);  // the ending process stopped nothing
+    // Read from outside, before anyone claims anything: the ended process cleared both.
+    EXPECT_EQ(flags_.Ci(name_), 0);
+    EXPECT_EQ(flags_.Rc(name_), 0);
+    EXPECT_EQ(flags_.Rc(otherName), 1);
+
     ASSERT_EQ(OB_CI_Open(handle_), OB_SUCCESS);
+    ASSERT_EQ(OB_RemoteControl_Start(handle_), OB_SUCCESS);
+    EXPECT_EQ(flags_.Ci(name_), 1);
+    EXPECT_EQ(flags_.Rc(name_), 1);
+    ASSERT_EQ(OB_RemoteControl_Stop(handle_), OB_SUCCESS);
     ASSERT_EQ(OB_CI_Close(handle_), OB_SUCCESS);
     EXPECT_EQ(flags_.Ci(name_), 0);
+    EXPECT_EQ(flags_.Rc(name_), 0);
+    ASSERT_EQ(OB_RemoteControl_Stop(otherHandle), OB_SUCCESS);
+    OB_CloseDeviceHandle(otherHandle);
 }
 
 TEST_F(CiProcessTest, TwoProcessesOpeningAndClosingWhileTheModuleComesAndGoes) {

@@ -605,3 +605,99 @@ TEST_F(CiTest, OneHandlesSessionAndRemoteReaderPostToTheWindowItHasNowAndEndWith
     PumpFor(500);
     EXPECT_EQ(Polls(), polls);
 }
+
+namespace {
+
+// A menu or list body read as OmbrelApi.h describes it, with nothing but its words: the
+// choice count, then text_last objects in any length form.
+struct ChoiceBody {
+    int count = -1;
+    std::vector<std::string> texts;  // title, subtitle, bottom line, choices
+    bool wellFormed = false;
+};
+
+ChoiceBody ReadChoiceBody(const unsigned char* body, std::size_t length) {
+    ChoiceBody read;
+    if (length < 1) return read;
+    read.count = body[0];
+    std::size_t at = 1;
+    while (at < length) {
+        if (length - at < 4) return read;
+        const unsigned long tag = static_cast<unsigned long>(body[at]) << 16 | body[at + 1] << 8 | body[at + 2];
+        if (tag != OMBREL_MMI_TAG_TEXT_LAST) return read;
+        at += 3;
+        std::size_t size = body[at++];
+        if (size == 0x81 || size == 0x82) {
+            const std::size_t bytes = size & 0x7F;
+            if (length - at < bytes) return read;
+            size = 0;
+            for (std::size_t i = 0; i < bytes; ++i) size = size << 8 | body[at++];
+        } else if (size >= 0x80) {
+            return read;
+        }
+        if (length - at < size) return read;
+        read.texts.emplace_back(reinterpret_cast<const char*>(body + at), size);
+        at += size;
+    }
+    read.wellFormed = true;
+    return read;
+}
+
+}  // namespace
+
+TEST_F(CiTest, MenusListsAndEnquiriesReadAsTheHeaderDescribesThem) {
+    tunersim::ReadyModule(kId);
+    unsigned short length = 0;
+    unsigned long tag = 0;
+    std::vector<unsigned char> body(OMBREL_CI_MMI_BODY_SIZE);
+    const auto read = [&] {
+        length = 0;
+        tag = 0;
+        return OB_CI_GetMMIObject(handle_, &length, &tag, body.data()) == OB_SUCCESS;
+    };
+
+    ASSERT_EQ(OB_CI_EnterMenu(handle_), OB_SUCCESS);
+    ASSERT_TRUE(read());
+    ASSERT_EQ(tag, OMBREL_MMI_TAG_MENU_LAST);
+    ChoiceBody menu = ReadChoiceBody(body.data(), length);
+    ASSERT_TRUE(menu.wellFormed);
+    EXPECT_EQ(menu.count, 4);
+    const std::vector<std::string> main{"Kestrel Conditional Access", "Main menu", "Choose an entry",
+                                        "Module information", "Subscriptions", "Parental control", "Language"};
+    EXPECT_EQ(menu.texts, main);
+
+    // A list long enough for the two-byte length form: 14 lines after the three texts.
+    ASSERT_EQ(OB_CI_SendMenuAnswer(handle_, 2), OB_SUCCESS);
+    ASSERT_TRUE(read());
+    ASSERT_EQ(tag, OMBREL_MMI_TAG_LIST_LAST);
+    ASSERT_GT(length, 255);
+    const ChoiceBody list = ReadChoiceBody(body.data(), length);
+    ASSERT_TRUE(list.wellFormed);
+    EXPECT_EQ(list.count, 14);
+    ASSERT_EQ(list.texts.size(), 3u + 14u);
+    EXPECT_EQ(list.texts[0], "Subscriptions");
+    EXPECT_EQ(list.texts[3].rfind("Service 101  Kestrel One", 0), 0u);
+    ASSERT_EQ(OB_CI_SendMenuAnswer(handle_, 0), OB_SUCCESS);  // a list is left with 0
+
+    // The enquiry: blind flag, expected answer length, then the prompt as plain text.
+    ASSERT_TRUE(read());
+    ASSERT_EQ(tag, OMBREL_MMI_TAG_MENU_LAST);
+    ASSERT_EQ(OB_CI_SendMenuAnswer(handle_, 3), OB_SUCCESS);
+    ASSERT_TRUE(read());
+    ASSERT_EQ(tag, OMBREL_MMI_TAG_ENQ);
+    ASSERT_GE(length, 2);
+    EXPECT_EQ(body[0] & 0x01, 1);  // blind
+    EXPECT_EQ(body[1], 4);         // answer length
+    EXPECT_EQ(std::string(body.begin() + 2, body.begin() + length), "Enter the parental PIN (4 digits)");
+    const unsigned char pin[] = {'1', '2', '3', '4'};
+    ASSERT_EQ(OB_CI_SendEnqAnswer(handle_, 1, 4, pin), OB_SUCCESS);
+    ASSERT_TRUE(read());
+    ASSERT_EQ(tag, OMBREL_MMI_TAG_MENU_LAST);
+    menu = ReadChoiceBody(body.data(), length);
+    ASSERT_TRUE(menu.wellFormed);
+    EXPECT_EQ(menu.count, 3);
+    ASSERT_EQ(menu.texts.size(), 6u);
+    EXPECT_EQ(menu.texts[0], "Parental control");
+    EXPECT_EQ(menu.texts[3].rfind("From 12 years", 0), 0u);
+    ASSERT_EQ(OB_CI_CloseMMI(handle_), OB_SUCCESS);
+}

@@ -251,3 +251,91 @@ TEST_F(InfoTest, DetachedDeviceFailsButHandleStaysKnown) {
     ASSERT_TRUE(PumpUntil([] { return DeviceCount() == 1; }));
     EXPECT_EQ(OB_GetFirmwareVersion(handle_, &fw), OB_SUCCESS);
 }
+
+// What a tuner receives and whether it has a slot follow from the model the library
+// identified when it found the tuner; the answer needs no driver request, so it stands
+// for a detached tuner too, and a record larger than the library's keeps its tail.
+TEST_F(InfoTest, CapabilitiesFollowTheModelAndFillWhatFits) {
+    struct Box {
+        const char* id;
+        uint8_t line, model, revision;
+        unsigned long reception, slot;
+    };
+    const Box boxes[] = {
+        {"00000000f00d0011", 1, 0x14, 1, OMBREL_RECEPTION_SATELLITE, 0},
+        {"00000000f00d0012", 1, 0x35, 1, OMBREL_RECEPTION_TERRESTRIAL, 1},
+        {"00000000f00d0013", 1, 0x37, 1, OMBREL_RECEPTION_ATSC, 0},
+        {"00000000f00d0014", 10, 0x24, 0, OMBREL_RECEPTION_CABLE, 1},
+        {"00000000f00d0015", 1, 0x99, 0, OMBREL_RECEPTION_NONE, 0},  // no model of the table
+        {"00000000f00d0016", 2, 0x34, 4, OMBREL_RECEPTION_NONE, 0},  // another product line
+    };
+    for (const Box& b : boxes) {
+        tunersim::DeviceProfile box = Wdm(b.id);
+        box.productLine = b.line;
+        box.modelCode = b.model;
+        box.hardwareRevision = b.revision;
+        tunersim::Plug(box);
+    }
+    ASSERT_TRUE(PumpUntil([&] { return DeviceCount() == 1 + std::size(boxes); }));
+
+    const auto before = tunersim::Requests(kId, OMBREL_PROP_FIRMWARE_VERSION);
+    Guarded<_OMBREL_TUNER_CAPABILITIES> caps;
+    caps.record.Size = sizeof caps.record;
+    ASSERT_EQ(OB_GetTunerCapabilities(handle_, &caps.record), OB_SUCCESS);
+    EXPECT_EQ(caps.record.Size, static_cast<unsigned long>(OMBREL_TUNER_CAPABILITIES_SIZE_V1));
+    EXPECT_EQ(caps.record.Reception, static_cast<unsigned long>(OMBREL_RECEPTION_SATELLITE));  // Talvex S2
+    EXPECT_EQ(caps.record.CommonInterface, 1u);
+    EXPECT_TRUE(caps.AfterIntact());
+    EXPECT_EQ(tunersim::Requests(kId, OMBREL_PROP_FIRMWARE_VERSION).gets, before.gets);
+
+    for (const Box& b : boxes) {
+        const unsigned long handle = OpenByDisplayName(SimDisplayName(b.id, 0));
+        ASSERT_NE(handle, 0u) << b.id;
+        OMBREL_TUNER_CAPABILITIES c{};
+        c.Size = sizeof c;
+        EXPECT_EQ(OB_GetTunerCapabilities(handle, &c), OB_SUCCESS) << b.id;
+        EXPECT_EQ(c.Reception, b.reception) << b.id;
+        EXPECT_EQ(c.CommonInterface, b.slot) << b.id;
+        // The slot it reports is the one that a session needs.
+        const unsigned long open = OB_CI_Open(handle);
+        EXPECT_EQ(open, b.slot ? OB_SUCCESS : OB_NOT_SUPPORTED) << b.id;
+        if (open == OB_SUCCESS) OB_CI_Close(handle);
+        OB_CloseDeviceHandle(handle);
+    }
+
+    // A caller's record of a later, larger version: the library fills its own 12 bytes,
+    // says so in Size, and leaves the rest alone.
+    struct Later {
+        OMBREL_TUNER_CAPABILITIES v1;
+        unsigned long added[3];
+    };
+    Guarded<Later> later;
+    later.record.v1.Size = sizeof(Later);
+    ASSERT_EQ(OB_GetTunerCapabilities(handle_, &later.record.v1), OB_SUCCESS);
+    EXPECT_EQ(later.record.v1.Size, static_cast<unsigned long>(OMBREL_TUNER_CAPABILITIES_SIZE_V1));
+    EXPECT_EQ(later.record.v1.Reception, static_cast<unsigned long>(OMBREL_RECEPTION_SATELLITE));
+    for (unsigned long word : later.record.added) EXPECT_EQ(word, 0xCCCCCCCCu);
+    EXPECT_TRUE(later.AfterIntact());
+
+    // Too small a Size, or no record: refused, nothing written.
+    for (unsigned long size : {0ul, 4ul, 11ul}) {
+        Guarded<_OMBREL_TUNER_CAPABILITIES> small;
+        small.record.Size = size;
+        EXPECT_EQ(OB_GetTunerCapabilities(handle_, &small.record), OB_INVALID_PARAMETER) << size;
+        EXPECT_EQ(small.record.Size, size);
+        EXPECT_EQ(small.record.Reception, 0xCCCCCCCCu);
+    }
+    EXPECT_EQ(OB_GetTunerCapabilities(handle_, nullptr), OB_INVALID_PARAMETER);
+    // The handle comes first.
+    EXPECT_EQ(OB_GetTunerCapabilities(handle_ + 7777, nullptr), OB_INVALID_HANDLE);
+    EXPECT_EQ(OB_GetTunerCapabilities(0, &caps.record), OB_INVALID_HANDLE);
+
+    // Gone: the handle still tells what its tuner is.
+    tunersim::Unplug(kId);
+    ASSERT_TRUE(PumpUntil([&] { return OB_IsDeviceAttached(handle_) == 0; }));
+    OMBREL_TUNER_CAPABILITIES gone{};
+    gone.Size = sizeof gone;
+    EXPECT_EQ(OB_GetTunerCapabilities(handle_, &gone), OB_SUCCESS);
+    EXPECT_EQ(gone.Reception, static_cast<unsigned long>(OMBREL_RECEPTION_SATELLITE));
+    EXPECT_EQ(gone.CommonInterface, 1u);
+}

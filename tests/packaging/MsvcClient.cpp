@@ -128,6 +128,12 @@ void CheckDevice(unsigned long handle, const char* id, const char* driver) {
               firmware.ModelCode == 0x34 && firmware.HardwareRevision == 4,
           "OB_GetFirmwareVersion: 1/0x34/4");
 
+    OMBREL_TUNER_CAPABILITIES caps = {};
+    caps.Size = sizeof caps;
+    Check(OB_GetTunerCapabilities(handle, &caps) == OB_SUCCESS && caps.Size == OMBREL_TUNER_CAPABILITIES_SIZE_V1 &&
+              caps.Reception == OMBREL_RECEPTION_SATELLITE && caps.CommonInterface == 1,
+          "OB_GetTunerCapabilities: satellite, with a slot");
+
     _OMBREL_DRIVER_VERSION version;
     Check(OB_GetDriverVersion(handle, &version) == OB_SUCCESS && Same(version.Version, driver),
           "OB_GetDriverVersion: the simulator's text");

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The SDK as an application developer gets it: the ZIP made by CPack, unpacked; its
-# contents and import libraries; its CMake package seen by GNU and MSVC consumers; the
-# examples configured through find_package, built with the cross toolchain and run
-# against the simulator (a hot-plug heard, a firmware update followed to its end).
+# contents and import libraries; its CMake package seen by GNU and MSVC consumers, refused
+# to a build for Linux, found through OmbrelApi_DIR by a toolchain that keeps packages in
+# its root; the examples configured by the README's own build line with the SDK's
+# toolchain file, built and run against the simulator (the tuners and what they receive,
+# a hot-plug heard, a firmware update followed to its end).
 #   sdk.sh <build dir> <llvm-nm>
 set -euo pipefail
 name=sdk
@@ -27,6 +29,7 @@ sdk="$work/$(basename "$zip" .zip)"
 LC_ALL=C sort >"$work/expected" <<'EOF'
 ./README.md
 ./bin/OmbrelApi.dll
+./cmake/mingw-w64.cmake
 ./examples/CMakeLists.txt
 ./examples/ListTuners.cpp
 ./examples/UpdateFirmware.cpp
@@ -51,22 +54,48 @@ while read -r gnu msvc; do
 done <"$build/library/msvc/ExportNames.txt"
 
 say "the CMake package for GNU and MSVC consumers"
-cmake -S "$here/sdk_probe" -B "$work/probe-gnu" -DCMAKE_PREFIX_PATH="$sdk" -DEXPECT_IMPLIB=OmbrelApi.dll.a \
-    >"$work/probe-gnu.log" 2>&1 || fail "GNU consumer: $(cat "$work/probe-gnu.log")"
-cmake -S "$here/sdk_probe" -B "$work/probe-msvc" -DCMAKE_PREFIX_PATH="$sdk" -DEXPECT_IMPLIB=OmbrelApi.lib \
-    -DCMAKE_CXX_SIMULATE_ID=MSVC >"$work/probe-msvc.log" 2>&1 || fail "MSVC consumer: $(cat "$work/probe-msvc.log")"
+toolchain="$sdk/cmake/mingw-w64.cmake"
+cmake -S "$here/sdk_probe" -B "$work/probe-gnu" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$sdk" \
+    -DEXPECT_IMPLIB=OmbrelApi.dll.a >"$work/probe-gnu.log" 2>&1 || fail "GNU consumer: $(cat "$work/probe-gnu.log")"
+cmake -S "$here/sdk_probe" -B "$work/probe-msvc" -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_PREFIX_PATH="$sdk" \
+    -DEXPECT_IMPLIB=OmbrelApi.lib -DCMAKE_CXX_SIMULATE_ID=MSVC >"$work/probe-msvc.log" 2>&1 ||
+    fail "MSVC consumer: $(cat "$work/probe-msvc.log")"
 
-say "building the examples against the SDK"
-cmake -S "$sdk/examples" -B "$work/examples" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$sdk" \
-    -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >"$work/examples-configure.log" 2>&1 ||
-    fail "configuring the examples: $(tail -20 "$work/examples-configure.log")"
-cmake --build "$work/examples" >"$work/examples-build.log" 2>&1 ||
+say "a build for Linux is refused at find_package, saying why"
+if cmake -S "$here/sdk_probe" -B "$work/probe-linux" -DCMAKE_PREFIX_PATH="$sdk" -DEXPECT_IMPLIB=OmbrelApi.dll.a \
+    >"$work/probe-linux.log" 2>&1; then
+    fail "a Linux consumer accepted the SDK: $(cat "$work/probe-linux.log")"
+fi
+grep -q "OmbrelApi is a Windows library, but this build targets \"Linux\"" "$work/probe-linux.log" &&
+    grep -q "cmake/mingw-w64.cmake" "$work/probe-linux.log" || fail "Linux consumer: $(cat "$work/probe-linux.log")"
+
+say "a toolchain that finds packages only in its root: OmbrelApi_DIR, as the README says"
+sed 's/CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH/CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY/' "$toolchain" >"$work/only.cmake"
+grep -q "MODE_PACKAGE ONLY" "$work/only.cmake" || fail "the SDK's toolchain file sets no package mode"
+if cmake -S "$here/sdk_probe" -B "$work/probe-only-prefix" -DCMAKE_TOOLCHAIN_FILE="$work/only.cmake" \
+    -DCMAKE_PREFIX_PATH="$sdk" -DEXPECT_IMPLIB=OmbrelApi.dll.a >"$work/probe-only-prefix.log" 2>&1; then
+    fail "CMAKE_PREFIX_PATH found the SDK through a root-only toolchain: the README's advice would be moot"
+fi
+grep -qF -- "-DOmbrelApi_DIR=<SDK folder>/lib/cmake/OmbrelApi" "$sdk/README.md" || fail "the README does not name OmbrelApi_DIR"
+cmake -S "$here/sdk_probe" -B "$work/probe-only-dir" -DCMAKE_TOOLCHAIN_FILE="$work/only.cmake" \
+    -DOmbrelApi_DIR="$sdk/lib/cmake/OmbrelApi" -DEXPECT_IMPLIB=OmbrelApi.dll.a >"$work/probe-only-dir.log" 2>&1 ||
+    fail "OmbrelApi_DIR with a root-only toolchain: $(cat "$work/probe-only-dir.log")"
+
+say "building the examples by the README's build line"
+# The README's line for MinGW-w64 as it stands, run in the SDK's folder, with only the
+# generator and warnings added.
+readme_line="$(grep -m1 -F 'cmake -S examples -B build -DCMAKE_TOOLCHAIN_FILE=' "$sdk/README.md" | sed 's/^ *//')"
+[ -n "$readme_line" ] || fail "the README has no build line with a toolchain file"
+readme_line="${readme_line//<SDK folder>/$sdk}"
+examples="$sdk/build"
+(cd "$sdk" && eval "$readme_line -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS='-Wall -Wextra -Werror'") \
+    >"$work/examples-configure.log" 2>&1 || fail "configuring the examples: $(tail -20 "$work/examples-configure.log")"
+cmake --build "$examples" >"$work/examples-build.log" 2>&1 ||
     fail "building the examples: $(tail -20 "$work/examples-build.log")"
 for f in ListTuners.exe UpdateFirmware.exe OmbrelApi.dll; do
-    [ -f "$work/examples/$f" ] || fail "examples: $f missing"
+    [ -f "$examples/$f" ] || fail "examples: $f missing"
 done
-cmp -s "$work/examples/OmbrelApi.dll" "$sdk/bin/OmbrelApi.dll" || fail "examples: not the SDK's DLL beside them"
+cmp -s "$examples/OmbrelApi.dll" "$sdk/bin/OmbrelApi.dll" || fail "examples: not the SDK's DLL beside them"
 
 # wait_for FILE TEXT: until the file holds the text (bounded).
 wait_for() {
@@ -88,7 +117,7 @@ trap cleanup EXIT
 "$run" "$tunersim" plug --preset talvex-s2 --model wdm --id "$first" </dev/null >/dev/null
 
 say "ListTuners: the list, then a hot-plug"
-"$run" "$work/examples/ListTuners.exe" 1 </dev/null >"$work/list.txt" 2>&1 &
+"$run" "$examples/ListTuners.exe" 1 </dev/null >"$work/list.txt" 2>&1 &
 listener=$!
 wait_for "$work/list.txt" "Waiting for 1 change" || fail "ListTuners did not start listening: $(cat "$work/list.txt")"
 "$run" "$tunersim" plug --preset talvex-s2 --model wdm --id "$second" </dev/null >/dev/null
@@ -101,13 +130,14 @@ sed -n '1,/^Waiting/p' "$work/list.clean" | grep -q "^1 tuner(s) attached" || fa
 sed -n '/^The tuners changed/,$p' "$work/list.clean" >"$work/changed.txt"
 grep -q "^2 tuner(s) attached" "$work/changed.txt" || fail "list after the change: $(cat "$work/list.clean")"
 for id in "$first" "$second"; do
-    grep -q "Talvex S2 *GUID $(guid "$id")  WDM" "$work/changed.txt" || fail "$id not listed: $(cat "$work/list.clean")"
+    grep -q "Talvex S2 *GUID $(guid "$id")  WDM  receives satellite, Common Interface slot$" "$work/changed.txt" ||
+        fail "$id not listed: $(cat "$work/list.clean")"
 done
 
 say "UpdateFirmware: versions, a refused image, an update"
 "$run" "$tunersim" remove "$second" </dev/null >/dev/null
 "$run" "$tunersim" update-timing "$first" 1200 300 </dev/null >/dev/null
-update() { "$run" "$work/examples/UpdateFirmware.exe" "$@" </dev/null 2>&1 | tr -d '\r'; }
+update() { "$run" "$examples/UpdateFirmware.exe" "$@" </dev/null 2>&1 | tr -d '\r'; }
 out="$(update 0)" || fail "UpdateFirmware 0: $out"
 grep -q "^Tuner: *Talvex S2$" <<<"$out" && grep -q "^Firmware: 1.3.0 build 44650 (hardware 1/0x34/4)$" <<<"$out" &&
     grep -q "^Driver: " <<<"$out" || fail "versions: $out"

@@ -4,8 +4,9 @@
 //   ListTuners             list once and end
 //   ListTuners <changes>   then wait for that many changes of the set of tuners
 //
-// Shows: starting the library, counting and opening tuners, reading their names, and
-// hearing hot-plugs through OMBREL_MSG_DEVICES_CHANGED.
+// Shows: starting the library, counting and opening tuners, reading their names and
+// what each one receives (OB_GetTunerCapabilities), and hearing hot-plugs through
+// OMBREL_MSG_DEVICES_CHANGED.
 #include <windows.h>
 
 #include <OmbrelApi.h>
@@ -16,6 +17,16 @@
 namespace {
 
 int g_changesLeft = 0;
+
+const char* ReceptionText(unsigned long reception) {
+    switch (reception) {
+    case OMBREL_RECEPTION_SATELLITE: return "satellite";
+    case OMBREL_RECEPTION_TERRESTRIAL: return "terrestrial";
+    case OMBREL_RECEPTION_ATSC: return "ATSC";
+    case OMBREL_RECEPTION_CABLE: return "cable";
+    default: return "none";
+    }
+}
 
 // One line per attached tuner. Handles are opened by index from 0 to count - 1 and
 // closed again; an open can fail when the tuner went away in between.
@@ -35,7 +46,14 @@ void PrintTuners() {
         OB_GetDeviceString(handle, model);
         OB_GetGUIDString(handle, guid);
         OB_GetTunerType(handle, &type);
-        std::printf("  %-20s GUID %s  %s\n", model, guid, type == OMBREL_TUNER_TYPE_BDA ? "BDA" : "WDM");
+        // The record starts with its size, so that a later library can add to it: set
+        // Size to the record this program knows.
+        OMBREL_TUNER_CAPABILITIES caps = {};
+        caps.Size = sizeof caps;
+        const bool known = OB_GetTunerCapabilities(handle, &caps) == OB_SUCCESS;
+        std::printf("  %-20s GUID %s  %s  receives %s, %s\n", model, guid,
+                    type == OMBREL_TUNER_TYPE_BDA ? "BDA" : "WDM", known ? ReceptionText(caps.Reception) : "?",
+                    known && caps.CommonInterface ? "Common Interface slot" : "no Common Interface slot");
 
         OB_CloseDeviceHandle(handle);
     }

@@ -259,21 +259,6 @@ TEST(TunePlan, TerrestrialTunesAndTheRefusalsOfTheWrongFamily) {
     EXPECT_TRUE(Plan({"474", "--family", "terrestrial"}, Reception::Terrestrial).plan);
 }
 
-TEST(TunePlan, ReceptionComesFromTheFirmwareRecordOrTheModelName) {
-    TunerLine line;
-    line.model = "Talvex T/CI";
-    line.firmware = FirmwareBytes{1, 0x34, 4, 1, 3, 0, 0, 0};
-    EXPECT_EQ(TunerReception(line), Reception::Satellite);  // the record is the device's own word
-    line.firmware.reset();
-    EXPECT_EQ(TunerReception(line), Reception::Terrestrial);
-    line.model = "Error";
-    EXPECT_EQ(TunerReception(line), Reception::Unknown);
-    line.firmware = FirmwareBytes{10, 0x25, 0, 1, 0, 0, 0, 0};
-    EXPECT_EQ(TunerReception(line), Reception::Atsc);
-    line.firmware = FirmwareBytes{1, 0x26, 1, 1, 0, 0, 0, 0};
-    EXPECT_EQ(TunerReception(line), Reception::Cable);
-}
-
 TEST(FrontEndOutput, StatusAsTextLinesAndJson) {
     EXPECT_EQ(HzText(11623000000ULL), "11623 MHz");
     EXPECT_EQ(HzText(177500000), "177.5 MHz");
