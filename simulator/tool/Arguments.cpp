@@ -133,9 +133,12 @@ std::string BoxId(const std::string& text, const std::function<bool(const std::s
         for (std::size_t at = id.size(); at >= 2; at -= 2) swapped += id.substr(at - 2, 2);
         if (known(swapped)) return swapped;
     }
-    throw Error("unknown device " + text +
-                     ": a box is named by its id as tunersim list shows it (00a1b2c3d4e50001) or by its GUID as "
-                     "ombrel list shows it (0100E5D4C3B2A100), 0x allowed");
+    return text;
+}
+
+std::string_view BoxForms() {
+    return "a box is named by its id as tunersim list shows it (00a1b2c3d4e50001) or by its GUID as ombrel list "
+           "shows it (0100E5D4C3B2A100), 0x allowed";
 }
 
 uint32_t ParseUnsigned(const std::string& text, uint32_t max, const char* what) {

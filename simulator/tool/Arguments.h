@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <string_view>
 
 #include <array>
 #include <cstdint>
@@ -53,9 +54,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& words, std::span<co
 CommandSyntax PlugSyntax();
 
 // A box named by its id as tunersim shows it or by its GUID as ombrel shows it (the id's
-// eight bytes in the other order), "0x" allowed: the box's id. Throws Error naming both
-// forms when `known` knows neither.
+// eight bytes in the other order), "0x" allowed: the box's id. A text that `known` knows
+// in neither form comes back as it is, for the control library to refuse as an unknown
+// device once the command's other arguments have been read.
 std::string BoxId(const std::string& text, const std::function<bool(const std::string&)>& known);
+// Both forms, for the message about an unknown device.
+std::string_view BoxForms();
 
 // Decimal or 0x-prefixed hexadecimal, within 0..max.
 uint32_t ParseUnsigned(const std::string& text, uint32_t max, const char* what);

@@ -513,7 +513,9 @@ int Run(int argc, char** argv) {
         ReportError(e.command.empty() ? name : e.command, e.what());
         return kUsageError;
     } catch (const std::exception& e) {
-        ReportError(name, e.what());
+        std::string message = e.what();
+        if (message.rfind("unknown device ", 0) == 0) message += ": " + std::string(BoxForms());
+        ReportError(name, message.c_str());
         return 1;
     }
 }

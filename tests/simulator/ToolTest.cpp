@@ -47,6 +47,11 @@ TEST_F(Tool, StateChangedByTheToolIsSeenByThisProcessAndTheOtherWayRound) {
     EXPECT_EQ(GetProperty(properties.Get(), 11, 8).hr, S_FALSE);
     run = RunTool("clear-faults 00000000000000e1");
     EXPECT_EQ(GetProperty(properties.Get(), 11, 8).hr, S_OK);
+
+    // This process's requests and devices are seen by the tool.
+    run = RunTool("requests 00000000000000e1 11");
+    ASSERT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(Trimmed(run.output), "gets 4 sets 0");
     // The box by its GUID, as ombrel shows it (the id's bytes in the other order).
     run = RunTool("fault 0xE100000000000000 11 get false");
     ASSERT_EQ(run.exitCode, 0u) << run.output;
@@ -54,11 +59,6 @@ TEST_F(Tool, StateChangedByTheToolIsSeenByThisProcessAndTheOtherWayRound) {
     run = RunTool("clear-faults e100000000000000");
     ASSERT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_EQ(GetProperty(properties.Get(), 11, 8).hr, S_OK);
-
-    // This process's requests and devices are seen by the tool.
-    run = RunTool("requests 00000000000000e1 11");
-    ASSERT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(Trimmed(run.output), "gets 4 sets 0");
     auto mine = tunersim::Preset("pellary");
     mine.id = "00000000000000e2";
     tunersim::Plug(mine, false);
