@@ -14,17 +14,15 @@ std::string ApplicationLines(const CiApplication& application) {
            LabelledLine("Manufacturer code", Hex16Text(application.manufacturerCode));
 }
 
-std::string ApplicationJson(const CiApplication& application, const TextDecoder& decode) {
-    return JsonObject()
-        .Text("menuString", decode(application.menuString))
-        .Number("manufacturer", application.manufacturer)
-        .Number("manufacturerCode", application.manufacturerCode)
-        .str();
+Json ApplicationJson(const CiApplication& application, const TextDecoder& decode) {
+    return {{"menuString", decode(application.menuString)},
+            {"manufacturer", application.manufacturer},
+            {"manufacturerCode", application.manufacturerCode}};
 }
 
-std::optional<std::string> ModuleJson(CiModule module) {
-    if (module == CiModule::Unknown) return std::nullopt;
-    return JsonQuote(module == CiModule::Ready ? "ready" : module == CiModule::Starting ? "starting" : "none");
+Json ModuleJson(CiModule module) {
+    if (module == CiModule::Unknown) return nullptr;
+    return module == CiModule::Ready ? "ready" : module == CiModule::Starting ? "starting" : "none";
 }
 
 }  // namespace
@@ -52,16 +50,14 @@ std::string CiStatusText(unsigned long index, const TunerLine& tuner, const CiSt
 }
 
 std::string CiStatusJson(const TunerLine& tuner, const CiStatusReport& report, const TextDecoder& decode) {
-    JsonObject object;
-    object.Raw("tuner", TunerLineJson(tuner, decode)).Bool("slot", report.slot);
-    if (report.slot) {
-        object.Bool("sessionInUse", report.inUse).Maybe("module", ModuleJson(report.module));
-    } else {
-        object.Raw("sessionInUse", "null").Raw("module", "null");
-    }
-    std::optional<std::string> application;
+    std::optional<Json> application;
     if (report.application) application = ApplicationJson(*report.application, decode);
-    return object.Maybe("application", application).str() + "\n";
+    const Json status = {{"tuner", TunerLineJson(tuner, decode)},
+                         {"slot", report.slot},
+                         {"sessionInUse", report.slot ? Json(report.inUse) : Json(nullptr)},
+                         {"module", report.slot ? ModuleJson(report.module) : Json(nullptr)},
+                         {"application", OrNull(application)}};
+    return JsonText(status) + "\n";
 }
 
 std::string CiInfoText(unsigned long index, const TunerLine& tuner, const CiInfoReport& report) {
@@ -77,14 +73,10 @@ std::string CiInfoText(unsigned long index, const TunerLine& tuner, const CiInfo
 }
 
 std::string CiInfoJson(const TunerLine& tuner, const CiInfoReport& report, const TextDecoder& decode) {
-    std::optional<std::string> dateTime;
-    if (report.dateTime) dateTime = std::to_string(*report.dateTime);
-    return JsonObject()
-               .Raw("tuner", TunerLineJson(tuner, decode))
-               .Raw("application", ApplicationJson(report.application, decode))
-               .Maybe("dateTimeInfo", dateTime)
-               .str() +
-           "\n";
+    const Json info = {{"tuner", TunerLineJson(tuner, decode)},
+                       {"application", ApplicationJson(report.application, decode)},
+                       {"dateTimeInfo", OrNull(report.dateTime)}};
+    return JsonText(info) + "\n";
 }
 
 CiRefusal CiOpenRefusal(unsigned long result, std::string_view tunerName) {

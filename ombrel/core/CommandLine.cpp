@@ -1,13 +1,178 @@
 #include "CommandLine.h"
 
-#include <algorithm>
+#include "ExitCodes.h"
+
+#include <CLI/CLI.hpp>
+
+#include <memory>
 
 namespace ombrel_cli {
 namespace {
 
-bool IsHelp(std::string_view argument) { return argument == "--help" || argument == "-h"; }
+constexpr std::size_t kVerbColumn = 11;    // where a verb's summary starts in the general help
+constexpr std::size_t kOptionColumn = 22;  // where an option's help starts in a verb's help
 
-bool LooksLikeOption(std::string_view argument) { return argument.size() > 1 && argument.front() == '-'; }
+constexpr std::string_view kTunerText =
+    "<tuner> is an index as 'ombrel list' shows it (up to three digits), a GUID or the\n"
+    "unambiguous start of one (hex digits, '0x' in front is allowed and forces a GUID), or\n"
+    "the box's identifier as 'ombrel info' and tunersim show it (16 hex digits, '0x' allowed).\n"
+    "A box listed in both driver models is taken at its first index.\n";
+
+// An app that lets ombrel name what CLI11 could not place: unknown options, and words
+// beyond the positionals.
+class ReadingApp : public CLI::App {
+public:
+    using CLI::App::App;
+
+    // Takes the words beyond the positionals, before and after "--" alike; without it
+    // CLI11 would end the verb at a "--" that no positional follows.
+    void CollectExtraWords() { extra_ = add_option(kExtra)->expected(1, -1)->allow_extra_args(); }
+    const std::string* FirstExtraWord() const {
+        return extra_ && extra_->count() > 0 ? &extra_->results().front() : nullptr;
+    }
+
+    struct LeftOver {
+        std::string word;
+        bool option = false;  // read as an option, not as a positional argument
+    };
+    std::optional<LeftOver> FirstLeftOver() const {
+        for (const auto& [kind, word] : missing_) {
+            if (kind == CLI::detail::Classifier::POSITIONAL_MARK) continue;
+            const bool option = kind == CLI::detail::Classifier::SHORT || kind == CLI::detail::Classifier::LONG;
+            return LeftOver{word, option};
+        }
+        return std::nullopt;
+    }
+
+private:
+    static constexpr const char* kExtra = "extra words";
+    CLI::Option* extra_ = nullptr;
+};
+
+// "--image=x" -> "--image".
+std::string OptionName(const std::string& word) { return word.substr(0, word.find('=')); }
+
+std::string ExitCodeLines() {
+    std::string text = "Exit codes:\n";
+    for (const ExitCodeText& row : ExitCodeTable()) {
+        char line[160];
+        std::snprintf(line, sizeof line, "  %-3d %s\n", row.code, row.meaning);
+        text += line;
+    }
+    return text;
+}
+
+// ombrel's layout of CLI11's help: a usage line of its own, options by their one name
+// and value, the tuner argument and the exit codes.
+class HelpLayout : public CLI::Formatter {
+public:
+    explicit HelpLayout(std::size_t column) { column_width(column); }
+
+    std::string make_option_name(const CLI::Option* option, bool) const override { return option->get_name(); }
+    std::string make_option_opts(const CLI::Option* option) const override {
+        return option->get_type_name().empty() ? std::string() : " " + option->get_type_name();
+    }
+    std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode mode) const override {
+        const VerbSpec* verb = app->get_parent() ? FindVerb(app->get_name()) : nullptr;
+        return verb ? VerbText(*verb, app, mode) : GeneralText(app, mode);
+    }
+
+private:
+    std::string GeneralText(const CLI::App* app, CLI::AppFormatMode mode) const {
+        const std::string tool(kToolName);
+        return tool + ": Talvex tuners from the command line\n\n" + "Usage: " + tool + " <verb> [arguments] [options]\n" +
+               "       " + tool + " <verb> --help\n" + "       " + tool + " --version\n" + make_subcommands(app, mode) +
+               "\n" + std::string(kTunerText) + "\n" + ExitCodeLines();
+    }
+    std::string VerbText(const VerbSpec& verb, const CLI::App* app, CLI::AppFormatMode mode) const {
+        std::string text = "Usage: " + std::string(kToolName) + " " + std::string(verb.name) + " " +
+                           std::string(verb.synopsis) + "\n\n" + std::string(verb.description) + make_groups(app, mode);
+        if (!verb.positionals.empty()) text += "\n" + std::string(kTunerText);
+        text += "\n";
+        return text + (verb.listsExitCodes ? ExitCodeLines() : "Exit codes: see '" + std::string(kToolName) + " --help'.\n");
+    }
+};
+
+// The whole command line as CLI11 reads it: the verbs, each with its positionals and
+// options from the verb table, "help [verb]" and --version.
+class CommandLineApp {
+public:
+    CommandLineApp() {
+        root_.allow_extras();
+        root_.require_subcommand(0, 1);
+        root_.formatter(std::make_shared<HelpLayout>(kVerbColumn));
+        root_.set_help_flag("-h,--help", "show the verbs, the tuner argument and the exit codes");
+        const std::string versionHelp = "show the versions of ombrel and the library";
+        version_ = root_.add_flag("--version", versionHelp);
+        const auto verbLayout = std::make_shared<HelpLayout>(kOptionColumn);
+        for (const VerbSpec& verb : Verbs()) {
+            const auto app = std::make_shared<ReadingApp>(std::string(verb.summary), std::string(verb.name));
+            app->allow_extras();
+            app->group("Verbs");
+            app->formatter(verbLayout);
+            app->set_help_flag("-h,--help", "show this help");
+            for (std::string_view positional : verb.positionals) app->add_option(std::string(positional));
+            app->CollectExtraWords();
+            for (const OptionSpec& spec : verb.options) {
+                const std::string help(spec.help);
+                CLI::Option* option = spec.valueName.empty()
+                                          ? app->add_flag(std::string(spec.name), help)
+                                          : app->add_option(std::string(spec.name), help)->type_name(std::string(spec.valueName));
+                // Kept, so that a repeated option is named rather than overwritten.
+                option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+            }
+            verbs_.emplace_back(&verb, app.get());
+            root_.add_subcommand(app);
+        }
+        const auto help = std::make_shared<ReadingApp>("", "help");
+        help->allow_extras();
+        help->group("");  // not listed among the verbs
+        help->set_help_flag();
+        helpVerb_ = help->add_option("verb");
+        help_ = help.get();
+        root_.add_subcommand(help);
+    }
+
+    // CLI11 takes the words last first.
+    void Parse(std::span<const std::string> arguments) {
+        std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+        root_.parse(reversed);
+    }
+
+    const VerbSpec* ParsedVerb() const {
+        const auto [spec, app] = Parsed();
+        return spec;
+    }
+    bool HelpAsked() const {
+        const auto [spec, app] = Parsed();
+        return root_.get_help_ptr()->count() > 0 || (app && app->get_help_ptr()->count() > 0);
+    }
+
+    ParsedCommandLine Read(std::span<const std::string> arguments) const;
+
+    std::string HelpText(const VerbSpec* verb) const {
+        for (const auto& [spec, app] : verbs_) {
+            if (spec == verb) return app->help();
+        }
+        return root_.help();
+    }
+
+private:
+    std::pair<const VerbSpec*, const ReadingApp*> Parsed() const {
+        for (const auto& [spec, app] : verbs_) {
+            if (app->parsed()) return {spec, app};
+        }
+        return {nullptr, nullptr};
+    }
+    ParsedCommandLine ReadHelp() const;
+    ParsedCommandLine ReadVerb(const VerbSpec& verb, const ReadingApp& app) const;
+
+    ReadingApp root_{"Talvex tuners from the command line", std::string(kToolName)};
+    CLI::Option* version_ = nullptr;
+    ReadingApp* help_ = nullptr;
+    CLI::Option* helpVerb_ = nullptr;
+    std::vector<std::pair<const VerbSpec*, ReadingApp*>> verbs_;
+};
 
 ParsedCommandLine Failure(std::string error, const VerbSpec* verb = nullptr) {
     ParsedCommandLine parsed;
@@ -23,62 +188,78 @@ ParsedCommandLine Success(Invocation invocation) {
     return parsed;
 }
 
-Invocation HelpFor(const VerbSpec* verb) {
+ParsedCommandLine HelpFor(const VerbSpec* verb) {
     Invocation help;
     help.action = Invocation::Action::Help;
     help.verb = verb;
-    return help;
+    return Success(std::move(help));
 }
 
-// Everything after the verb.
-ParsedCommandLine ParseVerbArguments(const VerbSpec& verb, std::span<const std::string> arguments) {
-    // --help wins wherever it stands, so that a half-typed command still shows its help.
-    const auto beforeEnd = std::find(arguments.begin(), arguments.end(), "--");
-    if (std::any_of(arguments.begin(), beforeEnd, [](const std::string& a) { return IsHelp(a); })) {
-        return Success(HelpFor(&verb));
+ParsedCommandLine CommandLineApp::ReadHelp() const {
+    if (const auto leftOver = help_->FirstLeftOver()) {
+        return Failure(helpVerb_->count() ? "unexpected argument '" + leftOver->word + "'"
+                                          : "unknown verb '" + leftOver->word + "'");
     }
+    if (helpVerb_->count() == 0) return HelpFor(nullptr);
+    const std::string& name = helpVerb_->results().front();
+    const VerbSpec* verb = FindVerb(name);
+    if (!verb) return Failure("unknown verb '" + name + "'");
+    return HelpFor(verb);
+}
 
+ParsedCommandLine CommandLineApp::ReadVerb(const VerbSpec& verb, const ReadingApp& app) const {
+    if (const auto leftOver = app.FirstLeftOver()) {
+        if (leftOver->option) {
+            return Failure("unknown option '" + OptionName(leftOver->word) + "' for '" + std::string(verb.name) + "'",
+                           &verb);
+        }
+        return Failure("unexpected argument '" + leftOver->word + "'", &verb);
+    }
+    if (const std::string* extra = app.FirstExtraWord()) return Failure("unexpected argument '" + *extra + "'", &verb);
     Invocation run;
     run.action = Invocation::Action::Run;
     run.verb = &verb;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (!optionsEnded && argument == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (optionsEnded || !LooksLikeOption(argument)) {
-            if (run.positionals.size() == verb.positionals.size()) {
-                return Failure("unexpected argument '" + argument + "'", &verb);
-            }
-            run.positionals.push_back(argument);
-            continue;
-        }
-        const std::size_t equals = argument.find('=');
-        const std::string name = argument.substr(0, equals);
-        const OptionSpec* option = FindOption(verb, name);
-        if (!option) return Failure("unknown option '" + name + "' for '" + std::string(verb.name) + "'", &verb);
-        if (run.Has(name)) return Failure("option " + name + " given twice", &verb);
-        std::string value;
-        if (option->valueName.empty()) {
-            if (equals != std::string::npos) return Failure("option " + name + " takes no value", &verb);
-        } else if (equals != std::string::npos) {
-            value = argument.substr(equals + 1);
-        } else if (i + 1 < arguments.size()) {
-            value = arguments[++i];
+    for (const OptionSpec& spec : verb.options) {
+        const std::string name(spec.name);
+        const CLI::Option* option = app.get_option(name);
+        if (option->count() == 0) continue;
+        if (option->count() > 1) return Failure("option " + name + " given twice", &verb);
+        const std::string& value = option->results().front();
+        if (spec.valueName.empty()) {
+            // CLI11 reads "--yes=1" as a flag set to 1; ombrel's flags take no value.
+            if (value != "true") return Failure("option " + name + " takes no value", &verb);
+            run.options.emplace_back(name, "");
         } else {
-            return Failure("option " + name + " needs a value (" + std::string(option->valueName) + ")", &verb);
+            if (value.empty()) return Failure("option " + name + " needs a value (" + std::string(spec.valueName) + ")", &verb);
+            run.options.emplace_back(name, value);
         }
-        if (!option->valueName.empty() && value.empty()) {
-            return Failure("option " + name + " needs a value (" + std::string(option->valueName) + ")", &verb);
-        }
-        run.options.emplace_back(name, std::move(value));
     }
-    if (run.positionals.size() < verb.positionals.size()) {
-        return Failure("missing <" + std::string(verb.positionals[run.positionals.size()]) + ">", &verb);
+    for (std::string_view positional : verb.positionals) {
+        const CLI::Option* option = app.get_option(std::string(positional));
+        if (option->count() == 0) return Failure("missing <" + std::string(positional) + ">", &verb);
+        run.positionals.push_back(option->results().front());
     }
     return Success(std::move(run));
+}
+
+ParsedCommandLine CommandLineApp::Read(std::span<const std::string> arguments) const {
+    const auto [verb, app] = Parsed();
+    const auto leftOver = root_.FirstLeftOver();
+    if (version_->count() > 0) {
+        if (version_->count() > 1) return Failure("unexpected argument '--version'");
+        if (leftOver) return Failure("unexpected argument '" + leftOver->word + "'");
+        if (verb || help_->parsed()) return Failure("unexpected argument '" + arguments.back() + "'");
+        Invocation version;
+        version.action = Invocation::Action::Version;
+        return Success(std::move(version));
+    }
+    if (leftOver) {
+        return Failure(leftOver->option ? "unknown option '" + OptionName(leftOver->word) + "'"
+                                        : "unknown verb '" + leftOver->word + "'");
+    }
+    if (help_->parsed()) return ReadHelp();
+    if (!verb) return Failure("no verb given");
+    return ReadVerb(*verb, *app);
 }
 
 }  // namespace
@@ -94,25 +275,27 @@ const std::string* Invocation::Value(std::string_view option) const {
 
 ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
     if (arguments.empty()) return Failure("no verb given");
-    const std::string& first = arguments.front();
-    if (IsHelp(first)) return Success(HelpFor(nullptr));
-    if (first == "help") {
-        if (arguments.size() == 1) return Success(HelpFor(nullptr));
-        const VerbSpec* verb = FindVerb(arguments[1]);
-        if (!verb) return Failure("unknown verb '" + arguments[1] + "'");
-        if (arguments.size() > 2) return Failure("unexpected argument '" + arguments[2] + "'");
-        return Success(HelpFor(verb));
+    CommandLineApp cli;
+    try {
+        cli.Parse(arguments);
+    } catch (const CLI::CallForHelp&) {
+        return HelpFor(cli.ParsedVerb());
+    } catch (const CLI::ParseError& error) {
+        // --help wins wherever it stands, so that a half-typed command still shows its help.
+        const VerbSpec* verb = cli.ParsedVerb();
+        if (cli.HelpAsked()) return HelpFor(verb);
+        // CLI11 runs out of words only for an option whose value should follow: the last word.
+        const std::string name = OptionName(arguments.back());
+        const OptionSpec* option = verb ? FindOption(*verb, name) : nullptr;
+        if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) && option) {
+            return Failure("option " + name + " needs a value (" + std::string(option->valueName) + ")", verb);
+        }
+        return Failure(error.what(), verb);
     }
-    if (first == "--version") {
-        if (arguments.size() > 1) return Failure("unexpected argument '" + arguments[1] + "'");
-        Invocation version;
-        version.action = Invocation::Action::Version;
-        return Success(version);
-    }
-    if (LooksLikeOption(first)) return Failure("unknown option '" + first + "'");
-    const VerbSpec* verb = FindVerb(first);
-    if (!verb) return Failure("unknown verb '" + first + "'");
-    return ParseVerbArguments(*verb, arguments.subspan(1));
+    return cli.Read(arguments);
 }
+
+std::string GeneralHelp() { return CommandLineApp().HelpText(nullptr); }
+std::string VerbHelp(const VerbSpec& verb) { return CommandLineApp().HelpText(&verb); }
 
 }  // namespace ombrel_cli

@@ -1,5 +1,6 @@
-// Reading of ombrel's command line into what to do: run a verb, show help, or show the
-// version. Errors come back as a text for the user; nothing is printed here.
+// ombrel's command line, read by CLI11 into what to do: run a verb, show help, or show the
+// version; and the help texts, laid out by CLI11 from the verb table. Errors come back as
+// a text for the user; nothing is printed here.
 #pragma once
 
 #include "Verbs.h"
@@ -18,7 +19,8 @@ struct Invocation {
     Action action = Action::Help;
     const VerbSpec* verb = nullptr;  // null with Help: the general help
     std::vector<std::string> positionals;
-    std::vector<std::pair<std::string, std::string>> options;  // name, value ("" for flags)
+    // name, value ("" for flags); in the order of the verb's option table.
+    std::vector<std::pair<std::string, std::string>> options;
 
     bool Has(std::string_view option) const;
     // The option's value; null when it was not given.
@@ -33,5 +35,10 @@ struct ParsedCommandLine {
 
 // `arguments` excludes the program name.
 ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments);
+
+// "ombrel --help": usage, verbs, the tuner argument and the exit codes.
+std::string GeneralHelp();
+// "ombrel <verb> --help": usage, description, options, and the exit codes or where they are.
+std::string VerbHelp(const VerbSpec& verb);
 
 }  // namespace ombrel_cli

@@ -39,4 +39,17 @@ std::span<const ExitCodeText> ExitCodeTable() {
     return kTable;
 }
 
+std::string_view NextStep(int exitCode) {
+    switch (exitCode) {
+    case kExitBadImageFile:
+        return "Check the file's path and that it is the Intel-HEX image made for this tuner, or leave --image out to "
+               "send the image Romflux carries for it.";
+    case kExitCiNoSlot:
+        return "'ombrel info <tuner>' shows which tuners have one (Common Interface: yes); 'ombrel list' lists them.";
+    case kExitCiNoModule:
+        return "Insert a module, or give it longer to start (--timeout); 'ombrel ci <tuner> status' shows the slot.";
+    default: return {};
+    }
+}
+
 }  // namespace ombrel_cli

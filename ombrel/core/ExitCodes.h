@@ -3,6 +3,7 @@
 #pragma once
 
 #include <span>
+#include <string_view>
 
 namespace ombrel_cli {
 
@@ -49,5 +50,9 @@ struct ExitCodeText {
 
 // Every code with a line of explanation, in ascending order (for --help and the README).
 std::span<const ExitCodeText> ExitCodeTable();
+
+// What the user can do about a failure with this code, for the line after its message;
+// empty when the message says it already.
+std::string_view NextStep(int exitCode);
 
 }  // namespace ombrel_cli

@@ -56,34 +56,51 @@ std::string TerrestrialText(Reception family, const TerrestrialTune& t) {
     return LabelledLine("Tune", text);
 }
 
-void AddSatellite(JsonObject& object, const SatelliteTune& t) {
-    const std::string lnb = JsonObject()
-                                .Number("lofLowKHz", t.lnb.lofLowKHz)
-                                .Number("lofHighKHz", t.lnb.lofHighKHz)
-                                .Number("switchKHz", t.lnb.switchKHz)
-                                .str();
-    const std::optional<std::string> port =
-        t.diseqcPort ? std::optional(JsonQuote(PortText(*t.diseqcPort))) : std::nullopt;
-    object.Text("family", "satellite")
-        .Number("frequencyKHz", t.frequencyKHz)
-        .Text("polarisation", PolarisationText(t.polarisation))
-        .Number("symbolRate", t.symbolRate)
-        .Text("modulation", ModulationText(t.modulation))
-        .Text("fec", FecText(t.fec))
-        .Raw("lnb", lnb)
-        .Bool("highBand", t.highBand)
-        .Number("intermediateKHz", t.intermediateKHz)
-        .Maybe("diseqcPort", port);
+Json SatelliteJson(const SatelliteTune& t) {
+    std::optional<std::string_view> port;
+    if (t.diseqcPort) port = PortText(*t.diseqcPort);
+    return {{"family", "satellite"},
+            {"frequencyKHz", t.frequencyKHz},
+            {"polarisation", PolarisationText(t.polarisation)},
+            {"symbolRate", t.symbolRate},
+            {"modulation", ModulationText(t.modulation)},
+            {"fec", FecText(t.fec)},
+            {"lnb", {{"lofLowKHz", t.lnb.lofLowKHz}, {"lofHighKHz", t.lnb.lofHighKHz}, {"switchKHz", t.lnb.switchKHz}}},
+            {"highBand", t.highBand},
+            {"intermediateKHz", t.intermediateKHz},
+            {"diseqcPort", OrNull(port)}};
 }
 
-void AddTerrestrial(JsonObject& object, Reception family, const TerrestrialTune& t) {
-    object.Text("family", family == Reception::Atsc ? "ATSC" : "terrestrial")
-        .Number("frequencyKHz", t.frequencyKHz)
-        .Number("bandwidthMHz", t.bandwidthMHz)
-        .Text("modulation", ModulationText(t.modulation))
-        .Text("fec", FecText(t.fec))
-        .Text("guard", GuardText(t.guard))
-        .Text("mode", ModeText(t.mode));
+Json TerrestrialJson(Reception family, const TerrestrialTune& t) {
+    return {{"family", family == Reception::Atsc ? "ATSC" : "terrestrial"},
+            {"frequencyKHz", t.frequencyKHz},
+            {"bandwidthMHz", t.bandwidthMHz},
+            {"modulation", ModulationText(t.modulation)},
+            {"fec", FecText(t.fec)},
+            {"guard", GuardText(t.guard)},
+            {"mode", ModeText(t.mode)}};
+}
+
+Json StatusObject(const FrontEndReading& r) {
+    const bool withFrequency = r.flag == tuning::kFlagLocked && r.frequencyHz != 0;
+    return {{"tuning", TuningFlagText(r.flag)},
+            {"flag", r.flag},
+            {"frequencyHz", withFrequency ? Json(r.frequencyHz) : Json(nullptr)},
+            {"locked", r.locked},
+            {"carrier", r.carrier},
+            {"signalStrength", r.strength},
+            {"signalQuality", r.quality},
+            {"signalToNoiseDb", r.snrTenthsDb / 10.0},
+            {"bitErrorsPer1e8", r.bitErrorRate},
+            {"uncorrectedBlocks", r.uncorrectedBlocks}};
+}
+
+Json TunePlanJson(const TunePlan& plan) {
+    Json tune = std::holds_alternative<SatelliteTune>(plan.tune)
+                    ? SatelliteJson(std::get<SatelliteTune>(plan.tune))
+                    : TerrestrialJson(plan.family, std::get<TerrestrialTune>(plan.tune));
+    tune["pids"] = OrNull(plan.pids);
+    return tune;
 }
 
 }  // namespace
@@ -141,21 +158,7 @@ std::string StatusLine(const FrontEndReading& r, std::string_view clock) {
     return line;
 }
 
-std::string StatusJson(const FrontEndReading& r) {
-    const bool withFrequency = r.flag == tuning::kFlagLocked && r.frequencyHz != 0;
-    return JsonObject()
-        .Text("tuning", TuningFlagText(r.flag))
-        .Number("flag", r.flag)
-        .Maybe("frequencyHz", withFrequency ? std::optional(std::to_string(r.frequencyHz)) : std::nullopt)
-        .Bool("locked", r.locked)
-        .Bool("carrier", r.carrier)
-        .Number("signalStrength", r.strength)
-        .Number("signalQuality", r.quality)
-        .Raw("signalToNoiseDb", TrimmedFixed(r.snrTenthsDb, 1))
-        .Number("bitErrorsPer1e8", r.bitErrorRate)
-        .Number("uncorrectedBlocks", r.uncorrectedBlocks)
-        .str();
-}
+std::string StatusJson(const FrontEndReading& r) { return JsonText(StatusObject(r)); }
 
 std::string TunePlanText(const TunePlan& plan) {
     std::string text = std::holds_alternative<SatelliteTune>(plan.tune)
@@ -163,22 +166,6 @@ std::string TunePlanText(const TunePlan& plan) {
                            : TerrestrialText(plan.family, std::get<TerrestrialTune>(plan.tune));
     if (plan.pids) text += LabelledLine("PIDs", PidsText(*plan.pids));
     return text;
-}
-
-std::string TunePlanJson(const TunePlan& plan) {
-    JsonObject object;
-    if (const auto* satellite = std::get_if<SatelliteTune>(&plan.tune)) {
-        AddSatellite(object, *satellite);
-    } else {
-        AddTerrestrial(object, plan.family, std::get<TerrestrialTune>(plan.tune));
-    }
-    std::optional<std::string> pids;
-    if (plan.pids) {
-        std::vector<std::string> numbers;
-        for (std::uint16_t pid : *plan.pids) numbers.push_back(std::to_string(pid));
-        pids = JsonArray(numbers);
-    }
-    return object.Maybe("pids", pids).str();
 }
 
 std::string_view TuneOutcomeText(TuneOutcome outcome) {
@@ -203,13 +190,27 @@ std::string TuneResultText(TuneOutcome outcome, const FrontEndReading& reading, 
     return "stopped waiting" + after;
 }
 
-std::string TuneFailureText(TuneOutcome outcome, const TunePlan& plan, std::chrono::milliseconds timeout) {
-    const std::uint32_t kHz = std::holds_alternative<SatelliteTune>(plan.tune)
-                                  ? std::get<SatelliteTune>(plan.tune).frequencyKHz
-                                  : std::get<TerrestrialTune>(plan.tune).frequencyKHz;
+std::string TuneFailureText(TuneOutcome outcome, const TunePlan& plan, std::chrono::milliseconds timeout,
+                            std::optional<std::uint8_t> switchInput) {
+    const auto* satellite = std::get_if<SatelliteTune>(&plan.tune);
+    const std::uint32_t kHz =
+        satellite ? satellite->frequencyKHz : std::get<TerrestrialTune>(plan.tune).frequencyKHz;
+    const std::string noMultiplex = "no lock: the front end found no multiplex at " + KHzText(kHz) + " with these settings";
     switch (outcome) {
     case TuneOutcome::Locked: return {};
-    case TuneOutcome::NoSignal: return "no lock: the front end found no multiplex at " + KHzText(kHz) + " with these settings";
+    case TuneOutcome::NoSignal:
+        if (!satellite) return noMultiplex;
+        if (satellite->diseqcPort) {
+            return noMultiplex + ", on DiSEqC input " + std::string(PortText(*satellite->diseqcPort)) +
+                   " (--diseqc A..D chooses another input)";
+        }
+        if (switchInput) {
+            const std::string input(PortText(*switchInput));
+            return noMultiplex + "; the DiSEqC switch points at input " + input + ", where 'ombrel tune --diseqc " +
+                   input + "' left it: --diseqc A..D chooses another input";
+        }
+        return noMultiplex + "; no --diseqc was given, so the DiSEqC switch stays at the input it was last set to: "
+                             "--diseqc A..D chooses one";
     case TuneOutcome::TimedOut:
         return "no lock within " + SecondsText(timeout) + ": the front end is still settling (--timeout allows longer)";
     case TuneOutcome::Interrupted: break;
@@ -219,14 +220,12 @@ std::string TuneFailureText(TuneOutcome outcome, const TunePlan& plan, std::chro
 
 std::string TuneJson(const TunerLine& tuner, const TunePlan& plan, TuneOutcome outcome,
                      std::chrono::milliseconds elapsed, const FrontEndReading& reading, const TextDecoder& decode) {
-    return JsonObject()
-               .Raw("tuner", TunerLineJson(tuner, decode))
-               .Raw("tune", TunePlanJson(plan))
-               .Text("result", TuneOutcomeText(outcome))
-               .Number("elapsedMs", elapsed.count())
-               .Raw("status", StatusJson(reading))
-               .str() +
-           "\n";
+    const Json tune = {{"tuner", TunerLineJson(tuner, decode)},
+                       {"tune", TunePlanJson(plan)},
+                       {"result", TuneOutcomeText(outcome)},
+                       {"elapsedMs", elapsed.count()},
+                       {"status", StatusObject(reading)}};
+    return JsonText(tune) + "\n";
 }
 
 }  // namespace ombrel_cli

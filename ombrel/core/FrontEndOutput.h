@@ -54,14 +54,16 @@ std::string StatusJson(const FrontEndReading& reading);
 
 // The labelled lines that say what a tune sends ("Tune:", "LNB:", "PIDs:").
 std::string TunePlanText(const TunePlan& plan);
-std::string TunePlanJson(const TunePlan& plan);
 
 enum class TuneOutcome { Locked, NoSignal, TimedOut, Interrupted };
 std::string_view TuneOutcomeText(TuneOutcome outcome);  // "locked", "no signal", "timeout", "interrupted"
 // "locked on 11623 MHz after 0.3 s", "no signal after 0.3 s", ...
 std::string TuneResultText(TuneOutcome outcome, const FrontEndReading& reading, std::chrono::milliseconds elapsed);
-// Why a tune that did not lock failed, for stderr; empty for a lock.
-std::string TuneFailureText(TuneOutcome outcome, const TunePlan& plan, std::chrono::milliseconds timeout);
+// Why a tune that did not lock failed, for stderr; empty for a lock. A satellite tune that
+// found no multiplex names the DiSEqC input it was made on: the one it chose, or else
+// `switchInput`, where ombrel last set the tuner's switch (none when not known).
+std::string TuneFailureText(TuneOutcome outcome, const TunePlan& plan, std::chrono::milliseconds timeout,
+                            std::optional<std::uint8_t> switchInput = std::nullopt);
 // 'ombrel tune --json': one object and a line end.
 std::string TuneJson(const TunerLine& tuner, const TunePlan& plan, TuneOutcome outcome,
                      std::chrono::milliseconds elapsed, const FrontEndReading& reading, const TextDecoder& decode);

@@ -1,9 +1,12 @@
-// JSON output of list, info and watch. The output is pure ASCII: every other character
-// is written as a \u escape, so it reads the same in any code page and as UTF-8.
+// JSON output of list, info and watch, and the writing of every JSON text of ombrel. The
+// output is pure ASCII: every other character is written as a \u escape, so it reads the
+// same in any code page and as UTF-8.
 #pragma once
 
 #include "TextOutput.h"
 #include "TunerRecord.h"
+
+#include <nlohmann/json.hpp>
 
 #include <functional>
 #include <optional>
@@ -13,33 +16,26 @@
 
 namespace ombrel_cli {
 
+// Members in the order they are added.
+using Json = nlohmann::ordered_json;
+
 // Turns a text of the library (ANSI) into UTF-8. The program converts from the system
 // code page; tests may pass texts through unchanged.
 using TextDecoder = std::function<std::string(std::string_view)>;
 
-// A JSON string literal of UTF-8 text; bytes that are not valid UTF-8 become U+FFFD.
+// The value on one line, ASCII only; bytes of texts that are not valid UTF-8 become U+FFFD.
+std::string JsonText(const Json& value);
+// A JSON string literal of UTF-8 text.
 std::string JsonQuote(std::string_view utf8);
 
-// Members in the order they are added.
-class JsonObject {
-public:
-    JsonObject& Text(std::string_view key, std::string_view utf8);
-    JsonObject& Number(std::string_view key, long long value);
-    JsonObject& Bool(std::string_view key, bool value);
-    JsonObject& Raw(std::string_view key, std::string_view json);  // a value written already
-    JsonObject& Maybe(std::string_view key, const std::optional<std::string>& json);  // null when empty
-    std::string str() const;
-
-private:
-    JsonObject& Member(std::string_view key, std::string_view json);
-    std::string members_;
-};
-
-std::string JsonArray(std::span<const std::string> values);  // values written already
-std::string JsonBytes(std::span<const std::uint8_t> bytes);   // [1,52,4]
+// The value, or null when there is none.
+template <class T>
+Json OrNull(const std::optional<T>& value) {
+    return value ? Json(*value) : Json(nullptr);
+}
 
 // One tuner's object, as list shows it.
-std::string TunerLineJson(const TunerLine& tuner, const TextDecoder& decode);
+Json TunerLineJson(const TunerLine& tuner, const TextDecoder& decode);
 
 // 'ombrel list --json': {"tuners":[{...},...]} and a line end.
 std::string ListJson(std::span<const TunerLine> tuners, const TextDecoder& decode);

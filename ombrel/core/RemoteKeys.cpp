@@ -40,20 +40,12 @@ std::string KeyLine(std::uint16_t code, std::string_view clock) {
 
 std::string KeyJson(std::uint16_t code, std::string_view clock) {
     const keymap::Key* key = keymap::FindByCode(code);
-    std::optional<std::string> name;
-    std::optional<std::string> label;
-    if (key) {
-        name = JsonQuote(key->name);
-        label = JsonQuote(key->label);
-    }
-    return JsonObject()
-               .Text("time", clock)
-               .Number("code", code)
-               .Text("hex", Hex16Text(code))
-               .Maybe("key", name)
-               .Maybe("label", label)
-               .str() +
-           "\n";
+    const Json object = {{"time", clock},
+                         {"code", code},
+                         {"hex", Hex16Text(code)},
+                         {"key", key ? Json(key->name) : Json(nullptr)},
+                         {"label", key ? Json(key->label) : Json(nullptr)}};
+    return JsonText(object) + "\n";
 }
 
 ReaderRefusal ReaderStartRefusal(unsigned long result, std::string_view tunerName) {

@@ -22,6 +22,13 @@ std::string CountText(std::size_t count) {
     return std::to_string(count) + " tuners are attached (index 0 to " + std::to_string(count - 1) + ")";
 }
 
+// The end of every "no tuner" message: what a <tuner> may be.
+constexpr std::string_view kForms =
+    ". A <tuner> is an index as 'ombrel list' shows it, a GUID or its start (0x0100E5), or a box's "
+    "identifier as 'ombrel info' and tunersim show it (00a1b2c3d4e50001, 0x allowed)";
+
+std::string NotFound(std::string what, std::size_t count) { return what + ": " + CountText(count) + std::string(kForms); }
+
 }  // namespace
 
 std::string NormalizeGuid(std::string_view guid) { return ToUpperAscii(std::string(guid)); }
@@ -41,7 +48,14 @@ std::optional<TunerSelector> ParseTunerSelector(std::string_view text, std::stri
     }
     selector.kind = TunerSelector::Kind::Guid;
     selector.guidPrefix = NormalizeGuid(digits);
+    if (digits.size() == kGuidDigits) selector.identifierGuid = SwapByteOrder(digits);
     return selector;
+}
+
+std::string SwapByteOrder(std::string_view digits) {
+    std::string swapped;
+    for (std::size_t at = digits.size(); at >= 2; at -= 2) swapped += digits.substr(at - 2, 2);
+    return NormalizeGuid(swapped);
 }
 
 std::optional<std::size_t> ResolveTuner(const TunerSelector& selector, std::span<const TunerIdentity> tuners,
@@ -50,7 +64,7 @@ std::optional<std::size_t> ResolveTuner(const TunerSelector& selector, std::span
         for (std::size_t i = 0; i < tuners.size(); ++i) {
             if (tuners[i].index == selector.index) return i;
         }
-        error = "no tuner with index " + std::to_string(selector.index) + ": " + CountText(tuners.size());
+        error = NotFound("no tuner with index " + std::to_string(selector.index), tuners.size());
         return std::nullopt;
     }
 
@@ -60,19 +74,20 @@ std::optional<std::size_t> ResolveTuner(const TunerSelector& selector, std::span
         // A device whose name holds no identifier has "Error" for a GUID: it matches nothing.
         if (!AllOf(tuners[i].guid, &IsHex)) continue;
         const std::string guid = NormalizeGuid(tuners[i].guid);
-        if (guid.compare(0, selector.guidPrefix.size(), selector.guidPrefix) != 0) continue;
+        if (guid.compare(0, selector.guidPrefix.size(), selector.guidPrefix) != 0 && guid != selector.identifierGuid) continue;
         if (!first) first = i;
         if (std::find(boxes.begin(), boxes.end(), guid) == boxes.end()) boxes.push_back(guid);
     }
     if (boxes.size() > 1) {
-        error = "GUID prefix " + selector.guidPrefix + " is ambiguous: it fits";
+        error = (selector.identifierGuid ? "GUID or identifier " : "GUID prefix ") + selector.guidPrefix +
+                " is ambiguous: it fits";
         for (std::size_t i = 0; i < boxes.size(); ++i) error += (i == 0 ? " " : ", ") + boxes[i];
         return std::nullopt;
     }
     if (!first) {
-        const bool whole = selector.guidPrefix.size() == kGuidDigits;
-        error = std::string(whole ? "no tuner with GUID " : "no tuner with a GUID beginning ") + selector.guidPrefix +
-                ": " + CountText(tuners.size());
+        error = NotFound((selector.identifierGuid ? "no tuner with GUID or identifier " : "no tuner with a GUID beginning ") +
+                             selector.guidPrefix,
+                         tuners.size());
         return std::nullopt;
     }
     return first;

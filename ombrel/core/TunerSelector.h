@@ -1,5 +1,6 @@
-// The <tuner> argument: an index as 'ombrel list' shows it, or a GUID or the start of
-// one, and its resolution against the tuners attached right now.
+// The <tuner> argument: an index as 'ombrel list' shows it, a GUID or the start of one,
+// or the box's identifier (as 'ombrel info' and tunersim show it: the GUID's eight bytes
+// in the other order), and its resolution against the tuners attached right now.
 #pragma once
 
 #include <optional>
@@ -14,10 +15,13 @@ struct TunerSelector {
     Kind kind = Kind::Index;
     unsigned long index = 0;
     std::string guidPrefix;  // upper-case hex digits, without "0x"
+    // Sixteen digits may name a box by its identifier too: the GUID that has its bytes.
+    std::optional<std::string> identifierGuid;
 };
 
 // Up to three decimal digits: an index. Otherwise one to sixteen hex digits, optionally
-// after "0x": the start of a GUID. Anything else: no value and `error` says why.
+// after "0x": the start of a GUID, and with sixteen digits also an identifier. Anything
+// else: no value and `error` says why.
 std::optional<TunerSelector> ParseTunerSelector(std::string_view text, std::string& error);
 
 // What resolution needs to know of an attached tuner.
@@ -27,12 +31,17 @@ struct TunerIdentity {
 };
 
 // The position in `tuners` of the selected one; no value and `error` says why (no such
-// index, no GUID that begins so, or a prefix that fits several boxes). A GUID that fits
-// several entries of one box (both driver models) takes the first of them.
+// index, no GUID that begins so and no such identifier, or a text that fits several
+// boxes) and which forms a <tuner> takes. A GUID that fits several entries of one box
+// (both driver models) takes the first of them.
 std::optional<std::size_t> ResolveTuner(const TunerSelector& selector, std::span<const TunerIdentity> tuners,
                                         std::string& error);
 
 // ASCII upper-casing of a GUID text.
 std::string NormalizeGuid(std::string_view guid);
+
+// The other spelling of a box's sixteen hex digits: a GUID's identifier, or an
+// identifier's GUID (the eight bytes in the other order), upper-case.
+std::string SwapByteOrder(std::string_view sixteenHexDigits);
 
 }  // namespace ombrel_cli

@@ -17,6 +17,14 @@ std::optional<ImageSource> ChooseImageSource(const Invocation& invocation, std::
     return ImageSource{};
 }
 
+std::optional<std::string> SameReleaseNote(const FirmwareBytes& f, const ImageVersion& image) {
+    const bool same = image.release[0] == f[3] && image.release[1] == f[4] && image.release[2] == f[5] &&
+                      image.build == 256u * f[6] + f[7];
+    if (!same) return std::nullopt;
+    return "the tuner runs this release already (" + FormatReleaseText(image) +
+           "): the update would flash the same firmware again";
+}
+
 romflux::PollDecision DecideConsolePoll(bool statusRead, bool attached, const romflux::UpdateStatus& status) {
     romflux::PollDecision decision = romflux::DecidePoll(statusRead, status);
     if (decision.outcome == romflux::PollOutcome::Running && !attached) return romflux::DecidePoll(false, status);

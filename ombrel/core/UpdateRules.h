@@ -4,6 +4,8 @@
 #pragma once
 
 #include "CommandLine.h"
+#include "ImageCatalogue.h"
+#include "TunerRecord.h"
 #include "UpdatePoll.h"
 
 #include <cstdint>
@@ -30,6 +32,11 @@ romflux::PollDecision DecideConsolePoll(bool statusRead, bool attached, const ro
 
 // The exit code of a finished run: 0 for success, one code per failure text.
 int ExitCodeForRun(const romflux::PollDecision& decision, std::uint8_t errorCode);
+
+// Said before the question when the image carries the release the tuner runs already:
+// the update is still offered (flashing the same release again may mend a tuner), but
+// the user should know it changes nothing else. No value for another release.
+std::optional<std::string> SameReleaseNote(const FirmwareBytes& firmware, const ImageVersion& image);
 
 // "y" or "yes" in any case, blanks around allowed.
 bool IsConfirmation(std::string_view answer);

@@ -1,10 +1,7 @@
 #include "Verbs.h"
 
-#include "ExitCodes.h"
-
 #include <algorithm>
 #include <array>
-#include <cstdio>
 
 namespace ombrel_cli {
 namespace {
@@ -29,17 +26,19 @@ constexpr OptionSpec kUpdateOptions[] = {
 
 constexpr OptionSpec kTuneOptions[] = {
     {"--pol", "H|V|L|R", "satellite: polarisation (horizontal, vertical, circular left, right)"},
-    {"--symbol-rate", "KS/S", "satellite: symbol rate in kS/s, 1000 to 45000 (27500)"},
+    {"--symbol-rate", "KS/S", "satellite, required: symbol rate in kS/s, 1000 to 45000 (no default;\n"
+                              "the transponder's, e.g. 27500)"},
     {"--lnb", "LO,HI,SWITCH", "satellite: LNB oscillators and band switch in MHz (9750,10600,11700),\n"
-                                 "                      or one oscillator for a single-band LNB (10750)"},
-    {"--diseqc", "A|B|C|D", "satellite: DiSEqC 1.0 switch port; without it the switch stays put"},
+                              "or one oscillator for a single-band LNB (10750)"},
+    {"--diseqc", "A|B|C|D", "satellite: DiSEqC 1.0 switch input; without it the switch stays at the\n"
+                            "input it was last set to (by any program)"},
     {"--bandwidth", "6|7|8", "terrestrial: channel bandwidth in MHz (8; ATSC 6)"},
     {"--guard", "G", "terrestrial: guard interval auto, 1/32, 1/16, 1/8 or 1/4 (auto)"},
     {"--mode", "M", "terrestrial: transmission mode auto, 2k or 8k (auto)"},
     {"--modulation", "M", "auto, qpsk, 8psk (satellite), qam16, qam64 (DVB-T) or 8vsb (ATSC); auto by default"},
     {"--fec", "RATE", "auto, 1/2, 2/3, 3/4, 5/6, 7/8, satellite also 3/5, 4/5, 8/9, 9/10; auto by default"},
     {"--pids", "LIST", "PIDs to pass on after the tune: 0x100,256,... or all (29 at most,\n"
-                       "                      terrestrial 27)"},
+                       "terrestrial 27)"},
     {"--family", "F", "satellite, terrestrial or atsc, for a tuner of a model ombrel does not know"},
     {"--timeout", "SECONDS", "how long to wait for lock (10)"},
     {"--json", "", "print JSON instead of text"},
@@ -60,13 +59,8 @@ constexpr OptionSpec kCiOptions[] = {
     {"--json", "", "status, info: print JSON instead of text"},
     {"--timeout", "SECONDS", "info, menu: how long to wait for the module to become ready (10)"},
     {"--answers", "LIST", "menu: answer the menus and enquiries in order from LIST (2,1,1234,0)\n"
-                          "                      instead of the console; q closes the menu"},
+                          "instead of the console; q closes the menu"},
 };
-
-constexpr std::string_view kTunerText =
-    "<tuner> is an index as 'ombrel list' shows it (up to three digits), or a GUID or\n"
-    "the unambiguous start of one (hex digits, '0x' in front is allowed and forces a GUID).\n"
-    "A box listed in both driver models is taken at its first index.\n";
 
 constexpr std::array<VerbSpec, 8> kVerbs{{
     {"list", {}, kJsonOption, "[--json]", "list the attached tuners",
@@ -148,28 +142,6 @@ constexpr std::array<VerbSpec, 8> kVerbs{{
      true},
 }};
 
-std::string Usage(const VerbSpec& verb) {
-    return "Usage: " + std::string(kToolName) + " " + std::string(verb.name) + " " + std::string(verb.synopsis) + "\n";
-}
-
-std::string ExitCodeLines() {
-    std::string text = "Exit codes:\n";
-    for (const ExitCodeText& row : ExitCodeTable()) {
-        char line[160];
-        std::snprintf(line, sizeof line, "  %-3d %s\n", row.code, row.meaning);
-        text += line;
-    }
-    return text;
-}
-
-std::string OptionLine(std::string_view name, std::string_view valueName, std::string_view help) {
-    std::string left(name);
-    if (!valueName.empty()) left += " " + std::string(valueName);
-    char line[300];
-    std::snprintf(line, sizeof line, "  %-19s %.*s\n", left.c_str(), static_cast<int>(help.size()), help.data());
-    return line;
-}
-
 }  // namespace
 
 std::span<const VerbSpec> Verbs() { return kVerbs; }
@@ -183,32 +155,6 @@ const OptionSpec* FindOption(const VerbSpec& verb, std::string_view name) {
     const auto found =
         std::find_if(verb.options.begin(), verb.options.end(), [&](const OptionSpec& o) { return o.name == name; });
     return found == verb.options.end() ? nullptr : &*found;
-}
-
-std::string GeneralHelp() {
-    const std::string tool(kToolName);
-    std::string text = tool + ": Talvex tuners from the command line\n\n";
-    text += "Usage: " + tool + " <verb> [arguments] [options]\n";
-    text += "       " + tool + " <verb> --help\n";
-    text += "       " + tool + " --version\n\nVerbs:\n";
-    for (const VerbSpec& verb : kVerbs) {
-        char line[160];
-        std::snprintf(line, sizeof line, "  %-8s %.*s\n", std::string(verb.name).c_str(),
-                      static_cast<int>(verb.summary.size()), verb.summary.data());
-        text += line;
-    }
-    text += "\n" + std::string(kTunerText) + "\n" + ExitCodeLines();
-    return text;
-}
-
-std::string VerbHelp(const VerbSpec& verb) {
-    std::string text = Usage(verb) + "\n" + std::string(verb.description) + "\nOptions:\n";
-    for (const OptionSpec& option : verb.options) text += OptionLine(option.name, option.valueName, option.help);
-    text += OptionLine("--help", "", "show this help");
-    if (!verb.positionals.empty()) text += "\n" + std::string(kTunerText);
-    text += "\n";
-    text += verb.listsExitCodes ? ExitCodeLines() : "Exit codes: see '" + std::string(kToolName) + " --help'.\n";
-    return text;
 }
 
 std::string VersionText(std::string_view libraryVersion) {

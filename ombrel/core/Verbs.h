@@ -1,5 +1,5 @@
-// The verbs of ombrel and their options, and the help texts made from them. New verbs
-// are a row here and a handler in the program's verb table.
+// The verbs of ombrel and their options, from which the command line and its help are
+// made (CommandLine.h). A new verb is a row here and a handler in the program's verb table.
 #pragma once
 
 #include <OmbrelVersion.h>
@@ -16,7 +16,7 @@ inline constexpr std::string_view kToolVersion = OMBREL_TOOL_VERSION_TEXT;
 struct OptionSpec {
     std::string_view name;       // "--image"
     std::string_view valueName;  // "FILE"; empty for a flag
-    std::string_view help;
+    std::string_view help;       // lines after the first are indented in the help
 };
 
 struct VerbSpec {
@@ -34,10 +34,6 @@ std::span<const VerbSpec> Verbs();
 const VerbSpec* FindVerb(std::string_view name);
 const OptionSpec* FindOption(const VerbSpec& verb, std::string_view name);
 
-// "ombrel --help": usage, verbs, the tuner argument and the exit codes.
-std::string GeneralHelp();
-// "ombrel <verb> --help".
-std::string VerbHelp(const VerbSpec& verb);
 // "ombrel 1.0.0 (OmbrelApi 1.10.2)".
 std::string VersionText(std::string_view libraryVersion);
 

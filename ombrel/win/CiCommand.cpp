@@ -58,8 +58,7 @@ int Status(const OpenTuner& tuner, const CiArguments& arguments) {
     case ci_session::kNoSlot: break;
     default: {
         const CiRefusal refusal = CiOpenRefusal(session.OpenResult(), name);
-        ReportError(refusal.message);
-        return refusal.exitCode;
+        return ReportFailure(refusal.exitCode, refusal.message);
     }
     }
     if (interrupts.Count() > 0) {
@@ -83,8 +82,7 @@ int Info(const OpenTuner& tuner, const CiArguments& arguments) {
     const unsigned long opened = session.OpenResult();
     if (opened != ci_session::kOpened && opened != ci_session::kInUse) {
         const CiRefusal refusal = CiOpenRefusal(opened, name);
-        ReportError(refusal.message);
-        return refusal.exitCode;
+        return ReportFailure(refusal.exitCode, refusal.message);
     }
     // Another program's session: the queries need none, but nobody here watches the slot.
     if (opened == ci_session::kOpened && !ReadApplication(handle)) {
@@ -98,11 +96,12 @@ int Info(const OpenTuner& tuner, const CiArguments& arguments) {
             ReportError(name + " went away");
             return kExitNoTuner;
         }
-        ReportError(opened == ci_session::kInUse
-                        ? "no ready module answers in the Common Interface slot of " + name +
-                              " (another program has its session open)"
-                        : "the module in the Common Interface slot of " + name + " gave no application information");
-        return kExitCiNoModule;
+        return ReportFailure(kExitCiNoModule,
+                             opened == ci_session::kInUse
+                                 ? "no ready module answers in the Common Interface slot of " + name +
+                                       " (another program has its session open)"
+                                 : "the module in the Common Interface slot of " + name +
+                                       " gave no application information");
     }
     CiInfoReport report{*application, std::nullopt};
     unsigned char dateTime = 0;

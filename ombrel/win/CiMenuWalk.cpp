@@ -248,8 +248,7 @@ int WalkCiMenu(const OpenTuner& tuner, const CiArguments& arguments) {
     if (ReportWithoutWindow(session)) return kExitFailed;
     if (!session.IsOpen()) {
         const CiRefusal refusal = CiOpenRefusal(session.OpenResult(), name);
-        ReportError(refusal.message);
-        return refusal.exitCode;
+        return ReportFailure(refusal.exitCode, refusal.message);
     }
     // Also a module that answers at once is awaited: only a module that the session has
     // seen ready is reported when it leaves.

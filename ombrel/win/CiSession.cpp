@@ -123,14 +123,14 @@ int AwaitReadyModule(CiSession& session, const std::string& tunerName, DWORD tim
     }
     if (session.ModuleState() == 2) return kExitOk;
     if (session.ModuleState() == 1) {
-        ReportError("the module in the Common Interface slot of " + tunerName + " did not become ready within " +
-                    Seconds(timeoutMs));
-    } else if (session.ModuleLeft()) {
-        ReportError("the module left the Common Interface slot of " + tunerName + " before it was ready");
-    } else {
-        ReportError("no module in the Common Interface slot of " + tunerName);
+        return ReportFailure(kExitCiNoModule, "the module in the Common Interface slot of " + tunerName +
+                                                  " did not become ready within " + Seconds(timeoutMs));
     }
-    return kExitCiNoModule;
+    if (session.ModuleLeft()) {
+        return ReportFailure(kExitCiNoModule,
+                             "the module left the Common Interface slot of " + tunerName + " before it was ready");
+    }
+    return ReportFailure(kExitCiNoModule, "no module in the Common Interface slot of " + tunerName);
 }
 
 int ReportModuleOrTunerGone(CiSession& session, const std::string& tunerName, HANDLE interrupt) {

@@ -58,6 +58,12 @@ int WriteResult(std::string_view text) {
 
 void ReportError(std::string_view message) { WriteErr("ombrel: " + std::string(message) + "\n"); }
 
+int ReportFailure(int exitCode, std::string_view message) {
+    ReportError(message);
+    if (const std::string_view next = NextStep(exitCode); !next.empty()) WriteErr(std::string(next) + "\n");
+    return exitCode;
+}
+
 void ReportUsageError(std::string_view verb, std::string_view message) {
     ReportError(message);
     const std::string help = verb.empty() ? "ombrel --help" : "ombrel " + std::string(verb) + " --help";

@@ -17,6 +17,8 @@ int WriteResult(std::string_view text);
 void WriteErr(std::string_view text);
 // "ombrel: " + message + line end, on stderr.
 void ReportError(std::string_view message);
+// The same, then the failure's next step when it has one (NextStep); gives `exitCode`.
+int ReportFailure(int exitCode, std::string_view message);
 // The same, and where to find the right usage: the verb's help, or the general one
 // when `verb` is empty.
 void ReportUsageError(std::string_view verb, std::string_view message);

@@ -5,6 +5,7 @@
 #include "ExitCodes.h"
 #include "FrontEnd.h"
 #include "Interrupts.h"
+#include "SwitchMemory.h"
 #include "TextOutput.h"
 #include "Tuners.h"
 
@@ -82,6 +83,8 @@ int RunTune(const Invocation& invocation) {
     }
     if (!arguments.json) WriteOut(LabelledLine("Tuner", TunerSummary(tuner.index, tuner.line)) + TunePlanText(*plan));
     if (const auto refused = SendTune(handle, *plan)) return ReportFailedRequest(handle, name, *refused);
+    const auto* satellite = std::get_if<SatelliteTune>(&plan->tune);
+    if (satellite && satellite->diseqcPort) RememberSwitchInput(tuner.line.guid, *satellite->diseqcPort);
 
     WriteErr("Waiting up to " + SecondsText(arguments.timeout) + " for lock; Ctrl+C stops waiting.\n");
     const WaitResult waited = WaitForLock(handle, arguments.timeout);
@@ -93,7 +96,10 @@ int RunTune(const Invocation& invocation) {
     } else {
         WriteOut(LabelledLine("Result", TuneResultText(*waited.outcome, *reading, waited.elapsed)) + StatusText(*reading));
     }
-    if (*waited.outcome != TuneOutcome::Locked) ReportError(TuneFailureText(*waited.outcome, *plan, arguments.timeout));
+    if (*waited.outcome != TuneOutcome::Locked) {
+        const auto switchInput = satellite ? RememberedSwitchInput(tuner.line.guid) : std::nullopt;
+        ReportError(TuneFailureText(*waited.outcome, *plan, arguments.timeout, switchInput));
+    }
     return ExitCodeOf(*waited.outcome);
 }
 

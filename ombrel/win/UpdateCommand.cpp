@@ -19,6 +19,7 @@ struct ChosenImage {
     std::string fileBytes;                     // a file's image
     const unsigned char* bytes = nullptr;
     std::string description;
+    std::optional<ImageVersion> version;
 };
 
 int ChooseCarried(const Identification& id, ChosenImage& chosen) {
@@ -36,18 +37,19 @@ int ChooseCarried(const Identification& id, ChosenImage& chosen) {
     chosen.bytes = reinterpret_cast<const unsigned char*>(carried->image.text);
     chosen.description = std::string(carried->entry->key) + ", " + FormatReleaseText(carried->version) +
                          " (carried by Romflux)";
+    chosen.version = carried->version;
     return kExitOk;
 }
 
 int ChooseFile(const std::string& path, std::string fileBytes, const Identification& id, ChosenImage& chosen) {
     const ImageVerdict verdict = CheckImageForTuner(fileBytes, id);
     if (verdict.exitCode != kExitOk) {
-        ReportError(path + ": " + verdict.reason);
-        return verdict.exitCode;
+        return ReportFailure(verdict.exitCode, path + ": " + verdict.reason);
     }
     chosen.fileBytes = std::move(fileBytes);
     chosen.bytes = reinterpret_cast<const unsigned char*>(chosen.fileBytes.data());
     chosen.description = path + (verdict.version ? ", " + FormatReleaseText(*verdict.version) : std::string());
+    chosen.version = verdict.version;
     return kExitOk;
 }
 
@@ -81,10 +83,7 @@ int RunUpdate(const Invocation& invocation) {
     std::optional<std::string> fileBytes;
     if (source->kind == ImageSource::Kind::File) {
         fileBytes = ReadImageFile(source->file, error);
-        if (!fileBytes) {
-            ReportError(error);
-            return kExitBadImageFile;
-        }
+        if (!fileBytes) return ReportFailure(kExitBadImageFile, error);
     }
 
     int exitCode = kExitOk;
@@ -108,6 +107,9 @@ int RunUpdate(const Invocation& invocation) {
     WriteOut("Tuner:  " + std::to_string(tuner->index) + ", " + line.model + " (" + DriverModelText(line.driverModel) +
              "), GUID " + NormalizeGuid(line.guid) + ", firmware " + FirmwareText(line.firmware) + "\n");
     WriteOut("Image:  " + chosen.description + "\n");
+    if (const auto note = chosen.version ? SameReleaseNote(*line.firmware, *chosen.version) : std::nullopt) {
+        WriteOut("Note:   " + *note + "\n");
+    }
     if (!invocation.Has("--yes") && !Confirmed()) return kExitNotConfirmed;
     if (!IsAttached(handle)) {
         ReportError(name + " has gone");

@@ -3,7 +3,9 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <set>
+#include <memory>
+
+#include <CLI/CLI.hpp>
 
 #include "RemoteKeymap.h"
 
@@ -11,11 +13,37 @@ namespace tunersim {
 
 namespace {
 
-const std::set<std::string> kValueOptions{"preset",  "id",     "subunit",   "model",
-                                          "ident",   "version", "build",    "driver",
-                                          "wdm-name", "tuner-name", "receiver-name",
-                                          "gap",     "every",      "ci-slot", "seconds", "out"};
-const std::set<std::string> kFlags{"no-receiver", "no-broadcast"};
+const CommandSyntax kPlug{"plug",
+                          {"preset", "id", "subunit", "model", "ident", "version", "build", "driver", "wdm-name",
+                           "tuner-name", "receiver-name", "ci-slot"},
+                          {"no-receiver", "no-broadcast"}};
+
+// A command's app, which lets tunersim name the options CLI11 did not know.
+class CommandApp : public CLI::App {
+public:
+    using CLI::App::App;
+    std::optional<std::string> FirstUnknownOption() const {
+        for (const auto& [kind, word] : missing_) {
+            if (kind == CLI::detail::Classifier::LONG || kind == CLI::detail::Classifier::SHORT) return word;
+        }
+        return std::nullopt;
+    }
+    std::optional<std::string> FirstLeftOver() const {
+        for (const auto& [kind, word] : missing_) {
+            if (kind != CLI::detail::Classifier::POSITIONAL_MARK) return word;
+        }
+        return std::nullopt;
+    }
+};
+
+bool IsHexDigits(const std::string& text) {
+    return !text.empty() && text.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
 
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -30,25 +58,87 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 
 }  // namespace
 
-Arguments ParseArguments(const std::vector<std::string>& words) {
-    Arguments args;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        if (word.rfind("--", 0) != 0) {
-            args.positional.push_back(word);
-            continue;
+CommandLine ParseCommandLine(const std::vector<std::string>& words, std::span<const CommandSyntax> commands) {
+    if (words.empty()) throw UsageError("no command given (tunersim help lists them)");
+    CommandApp app("control of the simulated Talvex tuner boxes", "tunersim");
+    app.set_help_flag("-h,--help");
+    app.allow_extras();
+    app.require_subcommand(0, 1);
+    struct Reading {
+        const CommandSyntax* syntax;
+        CommandApp* app;
+        CLI::Option* positional;
+        std::vector<std::pair<std::string, CLI::Option*>> options;
+    };
+    std::vector<Reading> readings;
+    for (const CommandSyntax& syntax : commands) {
+        const auto command = std::make_shared<CommandApp>("", syntax.name);
+        command->allow_extras();
+        command->set_help_flag("-h,--help");
+        Reading reading{&syntax, command.get(), command->add_option("arguments")->expected(1, -1)->allow_extra_args(), {}};
+        for (const std::string& name : syntax.valueOptions) {
+            reading.options.emplace_back(name, command->add_option("--" + name)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast));
         }
-        const std::string name = word.substr(2);
-        if (kFlags.count(name)) {
-            args.options[name] = "";
-        } else if (kValueOptions.count(name)) {
-            if (i + 1 >= words.size()) throw Error("option " + word + " needs a value");
-            args.options[name] = words[++i];
-        } else {
-            throw Error("unknown option " + word);
-        }
+        for (const std::string& name : syntax.flags) reading.options.emplace_back(name, command->add_flag("--" + name));
+        readings.push_back(reading);
+        app.add_subcommand(command);
     }
-    return args;
+    const auto parsed = [&]() -> const Reading* {
+        for (const Reading& reading : readings) {
+            if (reading.app->parsed()) return &reading;
+        }
+        return nullptr;
+    };
+    std::vector<std::string> reversed(words.rbegin(), words.rend());  // CLI11 takes the words last first
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        CommandLine help;
+        help.help = true;
+        return help;
+    } catch (const CLI::ParseError& error) {
+        // CLI11 runs out of words only when an option's value should follow: the last word.
+        const std::string command = parsed() ? parsed()->syntax->name : std::string();
+        if (dynamic_cast<const CLI::ArgumentMismatch*>(&error)) {
+            throw UsageError("option " + words.back() + " needs a value", command);
+        }
+        throw UsageError(error.what(), command);
+    }
+    const Reading* reading = parsed();
+    if (const auto leftOver = app.FirstLeftOver()) {
+        throw UsageError("unknown command \"" + *leftOver + "\" (tunersim help lists them)");
+    }
+    if (!reading) throw UsageError("no command given (tunersim help lists them)");
+    const std::string& name = reading->syntax->name;
+    if (const auto unknown = reading->app->FirstUnknownOption()) throw UsageError("unknown option " + *unknown, name);
+    CommandLine line;
+    line.command = name;
+    for (const auto& [option, cli] : reading->options) {
+        if (cli->count() > 0) line.arguments.options[option] = cli->get_expected_max() == 0 ? "" : cli->results().back();
+    }
+    for (const std::string& word : reading->positional->results()) line.arguments.positional.push_back(word);
+    return line;
+}
+
+CommandSyntax PlugSyntax() { return kPlug; }
+
+std::string BoxId(const std::string& text, const std::function<bool(const std::string&)>& known) {
+    const bool prefixed = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = prefixed ? text.substr(2) : text;
+    if (known(text)) return text;
+    if (IsHexDigits(digits) && digits.size() == 16) {
+        const std::string id = Lower(digits);
+        if (known(id)) return id;
+        std::string swapped;  // the GUID's bytes in the id's order
+        for (std::size_t at = id.size(); at >= 2; at -= 2) swapped += id.substr(at - 2, 2);
+        if (known(swapped)) return swapped;
+    }
+    return text;
+}
+
+std::string_view BoxForms() {
+    return "a box is named by its id as tunersim list shows it (00a1b2c3d4e50001) or by its GUID as ombrel list "
+           "shows it (0100E5D4C3B2A100), 0x allowed";
 }
 
 uint32_t ParseUnsigned(const std::string& text, uint32_t max, const char* what) {

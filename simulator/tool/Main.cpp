@@ -24,10 +24,6 @@ namespace {
 
 constexpr int kUsageError = 2;
 
-struct UsageError : Error {
-    using Error::Error;
-};
-
 const char kHelp[] =
     "tunersim: control of the simulated Talvex tuner boxes\n"
     "\n"
@@ -49,7 +45,9 @@ const char kHelp[] =
     "      --ci-slot yes|no        with or without a Common Interface slot (default: as the\n"
     "                              model has)\n"
     "      --no-broadcast          do not broadcast WM_DEVICECHANGE\n"
-    "  unplug ID                   unplug a box (its state is kept)\n"
+    "  unplug ID                   unplug a box (its state is kept); ID is the box's id as list\n"
+    "                              shows it, or its GUID as ombrel shows it (the id's bytes in\n"
+    "                              the other order), 0x allowed\n"
     "  replug ID                   plug an unplugged box again\n"
     "  remove ID                   forget a box entirely\n"
     "  list                        list the boxes with their state and display names\n"
@@ -107,7 +105,7 @@ const char kHelp[] =
     "  demo                        reset, then plug the demo set\n"
     "  register                    register the filter DLL's COM class\n"
     "  unregister                  reset, then remove the filter's COM class registration\n"
-    "  help                        this text\n"
+    "  help, --help, -h            this text\n"
     "\n"
     "Numbers may be decimal or 0x-prefixed hexadecimal.\n";
 
@@ -151,6 +149,11 @@ double ParseSeconds(const std::string& text) {
     return seconds;
 }
 
+// The box of a command's first argument: its id, or its GUID as ombrel shows it.
+std::string Box(const Arguments& args) {
+    return BoxId(Need(args, 0, "device id"), [](const std::string& id) { return Find(id).has_value(); });
+}
+
 void NoExtra(const Arguments& args, std::size_t count) {
     if (args.positional.size() > count)
         throw UsageError("unexpected argument \"" + args.positional[count] + "\"");
@@ -166,7 +169,7 @@ const char* ModuleText(ModuleState state) {
 
 int ShowCommonInterface(const Arguments& args) {
     NoExtra(args, 1);
-    const ModuleReport r = CommonInterface(Need(args, 0, "device id"));
+    const ModuleReport r = CommonInterface(Box(args));
     if (!r.slot) {
         std::printf("no Common Interface slot\n");
         return 0;
@@ -243,7 +246,7 @@ uint16_t KeyArgument(const std::string& text) {
 }
 
 int Press(const Arguments& args) {
-    const std::string id = Need(args, 0, "device id");
+    const std::string id = Box(args);
     Need(args, 1, "key");
     std::vector<uint16_t> codes;
     for (std::size_t i = 1; i < args.positional.size(); ++i) codes.push_back(KeyArgument(args.positional[i]));
@@ -261,7 +264,7 @@ int Hold(const Arguments& args) {
     const uint32_t intervalMs =
         every == args.options.end() ? kRepeatMs : ParseNumber<uint32_t>(every->second, "repeat interval");
     const uint32_t dropped =
-        HoldKey(Need(args, 0, "device id"), KeyArgument(Need(args, 1, "key")),
+        HoldKey(Box(args), KeyArgument(Need(args, 1, "key")),
                 ParseNumber<uint32_t>(Need(args, 2, "duration"), "duration"), intervalMs);
     if (dropped > 0) std::printf("%u keys dropped: the box keeps at most 64 unread keys\n", dropped);
     return 0;
@@ -278,7 +281,7 @@ int ListKeys(const Arguments& args) {
 
 int ShowRemote(const Arguments& args) {
     NoExtra(args, 1);
-    const RemoteStatus r = Remote(Need(args, 0, "device id"));
+    const RemoteStatus r = Remote(Box(args));
     std::printf("queued %u waiting-reads %u pressed %u read %u dropped %u\n", r.queued, r.waitingReads,
                 r.pressed, r.read, r.dropped);
     std::printf("cancels %u malformed-cancels %u released-reads %u cancel-pending %s\n", r.cancels,
@@ -288,7 +291,7 @@ int ShowRemote(const Arguments& args) {
 
 int SetRemoteFault(const Arguments& args) {
     NoExtra(args, 2);
-    const std::string id = Need(args, 0, "device id");
+    const std::string id = Box(args);
     const std::string fault = Need(args, 1, "fault");
     const std::map<std::string, KeyFault> faults{
         {"none", KeyFault::None}, {"fail-next", KeyFault::FailNextRead}, {"ignore-cancel", KeyFault::IgnoreCancel}};
@@ -299,198 +302,209 @@ int SetRemoteFault(const Arguments& args) {
     return 0;
 }
 
+int PrintHelp() {
+    std::printf("%s", kHelp);
+    PrintPresets();
+    return 0;
+}
+
 using Command = std::function<int(const Arguments&)>;
 
-const std::map<std::string, Command>& Commands() {
-    static const std::map<std::string, Command> commands{
-        {"help", [](const Arguments&) {
-             std::printf("%s", kHelp);
-             PrintPresets();
-             return 0;
+// A command: what it takes (its name first; options with a value, then flags) and its handler.
+struct CommandEntry {
+    CommandSyntax syntax;
+    Command run;
+};
+
+const std::vector<CommandEntry>& Commands() {
+    static const std::vector<CommandEntry> commands{
+        {{"help"}, [](const Arguments& a) {
+             NoExtra(a, 0);
+             return PrintHelp();
          }},
-        {"plug", Plug},
-        {"unplug", [](const Arguments& a) {
+        {PlugSyntax(), Plug},
+        {{"unplug", {}, {"no-broadcast"}}, [](const Arguments& a) {
              NoExtra(a, 1);
-             Unplug(Need(a, 0, "device id"), !a.Has("no-broadcast"));
+             Unplug(Box(a), !a.Has("no-broadcast"));
              return 0;
          }},
-        {"replug", [](const Arguments& a) {
+        {{"replug", {}, {"no-broadcast"}}, [](const Arguments& a) {
              NoExtra(a, 1);
              DeviceProfile profile;
-             profile.id = Need(a, 0, "device id");
+             profile.id = Box(a);
              if (!Find(profile.id)) throw Error("unknown device " + profile.id);
              ::tunersim::Plug(profile, !a.Has("no-broadcast"));
              return 0;
          }},
-        {"remove", [](const Arguments& a) {
+        {{"remove", {}, {"no-broadcast"}}, [](const Arguments& a) {
              NoExtra(a, 1);
-             Remove(Need(a, 0, "device id"), !a.Has("no-broadcast"));
+             Remove(Box(a), !a.Has("no-broadcast"));
              return 0;
          }},
-        {"list", [](const Arguments& a) {
+        {{"list"}, [](const Arguments& a) {
              NoExtra(a, 0);
              for (const auto& info : List()) Print(info);
              return 0;
          }},
-        {"enum", Enum},
-        {"set-firmware", [](const Arguments& a) {
+        {{"enum"}, Enum},
+        {{"set-firmware"}, [](const Arguments& a) {
              NoExtra(a, 3);
              const auto version = ParseVersion(Need(a, 1, "firmware version"));
-             SetFirmwareVersion(Need(a, 0, "device id"), version[0], version[1], version[2],
+             SetFirmwareVersion(Box(a), version[0], version[1], version[2],
                                 ParseNumber<uint16_t>(Need(a, 2, "build number"), "build"));
              return 0;
          }},
-        {"set-ident", [](const Arguments& a) {
+        {{"set-ident"}, [](const Arguments& a) {
              NoExtra(a, 4);
              SetIdentification(
-                 Need(a, 0, "device id"),
+                 Box(a),
                  ParseNumber<uint8_t>(Need(a, 1, "product line"), "product line"),
                  ParseNumber<uint8_t>(Need(a, 2, "model code"), "model code"),
                  ParseNumber<uint8_t>(Need(a, 3, "hardware revision"), "hardware revision"));
              return 0;
          }},
-        {"set-driver", [](const Arguments& a) {
+        {{"set-driver"}, [](const Arguments& a) {
              NoExtra(a, 2);
-             SetDriverVersion(Need(a, 0, "device id"), Need(a, 1, "driver version"));
+             SetDriverVersion(Box(a), Need(a, 1, "driver version"));
              return 0;
          }},
-        {"fault", [](const Arguments& a) {
+        {{"fault"}, [](const Arguments& a) {
              NoExtra(a, 4);
-             const std::string id = Need(a, 0, "device id");
+             const std::string id = Box(a);
              const auto property = ParseNumber<uint8_t>(Need(a, 1, "property"), "property");
              const Direction direction = ParseDirection(Need(a, 2, "get or set"));
              InjectFault(id, property, direction, ParseFault(Need(a, 3, "fault kind")));
              return 0;
          }},
-        {"clear-faults", [](const Arguments& a) {
+        {{"clear-faults"}, [](const Arguments& a) {
              NoExtra(a, 1);
-             ClearFaults(Need(a, 0, "device id"));
+             ClearFaults(Box(a));
              return 0;
          }},
-        {"requests", [](const Arguments& a) {
+        {{"requests"}, [](const Arguments& a) {
              NoExtra(a, 2);
-             const auto count = Requests(Need(a, 0, "device id"),
+             const auto count = Requests(Box(a),
                                          ParseNumber<uint8_t>(Need(a, 1, "property"), "property"));
              std::printf("gets %u sets %u\n", count.gets, count.sets);
              return 0;
          }},
-        {"update-timing", [](const Arguments& a) {
+        {{"update-timing"}, [](const Arguments& a) {
              NoExtra(a, 3);
-             SetUpdateTiming(Need(a, 0, "device id"),
+             SetUpdateTiming(Box(a),
                              ParseNumber<uint32_t>(Need(a, 1, "duration"), "duration"),
                              ParseNumber<uint32_t>(Need(a, 2, "hold time"), "hold time"));
              return 0;
          }},
-        {"script-update", [](const Arguments& a) {
+        {{"script-update"}, [](const Arguments& a) {
              NoExtra(a, 2);
-             ScriptUpdate(Need(a, 0, "device id"), ParseScript(Need(a, 1, "script")));
+             ScriptUpdate(Box(a), ParseScript(Need(a, 1, "script")));
              return 0;
          }},
-        {"last-image", [](const Arguments& a) {
+        {{"last-image"}, [](const Arguments& a) {
              NoExtra(a, 1);
-             const auto receipt = LastImage(Need(a, 0, "device id"));
+             const auto receipt = LastImage(Box(a));
              std::printf("count %u length %u crc32 %08X\n", receipt.count, receipt.length,
                          receipt.crc32);
              return 0;
          }},
-        {"flash", [](const Arguments& a) {
+        {{"flash"}, [](const Arguments& a) {
              NoExtra(a, 2);
              ComScope com;
-             FlashFile(Need(a, 0, "device id"), Need(a, 1, "image file"));
+             FlashFile(Box(a), Need(a, 1, "image file"));
              return 0;
          }},
-        {"status", [](const Arguments& a) {
+        {{"status"}, [](const Arguments& a) {
              NoExtra(a, 1);
              ComScope com;
-             const auto status = ReadUpdateStatus(Need(a, 0, "device id"));
+             const auto status = ReadUpdateStatus(Box(a));
              if (!status) throw Error("the box gives no update status");
              std::printf("progress %u state %u error %u\n", (*status)[0], (*status)[1],
                          (*status)[2]);
              return 0;
          }},
-        {"tuning", [](const Arguments& a) {
+        {{"tuning"}, [](const Arguments& a) {
              NoExtra(a, 1);
-             std::printf("%s", DescribeTuning(Tuning(Need(a, 0, "device id"))).c_str());
+             std::printf("%s", DescribeTuning(Tuning(Box(a))).c_str());
              return 0;
          }},
-        {"settle-time", [](const Arguments& a) {
+        {{"settle-time"}, [](const Arguments& a) {
              NoExtra(a, 2);
-             SetSettleTime(Need(a, 0, "device id"),
+             SetSettleTime(Box(a),
                            ParseNumber<uint32_t>(Need(a, 1, "settle time"), "settle time"));
              return 0;
          }},
-        {"last-request", [](const Arguments& a) {
+        {{"last-request"}, [](const Arguments& a) {
              NoExtra(a, 3);
              const auto request = LastRequestOf(
-                 Need(a, 0, "device id"), ParseNumber<uint8_t>(Need(a, 1, "property"), "property"),
+                 Box(a), ParseNumber<uint8_t>(Need(a, 1, "property"), "property"),
                  ParseDirection(Need(a, 2, "get or set")));
              std::printf("%s\n", DescribeRequest(request).c_str());
              return 0;
          }},
-        {"sky", [](const Arguments& a) {
+        {{"sky"}, [](const Arguments& a) {
              NoExtra(a, 0);
              for (const auto& line : Sky()) std::printf("%s\n", line.c_str());
              return 0;
          }},
-        {"ts", [](const Arguments& a) {
+        {{"ts", {"seconds", "out"}}, [](const Arguments& a) {
              NoExtra(a, 1);
-             const std::string id = Need(a, 0, "device id");
+             const std::string id = Box(a);
              const double seconds = a.Has("seconds") ? ParseSeconds(a.options.at("seconds")) : 10.0;
              return WriteStream(id, seconds, a.Has("out") ? a.options.at("out") : id + ".ts");
          }},
-        {"services", [](const Arguments& a) {
+        {{"services"}, [](const Arguments& a) {
              NoExtra(a, 1);
-             return PrintServices(a.positional.empty() ? std::nullopt : std::optional(a.positional[0]));
+             return PrintServices(a.positional.empty() ? std::nullopt : std::optional(Box(a)));
          }},
-        {"press", Press},
-        {"hold", Hold},
-        {"keys", ListKeys},
-        {"remote", ShowRemote},
-        {"remote-fault", SetRemoteFault},
-        {"ci-insert", [](const Arguments& a) {
+        {{"press", {"gap"}}, Press},
+        {{"hold", {"every"}}, Hold},
+        {{"keys"}, ListKeys},
+        {{"remote"}, ShowRemote},
+        {{"remote-fault"}, SetRemoteFault},
+        {{"ci-insert"}, [](const Arguments& a) {
              NoExtra(a, 1);
-             InsertModule(Need(a, 0, "device id"));
+             InsertModule(Box(a));
              return 0;
          }},
-        {"ci-ready", [](const Arguments& a) {
+        {{"ci-ready"}, [](const Arguments& a) {
              NoExtra(a, 1);
-             ReadyModule(Need(a, 0, "device id"));
+             ReadyModule(Box(a));
              return 0;
          }},
-        {"ci-remove", [](const Arguments& a) {
+        {{"ci-remove"}, [](const Arguments& a) {
              NoExtra(a, 1);
-             RemoveModule(Need(a, 0, "device id"));
+             RemoveModule(Box(a));
              return 0;
          }},
-        {"ci-events", [](const Arguments& a) {
+        {{"ci-events"}, [](const Arguments& a) {
              NoExtra(a, 2);
-             SetModuleEvents(Need(a, 0, "device id"), ParseNumber<uint16_t>(Need(a, 1, "event bits"), "event bits"));
+             SetModuleEvents(Box(a), ParseNumber<uint16_t>(Need(a, 1, "event bits"), "event bits"));
              return 0;
          }},
-        {"ci-mmi", [](const Arguments& a) {
+        {{"ci-mmi"}, [](const Arguments& a) {
              NoExtra(a, 2);
              const std::string bytes = Need(a, 1, "MMI object");
-             SetRawMmiObject(Need(a, 0, "device id"), bytes == "none" ? std::vector<uint8_t>{} : ParseHexBytes(bytes));
+             SetRawMmiObject(Box(a), bytes == "none" ? std::vector<uint8_t>{} : ParseHexBytes(bytes));
              return 0;
          }},
-        {"ci-show", ShowCommonInterface},
-        {"broadcast", [](const Arguments& a) {
+        {{"ci-show"}, ShowCommonInterface},
+        {{"broadcast"}, [](const Arguments& a) {
              NoExtra(a, 0);
              BroadcastDeviceChange();
              return 0;
          }},
-        {"reset", [](const Arguments& a) {
+        {{"reset", {}, {"no-broadcast"}}, [](const Arguments& a) {
              NoExtra(a, 0);
              Reset(!a.Has("no-broadcast"));
              return 0;
          }},
-        {"demo", Demo},
-        {"register", [](const Arguments& a) {
+        {{"demo"}, Demo},
+        {{"register"}, [](const Arguments& a) {
              NoExtra(a, 0);
              EnsureFilterRegistered();
              return 0;
          }},
-        {"unregister", [](const Arguments& a) {
+        {{"unregister", {}, {"no-broadcast"}}, [](const Arguments& a) {
              NoExtra(a, 0);
              UnregisterFilter(!a.Has("no-broadcast"));
              return 0;
@@ -499,27 +513,34 @@ const std::map<std::string, Command>& Commands() {
     return commands;
 }
 
+void ReportError(const std::string& command, const char* message) {
+    if (command.empty()) {
+        std::fprintf(stderr, "tunersim: %s\n", message);
+    } else {
+        std::fprintf(stderr, "tunersim %s: %s\n", command.c_str(), message);
+    }
+}
+
 int Run(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "tunersim: no command given (tunersim help lists them)\n");
-        return kUsageError;
-    }
-    const std::string name = argv[1];
     const auto& commands = Commands();
-    const auto command = commands.find(name);
-    if (command == commands.end()) {
-        std::fprintf(stderr, "tunersim: unknown command \"%s\" (tunersim help lists them)\n",
-                     name.c_str());
-        return kUsageError;
-    }
+    std::vector<CommandSyntax> syntax;
+    for (const CommandEntry& command : commands) syntax.push_back(command.syntax);
+    std::string name;
     try {
-        const Arguments args = ParseArguments(std::vector<std::string>(argv + 2, argv + argc));
-        return command->second(args);
+        const CommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), syntax);
+        if (line.help) return PrintHelp();
+        name = line.command;
+        for (const CommandEntry& command : commands) {
+            if (command.syntax.name == name) return command.run(line.arguments);
+        }
+        throw Error("the command is not available in this build");
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "tunersim %s: %s\n", name.c_str(), e.what());
+        ReportError(e.command.empty() ? name : e.command, e.what());
         return kUsageError;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "tunersim %s: %s\n", name.c_str(), e.what());
+        std::string message = e.what();
+        if (message.rfind("unknown device ", 0) == 0) message += ": " + std::string(BoxForms());
+        ReportError(name, message.c_str());
         return 1;
     }
 }

@@ -12,9 +12,10 @@
 //   and a refusal carries its exit code and a reason.
 // - The ci verb's arguments are read or refused with a reason; an accepted answer list
 //   has no empty entry, "q" only as its last, and joined with commas reads the same.
-// - A <tuner> that is accepted is three decimal digits at most or a GUID's start, and
+// - A <tuner> that is accepted is three decimal digits at most or a GUID's start (with
+//   sixteen digits also an identifier, whose byte order turned twice is itself), and
 //   resolves against any list of tuners to at most one tuner: the first with that index,
-//   or the first entry of the only box whose GUID begins so.
+//   or the first entry of the only box whose GUID begins so or is the identifier's.
 #include "CiArguments.h"
 #include "CommandLine.h"
 #include "ExitCodes.h"
@@ -211,9 +212,11 @@ std::vector<TunerIdentity> TunersFor(const TunerSelector& selector, const std::u
         TunerIdentity tuner;
         index += 1 + (next() % 4 == 0);
         tuner.index = next() % 5 == 0 ? selector.index : index;
-        const unsigned kind = next() % 6;
+        const unsigned kind = next() % 7;
         if (kind == 0 && !tuners.empty()) {
             tuner.guid = tuners.back().guid;
+        } else if (kind == 6 && selector.identifierGuid) {
+            tuner.guid = *selector.identifierGuid;
         } else if (kind == 1) {
             tuner.guid = "Error";
         } else {
@@ -238,6 +241,10 @@ void CheckSelector(const std::string& text, const std::uint8_t* data, std::size_
     } else {
         FUZZ_REQUIRE(!selector->guidPrefix.empty() && selector->guidPrefix.size() <= 16, "a GUID's start, 16 digits at most");
         FUZZ_REQUIRE(selector->guidPrefix.find_first_not_of("0123456789ABCDEF") == std::string::npos, "upper-case hex");
+        FUZZ_REQUIRE(selector->identifierGuid.has_value() == (selector->guidPrefix.size() == 16), "16 digits: an identifier too");
+        if (selector->identifierGuid) {
+            FUZZ_REQUIRE(SwapByteOrder(*selector->identifierGuid) == selector->guidPrefix, "the byte order turned twice");
+        }
     }
     const std::vector<TunerIdentity> tuners = TunersFor(*selector, data, size);
     std::string why;
@@ -250,7 +257,7 @@ void CheckSelector(const std::string& text, const std::uint8_t* data, std::size_
             fits = tuners[i].index == selector->index;
         } else if (tuners[i].guid.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos) {
             const std::string guid = NormalizeGuid(tuners[i].guid);
-            fits = guid.rfind(selector->guidPrefix, 0) == 0;
+            fits = guid.rfind(selector->guidPrefix, 0) == 0 || guid == selector->identifierGuid;
             if (fits && std::find(boxes.begin(), boxes.end(), guid) == boxes.end()) boxes.push_back(guid);
         }
         if (fits && !first) first = i;

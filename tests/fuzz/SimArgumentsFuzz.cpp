@@ -3,12 +3,15 @@
 // would end the tool without its message); accepted numbers lie within their range and
 // read back the same when written out; accepted faults, scripts and versions read back
 // the same when written in the tool's own syntax; a profile from accepted options is
-// one the simulator can plug.
+// one the simulator can plug; a box named by any text is the known one, found by its id or
+// by its GUID (the id's bytes in the other order), or the text as it was.
 #include "Arguments.h"
 #include "FuzzSupport.h"
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -81,11 +84,33 @@ void CheckWord(const std::string& word, uint32_t max) {
     Accepted([&] { ParseDirection(word); });
 }
 
+void CheckBox(const std::string& word) {
+    const std::string known = "00a1b2c3d4e50001";
+    std::string id;
+    id = BoxId(word, [&](const std::string& text) { return text == known; });
+    if (id != known) {
+        FUZZ_REQUIRE(id == word, "an unknown box is left as it was named");
+        return;
+    }
+    std::string digits = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X') ? word.substr(2) : word;
+    std::transform(digits.begin(), digits.end(), digits.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    FUZZ_REQUIRE(digits == known || digits == "0100e5d4c3b2a100", "by its id or its GUID");
+}
+
 void CheckProfile(const std::vector<std::string>& words) {
-    Arguments args;
-    if (!Accepted([&] { args = ParseArguments(words); })) return;
-    for (const auto& [name, value] : args.options) {
-        FUZZ_REQUIRE(std::find(words.begin(), words.end(), "--" + name) != words.end(), "every option was given");
+    std::vector<std::string> line{"plug"};
+    line.insert(line.end(), words.begin(), words.end());
+    const CommandSyntax plug = PlugSyntax();
+    CommandLine parsed;
+    if (!Accepted([&] { parsed = ParseCommandLine(line, std::span(&plug, 1)); })) return;
+    if (parsed.help) return;
+    FUZZ_REQUIRE(parsed.command == "plug", "the one command");
+    const Arguments& args = parsed.arguments;
+    for (const auto& option : args.options) {
+        const std::string& name = option.first;
+        FUZZ_REQUIRE(std::find(words.begin(), words.end(), "--" + name) != words.end() ||
+                         std::any_of(words.begin(), words.end(), [&](const std::string& w) { return w.rfind("--" + name + "=", 0) == 0; }),
+                     "every option was given");
     }
     DeviceProfile profile;
     if (!Accepted([&] { profile = ProfileFromOptions(args); })) return;
@@ -111,7 +136,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     words.push_back(word);
     if (words.size() > 12) return 0;  // longer command lines hold nothing new
 
-    for (const std::string& w : words) CheckWord(w, max);
+    for (const std::string& w : words) {
+        CheckWord(w, max);
+        CheckBox(w);
+    }
     CheckProfile(words);
     return 0;
 }

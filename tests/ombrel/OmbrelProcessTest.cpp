@@ -200,6 +200,9 @@ TEST_F(OmbrelCli, ListAndInfoShowTheDemoSet) {
     EXPECT_EQ(RunOmbrel({"info", GuidOf(kS2)}).out, byIndex.out);
     EXPECT_EQ(RunOmbrel({"info", "0x01"}).out, byIndex.out);
     EXPECT_EQ(RunOmbrel({"info", "0x0100e5d4"}).out, byIndex.out);
+    // ... and by its identifier, as info shows it and as tunersim names the box.
+    EXPECT_EQ(RunOmbrel({"info", kS2}).out, byIndex.out);
+    EXPECT_EQ(RunOmbrel({"info", "0x00A1B2C3D4E50001"}).out, byIndex.out);
 
     // A box with no image and no Common Interface, read back from JSON.
     const Result pellary = RunOmbrel({"info", GuidOf(kPellary), "--json"});
@@ -285,6 +288,9 @@ TEST_F(OmbrelCli, BadInputIsRefusedWithItsExitCode) {
         {{"info", "zz"}, 2, "'zz' is neither a tuner index nor a GUID"},
         {{"info", "42"}, 3, "no tuner with index 42: 7 tuners are attached (index 0 to 6)"},
         {{"info", "0xFFFF"}, 3, "no tuner with a GUID beginning FFFF"},
+        {{"info", "00a1b2c3d4e500ff"}, 3,
+         "no tuner with GUID or identifier 00A1B2C3D4E500FF: 7 tuners are attached (index 0 to 6). A <tuner> is an "
+         "index as 'ombrel list' shows it, a GUID or its start (0x0100E5), or a box's identifier"},
         {{"info", "0x0"}, 3, "GUID prefix 0 is ambiguous"},
         {{"update", "0", "--auto", "--image", "x.hex"}, 2, "--auto and --image exclude each other"},
         {{"update", "0", "--image", "no such file.hex", "--yes"}, 5, "no such file.hex: "},
@@ -484,8 +490,25 @@ TEST_F(OmbrelCli, ImageFilesAreCheckedBeforeAnythingIsSent) {
         EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
         EXPECT_NE(r.err.find(c.file + ": "), std::string::npos) << r.err;
         EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        // A file that is no image of the tuners says what to do next; one for other hardware names both already.
+        EXPECT_EQ(r.err.find("\nCheck the file's path and that it is the Intel-HEX image made for this tuner, or leave "
+                             "--image out to send the image Romflux carries for it.\n") != std::string::npos,
+                  c.exitCode == 5u)
+            << r.err;
     }
     EXPECT_EQ(tunersim::Requests(kS2, 17).sets, 0u);
+
+    // An image of the release the tuner runs already is offered, and said to be that.
+    tunersim::SetFirmwareVersion(kS2, 1, 5, 0, 22720);
+    const Result same = RunOmbrel({"update", GuidOf(kS2)}, "n\n");
+    EXPECT_EQ(same.exitCode, 7u) << same.err;
+    EXPECT_NE(same.out.find("Image:  FW_013404, Release 1.5.0 Build 22720 (carried by Romflux)\nNote:   the tuner runs "
+                            "this release already (Release 1.5.0 Build 22720): the update would flash the same "
+                            "firmware again\nUpdate the firmware of this tuner? [y/N] "),
+              std::string::npos)
+        << same.out;
+    tunersim::SetFirmwareVersion(kS2, 1, 3, 0, 44650);
+    EXPECT_EQ(RunOmbrel({"update", GuidOf(kS2)}, "n\n").out.find("Note:"), std::string::npos);
 
     // A later release than Romflux carries is the tuner's: it is offered, and sent only
     // when the user agrees.
@@ -716,13 +739,27 @@ TEST_F(OmbrelCli, TuneLocksSatelliteAndTerrestrialTunersAndStatusReadsThemBack) 
 }
 
 TEST_F(OmbrelCli, ATuneThatFindsNothingOrIsRefusedSaysSoWithItsExitCode) {
-    // Nothing at 11700 MHz: the front end settles without a lock.
-    Result r = RunOmbrel(SatelliteTune(kS2, "11700", "H"));
+    // Nothing at 11700 MHz: the front end settles without a lock, on the DiSEqC input chosen.
+    Result r = RunOmbrel(SatelliteTune(kS2, "11700", "H", {"--diseqc", "C"}));
     EXPECT_EQ(r.exitCode, 20u) << r.out << r.err;
     EXPECT_NE(r.out.find("Result:             no signal after "), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("ombrel: no lock: the front end found no multiplex at 11700 MHz with these settings\n"),
+    EXPECT_NE(r.err.find("ombrel: no lock: the front end found no multiplex at 11700 MHz with these settings, on "
+                         "DiSEqC input C (--diseqc A..D chooses another input)\n"),
               std::string::npos)
         << r.err;
+    // A tune on input B, then one of input A's multiplexes without --diseqc: the switch
+    // still points at B, and the message says so.
+    r = RunOmbrel(SatelliteTune(kS2, "11623", "V", {"--diseqc", "B"}));
+    ASSERT_EQ(r.exitCode, 0u) << r.err;
+    r = RunOmbrel(SatelliteTune(kS2, "12188", "H"));
+    EXPECT_EQ(r.exitCode, 20u) << r.out << r.err;
+    EXPECT_NE(r.err.find("ombrel: no lock: the front end found no multiplex at 12188 MHz with these settings; the "
+                         "DiSEqC switch points at input B, where 'ombrel tune --diseqc B' left it: --diseqc A..D "
+                         "chooses another input\n"),
+              std::string::npos)
+        << r.err;
+    r = RunOmbrel(SatelliteTune(kS2, "12188", "H", {"--diseqc", "A"}));
+    EXPECT_EQ(r.exitCode, 0u) << r.err;
     // A carrier with another symbol rate: seen, not locked.
     r = RunOmbrel({"tune", GuidOf(kS2), "11623", "--pol", "V", "--symbol-rate", "22000", "--diseqc", "B", "--json"});
     EXPECT_EQ(r.exitCode, 20u) << r.err;
@@ -1059,6 +1096,11 @@ TEST_F(OmbrelCli, CiStatusAndInfoTellTheSlotTheModuleAndTheSession) {
         r = RunOmbrel({"ci", GuidOf(kTci), action});
         EXPECT_EQ(r.exitCode, 41u) << action;
         EXPECT_NE(r.err.find("ombrel: no module in the Common Interface slot of tuner "), std::string::npos) << r.err;
+        // ... and what to do about it.
+        EXPECT_NE(r.err.find("\nInsert a module, or give it longer to start (--timeout); 'ombrel ci <tuner> status' "
+                             "shows the slot.\n"),
+                  std::string::npos)
+            << r.err;
     }
     tunersim::InsertModule(kTci);
     json = CiStatus(kTci);
@@ -1077,7 +1119,10 @@ TEST_F(OmbrelCli, CiStatusAndInfoTellTheSlotTheModuleAndTheSession) {
     for (const char* action : {"info", "menu"}) {
         r = RunOmbrel({"ci", GuidOf(kPellary), action});
         EXPECT_EQ(r.exitCode, 40u) << action;
-        EXPECT_NE(r.err.find("(Pellary SATV) has no Common Interface slot\n"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("(Pellary SATV) has no Common Interface slot\n'ombrel info <tuner>' shows which tuners "
+                             "have one (Common Interface: yes)"),
+                  std::string::npos)
+            << r.err;
     }
     EXPECT_EQ(tunersim::CommonInterface(kPellary).opens, 0u);
 

@@ -52,6 +52,13 @@ TEST_F(Tool, StateChangedByTheToolIsSeenByThisProcessAndTheOtherWayRound) {
     run = RunTool("requests 00000000000000e1 11");
     ASSERT_EQ(run.exitCode, 0u);
     EXPECT_EQ(Trimmed(run.output), "gets 4 sets 0");
+    // The box by its GUID, as ombrel shows it (the id's bytes in the other order).
+    run = RunTool("fault 0xE100000000000000 11 get false");
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_EQ(GetProperty(properties.Get(), 11, 8).hr, S_FALSE);
+    run = RunTool("clear-faults e100000000000000");
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_EQ(GetProperty(properties.Get(), 11, 8).hr, S_OK);
     auto mine = tunersim::Preset("pellary");
     mine.id = "00000000000000e2";
     tunersim::Plug(mine, false);
@@ -112,6 +119,8 @@ TEST_F(Tool, BadInputFailsClearlyAndLeavesNothingBehind) {
         {"plug --colour red", "unknown option"},
         {"plug --id", "needs a value"},
         {"unplug 0000000000000bad", "unknown device"},
+        {"unplug 0000000000000bad", "or by its GUID as ombrel list shows it"},
+        {"unplug --gap 5 00000000000000e5", "unknown option --gap"},
         {"unplug", "missing device id"},
         {"remove 0000000000000bad", "unknown device"},
         {"set-firmware 0000000000000bad 1.2.3 4", "unknown device"},
@@ -161,6 +170,12 @@ TEST_F(Tool, HelpExplainsEveryCommandAndDemoPlugsTheDemoSet) {
             << command;
     for (const auto& preset : tunersim::PresetNames())
         EXPECT_NE(help.output.find(preset), std::string::npos) << preset;
+    // --help and -h are the usage too, not unknown commands.
+    for (const char* flag : {"--help", "-h"}) {
+        const auto asked = RunTool(flag);
+        EXPECT_EQ(asked.exitCode, 0u) << flag;
+        EXPECT_EQ(asked.output, help.output) << flag;
+    }
 
     tunersim::Plug(tunersim::Preset("holtrim"), false);
     const auto demo = RunTool("demo");

@@ -6,6 +6,7 @@
 #include "TunerSelector.h"
 #include "Verbs.h"
 
+#include <sstream>
 #include <vector>
 
 using namespace ombrel_cli;
@@ -102,8 +103,14 @@ TEST(Verbs, HelpTextsCoverEveryVerbOptionAndExitCode) {
         const std::string help = VerbHelp(verb);
         EXPECT_EQ(help.rfind("Usage: ombrel " + std::string(verb.name) + " " + std::string(verb.synopsis) + "\n", 0), 0u);
         for (const OptionSpec& option : verb.options) {
-            EXPECT_NE(help.find("  " + std::string(option.name)), std::string::npos) << verb.name << option.name;
-            EXPECT_NE(help.find(std::string(option.help)), std::string::npos);
+            std::string name = "  " + std::string(option.name);
+            if (!option.valueName.empty()) name += " " + std::string(option.valueName);
+            EXPECT_NE(help.find(name), std::string::npos) << verb.name << option.name;
+            // Each line of the option's text, its further lines indented under the first.
+            std::istringstream lines{std::string(option.help)};
+            for (std::string line; std::getline(lines, line);) {
+                EXPECT_NE(help.find(line + "\n"), std::string::npos) << line;
+            }
         }
         EXPECT_NE(help.find("  --help"), std::string::npos);
         EXPECT_EQ(help.find("<tuner> is an index") != std::string::npos, !verb.positionals.empty()) << verb.name;
@@ -119,6 +126,23 @@ TEST(Verbs, HelpTextsCoverEveryVerbOptionAndExitCode) {
         EXPECT_NE(VerbHelp(*FindVerb("update")).find(line), std::string::npos) << line;
     }
     EXPECT_EQ(VerbHelp(*FindVerb("list")).find("Exit codes:\n"), std::string::npos);
+
+    // A value that must be given shows no default: --symbol-rate has none.
+    const std::string tune = VerbHelp(*FindVerb("tune"));
+    const std::string symbolRate = tune.substr(tune.find("  --symbol-rate KS/S "), 160);
+    EXPECT_EQ(symbolRate.find("(27500)"), std::string::npos) << symbolRate;
+    EXPECT_NE(symbolRate.find("required"), std::string::npos) << symbolRate;
+    EXPECT_NE(symbolRate.find("no default"), std::string::npos) << symbolRate;
+
+    // The failures that leave the user without an obvious way on have a next step; the
+    // others say theirs in their message.
+    for (const ExitCodeText& row : ExitCodeTable()) {
+        const bool hinted = row.code == kExitBadImageFile || row.code == kExitCiNoSlot || row.code == kExitCiNoModule;
+        EXPECT_EQ(NextStep(row.code).empty(), !hinted) << row.code;
+    }
+    EXPECT_NE(NextStep(kExitBadImageFile).find("leave --image out"), std::string::npos);
+    EXPECT_NE(NextStep(kExitCiNoSlot).find("'ombrel info <tuner>'"), std::string::npos);
+    EXPECT_NE(NextStep(kExitCiNoModule).find("--timeout"), std::string::npos);
     EXPECT_EQ(VersionText("1.10.2"), "ombrel 1.0.0 (OmbrelApi 1.10.2)\n");
     EXPECT_EQ(FindOption(*FindVerb("watch"), "--image"), nullptr);
 }
@@ -162,19 +186,37 @@ TEST(TunerSelector, IndexesGuidsAndPrefixes) {
     EXPECT_EQ(resolve("0300e5d4c3b2a100"), 1u);
     EXPECT_FALSE(resolve("0x0"));
     EXPECT_EQ(error, "GUID prefix 0 is ambiguous: it fits 0600E5D4C3B2A100, 0300E5D4C3B2A100, 0100E5D4C3B2A100");
+    // Every "no tuner" says which forms a <tuner> takes.
+    const std::string forms =
+        ". A <tuner> is an index as 'ombrel list' shows it, a GUID or its start (0x0100E5), or a box's "
+        "identifier as 'ombrel info' and tunersim show it (00a1b2c3d4e50001, 0x allowed)";
     EXPECT_FALSE(resolve("0x02"));
-    EXPECT_EQ(error, "no tuner with a GUID beginning 02: 5 tuners are attached (index 0 to 4)");
+    EXPECT_EQ(error, "no tuner with a GUID beginning 02: 5 tuners are attached (index 0 to 4)" + forms);
     EXPECT_FALSE(resolve("0200e5d4c3b2a100"));
-    EXPECT_EQ(error, "no tuner with GUID 0200E5D4C3B2A100: 5 tuners are attached (index 0 to 4)");
+    EXPECT_EQ(error, "no tuner with GUID or identifier 0200E5D4C3B2A100: 5 tuners are attached (index 0 to 4)" + forms);
     EXPECT_FALSE(resolve("5"));
-    EXPECT_EQ(error, "no tuner with index 5: 5 tuners are attached (index 0 to 4)");
+    EXPECT_EQ(error, "no tuner with index 5: 5 tuners are attached (index 0 to 4)" + forms);
+
+    // A box's identifier (as info and tunersim spell it) names it as its GUID does.
+    EXPECT_EQ(resolve("00a1b2c3d4e50001"), 2u);
+    EXPECT_EQ(resolve("0x00A1B2C3D4E50001"), 2u);
+    EXPECT_EQ(resolve("00a1b2c3d4e50003"), 1u);  // the first entry of a box in both driver models
+    EXPECT_FALSE(resolve("00a1b2c3d4e5"));       // only whole identifiers: a start is a GUID's
+    EXPECT_NE(error.find("no tuner with a GUID beginning 00A1B2C3D4E5: "), std::string::npos) << error;
+    EXPECT_EQ(SwapByteOrder("00a1b2c3d4e50001"), "0100E5D4C3B2A100");
+    // Sixteen digits that are one box's GUID and another's identifier select neither.
+    const std::vector<TunerIdentity> crossed = {{0, "0100e5d4c3b2a100"}, {1, "00a1b2c3d4e50001"}};
+    selector = ParseTunerSelector("00a1b2c3d4e50001", error);
+    ASSERT_TRUE(selector);
+    EXPECT_FALSE(ResolveTuner(*selector, crossed, error));
+    EXPECT_EQ(error, "GUID or identifier 00A1B2C3D4E50001 is ambiguous: it fits 0100E5D4C3B2A100, 00A1B2C3D4E50001");
     // "Error" (a display name without a GUID) is no GUID to match.
     EXPECT_FALSE(resolve("0xE"));
 
     ASSERT_TRUE((selector = ParseTunerSelector("0", error)));
     EXPECT_FALSE(ResolveTuner(*selector, {}, error));
-    EXPECT_EQ(error, "no tuner with index 0: no tuner is attached");
+    EXPECT_EQ(error, "no tuner with index 0: no tuner is attached" + forms);
     ASSERT_TRUE((selector = ParseTunerSelector("1", error)));
     EXPECT_FALSE(ResolveTuner(*selector, std::vector<TunerIdentity>{{0, "0100e5d4c3b2a100"}}, error));
-    EXPECT_EQ(error, "no tuner with index 1: 1 tuner is attached (index 0)");
+    EXPECT_EQ(error, "no tuner with index 1: 1 tuner is attached (index 0)" + forms);
 }

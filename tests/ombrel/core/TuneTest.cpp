@@ -337,6 +337,22 @@ TEST(FrontEndOutput, TheTuneSentAndHowItEnded) {
     EXPECT_EQ(TuneFailureText(TuneOutcome::Interrupted, dvbt, elapsed),
               "stopped waiting for lock; the tuner keeps the tune");
 
+    // A satellite tune that finds nothing names the DiSEqC input it was made on, and how
+    // to choose another: the one it chose, where ombrel left the switch, or that it is
+    // not known.
+    const std::string nothing = "no lock: the front end found no multiplex at 11623 MHz with these settings";
+    EXPECT_EQ(TuneFailureText(TuneOutcome::NoSignal, satellite, elapsed, 0),
+              nothing + ", on DiSEqC input B (--diseqc A..D chooses another input)");
+    const TunePlan unswitched = *Plan({"11623", "--pol", "V", "--symbol-rate", "27500"}, Reception::Satellite).plan;
+    EXPECT_EQ(TuneFailureText(TuneOutcome::NoSignal, unswitched, elapsed, 1),
+              nothing + "; the DiSEqC switch points at input B, where 'ombrel tune --diseqc B' left it: --diseqc A..D "
+                        "chooses another input");
+    EXPECT_EQ(TuneFailureText(TuneOutcome::NoSignal, unswitched, elapsed),
+              nothing + "; no --diseqc was given, so the DiSEqC switch stays at the input it was last set to: "
+                        "--diseqc A..D chooses one");
+    EXPECT_EQ(TuneFailureText(TuneOutcome::TimedOut, unswitched, std::chrono::milliseconds(2500), 3),
+              "no lock within 2.5 s: the front end is still settling (--timeout allows longer)");
+
     TunerLine line;
     line.index = 2;
     line.model = "Talvex S2";

@@ -42,6 +42,19 @@ TEST(UpdateRules, ImageSourceAndAnswers) {
     for (const char* no : {"", "n", "no", "ye", "yess", "y y", "ja", "1"}) EXPECT_FALSE(IsConfirmation(no)) << no;
 }
 
+TEST(UpdateRules, AnImageOfTheReleaseTheTunerRunsIsSaidToBeIt) {
+    // Record: line 1, model 0x34, revision 4, version 1.5.0, build 22720 (0x58C0).
+    const FirmwareBytes runs = {1, 0x34, 4, 1, 5, 0, 0x58, 0xC0};
+    const auto note = SameReleaseNote(runs, ImageVersion{{1, 5, 0}, 22720});
+    ASSERT_TRUE(note);
+    EXPECT_EQ(*note, "the tuner runs this release already (Release 1.5.0 Build 22720): the update would flash the "
+                     "same firmware again");
+    EXPECT_FALSE(SameReleaseNote(runs, ImageVersion{{1, 5, 0}, 22721}));
+    EXPECT_FALSE(SameReleaseNote(runs, ImageVersion{{1, 5, 1}, 22720}));
+    EXPECT_FALSE(SameReleaseNote(runs, ImageVersion{{1, 3, 0}, 22720}));
+    EXPECT_FALSE(SameReleaseNote(runs, ImageVersion{{2, 5, 0}, 22720}));
+}
+
 TEST(UpdateRules, ConsolePollsEndAsRomfluxsAndMapToExitCodes) {
     using romflux::PollOutcome;
     // Attached and running: go on.
