@@ -3,6 +3,8 @@
 #include <atomic>
 #include <new>
 
+#include "SimFilter.h"
+
 namespace tunersim {
 namespace {
 
@@ -13,7 +15,10 @@ using Microsoft::WRL::ComPtr;
 template <typename Interface, typename Item, typename Out>
 class Enumerator final : public Interface {
 public:
-    Enumerator(std::vector<Item> items, std::size_t position) : items_(std::move(items)), position_(position) {}
+    // Counted with the filters: the DLL must stay while an enumerator lives.
+    Enumerator(std::vector<Item> items, std::size_t position) : items_(std::move(items)), position_(position) {
+        ++LiveObjects();
+    }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
         if (!object) return E_POINTER;
@@ -74,7 +79,7 @@ public:
     }
 
 private:
-    ~Enumerator() = default;
+    ~Enumerator() { --LiveObjects(); }
 
     static IPin* Hand(const ComPtr<IPin>& pin) {
         pin->AddRef();

@@ -1,5 +1,6 @@
 #include "SimFilter.h"
 
+#include <evcode.h>
 #include <vfwmsgs.h>
 
 #include <cstring>
@@ -100,9 +101,21 @@ HRESULT SimFilter::Activate() {
     if (linkInput_ && !linkInput_->Connected()) return kReceiverWithoutTuner;
     HRESULT hr = hold_.Take(deviceId_);
     if (FAILED(hr)) return hr;
-    hr = streamPin_->Activate();
+    // The graph's event sink, not held: the graph stops its filters before it goes.
+    Microsoft::WRL::ComPtr<IMediaEventSink> events;
+    if (graph_) graph_->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(events.GetAddressOf()));
+    hr = streamPin_->Activate(clock_.Get(), events.Get());
     if (FAILED(hr)) hold_.Release();
     return hr;
+}
+
+// A graph manager may let one filter's failure pass when another filter's transition is
+// still pending (Wine's returns the renderer's S_FALSE): the graph hears why as well.
+HRESULT SimFilter::Refuse(HRESULT why) {
+    Microsoft::WRL::ComPtr<IMediaEventSink> events;
+    if (graph_ && SUCCEEDED(graph_->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(events.GetAddressOf()))))
+        events->Notify(EC_ERRORABORT, why, 0);
+    return why;
 }
 
 void SimFilter::Deactivate() {
@@ -121,7 +134,7 @@ STDMETHODIMP SimFilter::Pause() {
     std::lock_guard lock(mutex_);
     if (state_ == State_Stopped) {
         const HRESULT hr = Activate();
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr)) return Refuse(hr);
     } else if (state_ == State_Running && streamPin_) {
         streamPin_->Pause();
     }
@@ -133,16 +146,10 @@ STDMETHODIMP SimFilter::Run(REFERENCE_TIME start) {
     std::lock_guard lock(mutex_);
     if (state_ == State_Stopped) {
         const HRESULT hr = Activate();
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr)) return Refuse(hr);
         state_ = State_Paused;
     }
-    if (state_ != State_Running && streamPin_) {
-        // The graph's event sink, not held: the graph stops its filters before it goes.
-        Microsoft::WRL::ComPtr<IMediaEventSink> events;
-        if (graph_) graph_->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(events.GetAddressOf()));
-        const HRESULT hr = streamPin_->Run(start, clock_.Get(), events.Get());
-        if (FAILED(hr)) return hr;
-    }
+    if (streamPin_) streamPin_->Run(start);
     state_ = State_Running;
     return S_OK;
 }

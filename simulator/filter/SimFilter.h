@@ -84,6 +84,8 @@ private:
     // Stopped -> Paused: take the box's stream and commit the allocator.
     HRESULT Activate();
     void Deactivate();
+    // Fails a transition: returns `why` and tells the graph (EC_ERRORABORT).
+    HRESULT Refuse(HRESULT why);
 
     // The device id when the object stands for a tuner (WDM or BDA network tuner).
     bool TunerId(std::string& id);

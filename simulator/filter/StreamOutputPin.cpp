@@ -101,33 +101,37 @@ HRESULT StreamOutputPin::DecideAllocator(IMemInputPin* input) {
     return tryAllocator(ours.Get()) ? S_OK : VFW_E_NO_ALLOCATOR;
 }
 
-HRESULT StreamOutputPin::Activate() {
-    if (!allocator_) return S_OK;  // not connected: nothing to stream
-    return allocator_->Commit();
+HRESULT StreamOutputPin::Activate(IReferenceClock* clock, IMediaEventSink* events) {
+    if (!allocator_ || !input_) return S_OK;  // not connected: nothing to stream
+    if (pump_) return S_OK;
+    PumpSetup setup;
+    setup.id = owner_.Box().id;
+    setup.peer = Peer();
+    setup.input = input_;
+    setup.allocator = allocator_;
+    setup.clock = clock;
+    setup.events = events;
+    setup.filter = owner_.Filter();
+    try {
+        setup.clips = &SharedClips();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return VFW_E_RUNTIME_ERROR;  // no content folder beside the filter
+    }
+    HRESULT hr = allocator_->Commit();
+    if (FAILED(hr)) return hr;
+    try {
+        pump_ = std::make_unique<StreamPump>(std::move(setup));
+    } catch (...) {
+        allocator_->Decommit();
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
 }
 
-HRESULT StreamOutputPin::Run(REFERENCE_TIME start, IReferenceClock* clock, IMediaEventSink* events) {
-    if (!allocator_ || !input_) return S_OK;
-    if (!pump_) {
-        PumpSetup setup;
-        setup.id = owner_.Box().id;
-        setup.peer = Peer();
-        setup.input = input_;
-        setup.allocator = allocator_;
-        setup.clock = clock;
-        setup.events = events;
-        setup.filter = owner_.Filter();
-        try {
-            setup.clips = &SharedClips();
-            pump_ = std::make_unique<StreamPump>(std::move(setup));
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        } catch (...) {
-            return VFW_E_RUNTIME_ERROR;
-        }
-    }
-    pump_->Run(start);
-    return S_OK;
+void StreamOutputPin::Run(REFERENCE_TIME start) {
+    if (pump_) pump_->Run(start);
 }
 
 void StreamOutputPin::Pause() {

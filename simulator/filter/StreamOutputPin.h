@@ -29,9 +29,10 @@ public:
     STDMETHODIMP QuerySupported(REFGUID set, DWORD id, DWORD* support) override;
 
     // The filter's state changes (called with the filter's lock held, never from the
-    // streaming thread). Activate commits the allocator (Stopped -> Paused).
-    HRESULT Activate();
-    HRESULT Run(REFERENCE_TIME start, IReferenceClock* clock, IMediaEventSink* events);
+    // streaming thread). Activate commits the allocator and starts the streaming thread
+    // (Stopped -> Paused); `events` is the graph's sink, not held.
+    HRESULT Activate(IReferenceClock* clock, IMediaEventSink* events);
+    void Run(REFERENCE_TIME start);
     void Pause();
     // Ends the thread and decommits (-> Stopped).
     void Deactivate();

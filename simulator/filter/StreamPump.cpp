@@ -57,7 +57,8 @@ Reading ReadBox(const std::string& id, int64_t nowMs) {
 // One run of the stream: the box's emission, its pace and its continuity.
 class Delivery {
 public:
-    Delivery(const PumpSetup& setup, REFERENCE_TIME start) : setup_(setup), start_(start) {
+    Delivery(const PumpSetup& setup, const std::atomic<bool>& running, const std::atomic<REFERENCE_TIME>& start)
+        : setup_(setup), running_(running), start_(start) {
         ALLOCATOR_PROPERTIES actual{};
         if (SUCCEEDED(setup_.allocator->GetProperties(&actual))) perSample_ = pacing::PacketsPerBuffer(actual.cbBuffer);
     }
@@ -133,7 +134,7 @@ private:
     // A live source's time stamp: the graph's stream time at which the packets were made.
     void Stamp(IMediaSample* sample, long bytes) {
         REFERENCE_TIME now = 0;
-        if (!setup_.clock || FAILED(setup_.clock->GetTime(&now))) {
+        if (!running_ || !setup_.clock || FAILED(setup_.clock->GetTime(&now))) {
             sample->SetTime(nullptr, nullptr);
             return;
         }
@@ -155,7 +156,8 @@ private:
     }
 
     const PumpSetup& setup_;
-    const REFERENCE_TIME start_;
+    const std::atomic<bool>& running_;
+    const std::atomic<REFERENCE_TIME>& start_;
     stream::BoxStream box_{*setup_.clips};
     pacing::Pacer pacer_;
     pacing::ContinuityWatch watch_;
@@ -175,9 +177,7 @@ StreamPump::~StreamPump() {
 
 void StreamPump::Run(REFERENCE_TIME start) {
     start_ = start;
-    ++runs_;
     running_ = true;
-    wake_.notify_all();
 }
 
 void StreamPump::Pause() { running_ = false; }
@@ -190,35 +190,25 @@ void StreamPump::RequestStop() {
     wake_.notify_all();
 }
 
-// A run of the graph is a stream of its own: after a pause the box's stream starts
-// anew (its clock at the wall clock's time, the first sample a discontinuity).
 void StreamPump::Loop() {
     ComThread com;
-    std::unique_ptr<Delivery> delivery;
-    unsigned run = 0;
-    bool ended = false;
-    for (;;) {
-        {
-            std::unique_lock lock(wakeMutex_);
-            wake_.wait_for(lock, kTick, [this] { return stop_.load(); });
-            if (stop_) return;
-        }
-        if (!running_ || ended) {
-            delivery.reset();
-            continue;
-        }
-        try {
-            if (!delivery || run != runs_) {
-                run = runs_;
-                delivery = std::make_unique<Delivery>(setup_, start_);
+    try {
+        Delivery delivery(setup_, running_, start_);
+        for (;;) {
+            {
+                std::unique_lock lock(wakeMutex_);
+                wake_.wait_for(lock, kTick, [this] { return stop_.load(); });
+                if (stop_) return;
             }
-            ended = !delivery->Tick();
-        } catch (...) {
-            // Out of memory: this run delivers nothing more.
-            if (setup_.events) setup_.events->Notify(EC_ERRORABORT, E_OUTOFMEMORY, 0);
-            ended = true;
+            if (!delivery.Tick()) break;
         }
+    } catch (...) {
+        // Out of memory: the stream ends here.
+        if (setup_.events) setup_.events->Notify(EC_ERRORABORT, E_OUTOFMEMORY, 0);
     }
+    // Ended (the box went, or its stream could not be made): idle until the stop.
+    std::unique_lock lock(wakeMutex_);
+    wake_.wait(lock, [this] { return stop_.load(); });
 }
 
 }  // namespace tunersim

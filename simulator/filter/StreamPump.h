@@ -1,10 +1,12 @@
-// The streaming thread of an output pin that carries a box's transport stream. Every
-// tick (15 ms) it reads the box's state (briefly, under the state lock), makes the
-// packets that fell due since the stream started by the wall clock, and delivers them
-// downstream in samples of whole packets: timestamped by the graph's clock when it has
-// one, flagged as a discontinuity after a start, a retune, a stretch without lock or
-// anything lost. A box that goes away ends the stream: EndOfStream downstream and
-// EC_DEVICE_LOST to the graph.
+// The streaming thread of an output pin that carries a box's transport stream, from the
+// filter's Pause to its Stop. Every tick (15 ms) it reads the box's state (briefly, under
+// the state lock), makes the packets that fell due since the stream started by the wall
+// clock, and delivers them downstream in samples of whole packets: time-stamped by the
+// graph's clock while running, flagged as a discontinuity after a start, a retune, a
+// stretch without lock or anything lost. Paused, it delivers too: a renderer completes
+// its pause on the first sample and holds it (the graph manager waits for that before it
+// runs the graph), blocking the thread until the run. A box that goes away ends the
+// stream: EndOfStream downstream and EC_DEVICE_LOST to the graph.
 #pragma once
 
 #include <windows.h>
@@ -44,8 +46,8 @@ public:
     // thread waiting for a buffer is released.
     ~StreamPump();
 
-    // Running: deliver from now on, at stream time 0 = `start` of the graph's clock.
-    // Paused: deliver nothing (a live source cannot cue); the next run is a discontinuity.
+    // Running: samples stamped with stream time, 0 at `start` of the graph's clock.
+    // Paused: samples without time stamps.
     void Run(REFERENCE_TIME start);
     void Pause();
     void RequestStop();
@@ -57,7 +59,6 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> stop_{false};
     std::atomic<REFERENCE_TIME> start_{0};
-    std::atomic<unsigned> runs_{0};  // each Run: the stream starts anew
     std::mutex wakeMutex_;
     std::condition_variable wake_;
     std::thread thread_;

@@ -144,10 +144,12 @@ GrabberBranch AddGrabberBranch(IGraphBuilder* graph, const wchar_t* name) {
     const std::wstring renderer = std::wstring(name) + L" renderer";
     if (FAILED(graph->AddFilter(b.grabber.Get(), name)) || FAILED(graph->AddFilter(b.renderer.Get(), renderer.c_str())))
         throw std::runtime_error("the graph does not take the grabber");
-    if (FAILED(graph->ConnectDirect(FirstPin(b.grabber.Get(), PINDIR_OUTPUT).Get(),
-                                    FirstPin(b.renderer.Get(), PINDIR_INPUT).Get(), nullptr)))
-        throw std::runtime_error("the grabber does not connect to the Null Renderer");
     return b;
+}
+
+HRESULT ConnectRenderer(IGraphBuilder* graph, const GrabberBranch& branch) {
+    return graph->ConnectDirect(FirstPin(branch.grabber.Get(), PINDIR_OUTPUT).Get(),
+                                FirstPin(branch.renderer.Get(), PINDIR_INPUT).Get(), nullptr);
 }
 
 GrabberGraph::GrabberGraph() {
@@ -155,7 +157,7 @@ GrabberGraph::GrabberGraph() {
                                 reinterpret_cast<void**>(graph_.GetAddressOf()))))
         throw std::runtime_error("no Filter Graph Manager");
     graph_.As(&control_);
-    graph_.As(&events_);
+    graph_->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(events_.GetAddressOf()));
     GrabberBranch branch = AddGrabberBranch(graph_.Get(), L"Grabber");
     grabber_ = branch.grabber;
     renderer_ = branch.renderer;
@@ -175,7 +177,10 @@ HRESULT GrabberGraph::ConnectToGrabber(IBaseFilter* from, bool direct) {
     ComPtr<IPin> out = FirstPin(from, PINDIR_OUTPUT);
     ComPtr<IPin> in = FirstPin(grabber_.Get(), PINDIR_INPUT);
     if (!out || !in) return VFW_E_NOT_FOUND;
-    return direct ? graph_->ConnectDirect(out.Get(), in.Get(), nullptr) : graph_->Connect(out.Get(), in.Get());
+    const HRESULT hr = direct ? graph_->ConnectDirect(out.Get(), in.Get(), nullptr) : graph_->Connect(out.Get(), in.Get());
+    if (FAILED(hr)) return hr;
+    // The grabber's output takes its type from its input: connected second.
+    return ConnectRenderer(graph_.Get(), GrabberBranch{grabber_, renderer_, counter_});
 }
 
 HRESULT GrabberGraph::Run(bool measured) {
@@ -195,23 +200,34 @@ HRESULT GrabberGraph::Run(bool measured) {
     return media->Run(start);
 }
 
+HRESULT GrabberGraph::RunOrRefusal() {
+    const HRESULT hr = control_->Run();
+    if (FAILED(hr)) return hr;
+    LONG_PTR why = 0;
+    if (WaitForEvent(EC_ERRORABORT, 3000, &why)) return static_cast<HRESULT>(why);
+    return hr;
+}
+
 HRESULT GrabberGraph::Stop() { return control_->Stop(); }
 
+// Polled in short waits: Wine's GetEvent may return E_ABORT before its timeout.
 bool GrabberGraph::WaitForEvent(long code, DWORD timeoutMs, LONG_PTR* first) {
-    const DWORD deadline = GetTickCount() + timeoutMs;
-    for (;;) {
+    const DWORD start = GetTickCount();
+    do {
         long got = 0;
         LONG_PTR p1 = 0, p2 = 0;
-        const DWORD now = GetTickCount();
-        const DWORD wait = static_cast<DWORD>(deadline - now) > timeoutMs ? 0 : deadline - now;
-        if (events_->GetEvent(&got, &p1, &p2, wait) != S_OK) return false;
+        if (events_->GetEvent(&got, &p1, &p2, 50) != S_OK) {
+            Sleep(10);
+            continue;
+        }
         ++seen_[got];
         events_->FreeEventParams(got, p1, p2);
         if (got == code) {
             if (first) *first = p1;
             return true;
         }
-    }
+    } while (GetTickCount() - start < timeoutMs);
+    return false;
 }
 
 }  // namespace streamtest

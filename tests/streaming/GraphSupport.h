@@ -91,12 +91,17 @@ public:
     IBaseFilter* Grabber() { return grabber_.Get(); }
 
     HRESULT Add(IBaseFilter* filter, const wchar_t* name);
-    // Connects `from`'s first output pin to the grabber: intelligent Connect or ConnectDirect.
+    // Connects `from`'s first output pin to the grabber (intelligent Connect or
+    // ConnectDirect), then the grabber to the renderer.
     HRESULT ConnectToGrabber(IBaseFilter* from, bool direct);
     // IMediaControl::Run; measured: paused, then run at a start the counter knows, so
     // that it measures each sample's latency against the graph's clock.
     HRESULT Run(bool measured = false);
     HRESULT Stop();
+    // Run, and why the graph refused it: the failure Run returned, else the one an
+    // EC_ERRORABORT brought within 3 s (graph managers that let a filter's failure pass
+    // while a renderer's transition is pending), else what Run returned.
+    HRESULT RunOrRefusal();
     // Waits for an event with this code (others are read and counted); false on timeout.
     bool WaitForEvent(long code, DWORD timeoutMs, LONG_PTR* first = nullptr);
     std::map<long, int> EventsSeen() const { return seen_; }
@@ -112,11 +117,13 @@ private:
 
 ComPtr<IPin> FirstPin(IBaseFilter* filter, PIN_DIRECTION direction, int skip = 0);
 
-// A grabber with its counter and a Null Renderer behind it, added to `graph`.
+// A grabber with its counter and a Null Renderer, added to `graph`; ConnectRenderer joins
+// them once the grabber's input is connected (its output takes the input's type).
 struct GrabberBranch {
     ComPtr<IBaseFilter> grabber, renderer;
     ComPtr<PacketCounter> counter;
 };
 GrabberBranch AddGrabberBranch(IGraphBuilder* graph, const wchar_t* name);
+HRESULT ConnectRenderer(IGraphBuilder* graph, const GrabberBranch& branch);
 
 }  // namespace streamtest

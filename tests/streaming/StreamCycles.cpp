@@ -68,16 +68,21 @@ ProcessFigures SettledFigures(const ProcessFigures& target, unsigned timeoutMs) 
 }
 
 CycleResult RunStopCycles(const std::string& displayName, int cycles, unsigned runMs) {
+    ComPtr<IBaseFilter> source = BindDisplayName(displayName);
+    if (!source) {
+        CycleResult r;
+        Fail(r, "binding " + displayName, E_FAIL);
+        return r;
+    }
+    return RunStopCycles(source.Get(), cycles, runMs);
+}
+
+CycleResult RunStopCycles(IBaseFilter* source, int cycles, unsigned runMs) {
     CycleResult r;
     try {
-        ComPtr<IBaseFilter> source = BindDisplayName(displayName);
-        if (!source) {
-            Fail(r, "binding " + displayName, E_FAIL);
-            return r;
-        }
         GrabberGraph graph;
-        HRESULT hr = graph.Add(source.Get(), L"Tuner");
-        if (SUCCEEDED(hr)) hr = graph.ConnectToGrabber(source.Get(), true);
+        HRESULT hr = graph.Add(source, L"Tuner");
+        if (SUCCEEDED(hr)) hr = graph.ConnectToGrabber(source, true);
         if (FAILED(hr)) {
             Fail(r, "connecting", hr);
             return r;
@@ -97,7 +102,7 @@ CycleResult RunStopCycles(const std::string& displayName, int cycles, unsigned r
     return r;
 }
 
-CycleResult BuildAndDropRunning(const std::string& displayName, int builds, unsigned runMs) {
+CycleResult BuildAndDropRunning(const std::string& displayName, int builds, unsigned runMs, bool stream) {
     CycleResult r;
     for (int i = 0; i < builds; ++i) {
         try {
@@ -117,12 +122,13 @@ CycleResult BuildAndDropRunning(const std::string& displayName, int builds, unsi
             }
             GrabberBranch branch = AddGrabberBranch(graph.Get(), L"Grabber");
             hr = graph->AddFilter(source.Get(), L"Tuner");
-            if (SUCCEEDED(hr))
+            if (SUCCEEDED(hr) && stream)
                 hr = graph->ConnectDirect(FirstPin(source.Get(), PINDIR_OUTPUT).Get(),
                                           FirstPin(branch.grabber.Get(), PINDIR_INPUT).Get(), nullptr);
+            if (SUCCEEDED(hr) && stream) hr = ConnectRenderer(graph.Get(), branch);
             ComPtr<IMediaControl> control;
             if (SUCCEEDED(hr)) hr = graph.As(&control);
-            if (SUCCEEDED(hr)) hr = control->Run();
+            if (SUCCEEDED(hr) && stream) hr = control->Run();
             if (FAILED(hr)) Fail(r, "building and running", hr);
             Sleep(runMs);
             Count(r, *branch.counter.Get());

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <string>
 
+#include <windows.h>
+#include <strmif.h>
+
 #include "HandleCensus.h"
 
 namespace streamtest {
@@ -30,8 +33,11 @@ struct CycleResult {
 
 // One graph (filter -> Sample Grabber -> Null Renderer) run and stopped `cycles` times,
 // `runMs` running each time.
+CycleResult RunStopCycles(IBaseFilter* source, int cycles, unsigned runMs);
 CycleResult RunStopCycles(const std::string& displayName, int cycles, unsigned runMs);
-// `builds` graphs built, run for `runMs` and released while running (no Stop).
-CycleResult BuildAndDropRunning(const std::string& displayName, int builds, unsigned runMs);
+// `builds` graphs built, run for `runMs` and released while running (no Stop). Without
+// `stream` the filter is bound and added but neither connected nor run: the baseline of
+// what binding and a graph cost.
+CycleResult BuildAndDropRunning(const std::string& displayName, int builds, unsigned runMs, bool stream);
 
 }  // namespace streamtest

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
         if (!source || FAILED(graph.Add(source.Get(), L"Tuner")) || FAILED(graph.ConnectToGrabber(source.Get(), true))) {
             std::printf("no graph on %s\n", argv[1]);
         } else {
-            const HRESULT hr = graph.Run();
+            const HRESULT hr = graph.RunOrRefusal();
             if (hr == tunersim::kStreamInUse) {
                 std::printf("refused: the stream is in use\n");
                 code = 3;

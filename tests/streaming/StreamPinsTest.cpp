@@ -187,8 +187,8 @@ TEST_F(StreamPins, TheCaptureFilterStreamsThroughTheGraphManagerAndFollowsTunesA
     ASSERT_EQ(SetPids(Properties(filter.Get()).Get(), second, pids), S_OK);
     Sleep(300);
     graph.Counter().Clear();
-    t = WaitFor(graph.Counter(), [](const Tally& t) { return t.packets > 2000; });
-    EXPECT_GT(t.packets, 2000u);
+    t = WaitFor(graph.Counter(), [](const Tally& t) { return t.packets > 500; });
+    EXPECT_GT(t.packets, 500u);
     for (const auto& [pid, count] : t.payload)
         EXPECT_NE(std::find(pids.begin(), pids.end(), pid), pids.end()) << "PID " << pid << " passed the filter";
     for (const auto& es : service.streams) EXPECT_GT(Of(t.payload, es.pid), 0u) << es.pid;
@@ -238,11 +238,14 @@ TEST_F(StreamPins, TheNetworkTunerFeedsOnlyItsOwnReceiverWhoseOutputCarriesTheSt
     ComPtr<IBaseFilter> lonelyReceiver = BindDisplayName(Receiver(kSat2));
     ASSERT_EQ(lonely.Add(lonelyReceiver.Get(), L"Receiver"), S_OK);
     ASSERT_EQ(lonely.ConnectToGrabber(lonelyReceiver.Get(), true), S_OK);
-    EXPECT_EQ(lonely.Run(), tunersim::kReceiverWithoutTuner);
+    EXPECT_EQ(lonely.RunOrRefusal(), tunersim::kReceiverWithoutTuner);
+    FILTER_STATE state;
+    EXPECT_EQ(lonelyReceiver->GetState(0, &state), S_OK);
+    EXPECT_EQ(state, State_Stopped);
     lonely.Stop();
 
     TuneWhole(tuner.Get(), m);
-    ASSERT_EQ(graph.Run(), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(graph.Run());
     const Tally t = WaitFor(graph.Counter(), [](const Tally& t) { return t.packets > 20000; });
     EXPECT_EQ(t.lastPatTransportStream, m.transportStreamId);
     EXPECT_EQ(t.badSamples, 0u);
@@ -263,15 +266,19 @@ TEST_F(StreamPins, AnUnpluggedBoxEndsItsStreamWithEndOfStreamAndDeviceLost) {
         GrabberGraph graph;
         ASSERT_EQ(graph.Add(filter.Get(), L"Capture"), S_OK);
         ASSERT_EQ(graph.ConnectToGrabber(filter.Get(), true), S_OK);
-        ASSERT_EQ(graph.Run(), S_OK);
+        ASSERT_HRESULT_SUCCEEDED(graph.Run());
         WaitFor(graph.Counter(), [](const Tally& t) { return t.packets > 5000; });
         tunersim::Unplug(kSat2, false);
         LONG_PTR lost = 0;
-        EXPECT_TRUE(graph.WaitForEvent(EC_DEVICE_LOST, 5000, &lost));
+        EXPECT_TRUE(graph.WaitForEvent(EC_DEVICE_LOST, 5000, &lost)) << [&] {
+            std::string seen;
+            for (auto [code, n] : graph.EventsSeen()) seen += std::to_string(code) + "x" + std::to_string(n) + " ";
+            return seen;
+        }();
         ComPtr<IUnknown> identity;
         filter.As(&identity);
         EXPECT_EQ(reinterpret_cast<IUnknown*>(lost), identity.Get());
-        EXPECT_TRUE(graph.WaitForEvent(EC_COMPLETE, 5000) || graph.EventsSeen().count(EC_COMPLETE));
+        EXPECT_TRUE(graph.EventsSeen().count(EC_COMPLETE) || graph.WaitForEvent(EC_COMPLETE, 5000));
         const uint64_t at = graph.Counter().Snapshot().packets;
         Sleep(200);
         EXPECT_EQ(graph.Counter().Snapshot().packets, at);
@@ -286,7 +293,7 @@ TEST_F(StreamPins, AnUnpluggedBoxEndsItsStreamWithEndOfStreamAndDeviceLost) {
     GrabberGraph graph;
     ASSERT_EQ(graph.Add(filter.Get(), L"Capture"), S_OK);
     ASSERT_EQ(graph.ConnectToGrabber(filter.Get(), true), S_OK);
-    ASSERT_EQ(graph.Run(), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(graph.Run());
     EXPECT_GT(WaitFor(graph.Counter(), [](const Tally& t) { return t.packets > 5000; }).packets, 5000u);
 }
 
@@ -298,14 +305,14 @@ TEST_F(StreamPins, OneGraphPerBoxInAnyProcessAndTwoProcessesStreamTwoTuners) {
     auto first = std::make_unique<GrabberGraph>();
     ASSERT_EQ(first->Add(filter.Get(), L"Capture"), S_OK);
     ASSERT_EQ(first->ConnectToGrabber(filter.Get(), true), S_OK);
-    ASSERT_EQ(first->Run(), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(first->Run());
 
     // The same box again, through its WDM filter and through its BDA pair.
     ComPtr<IBaseFilter> again = BindDisplayName(Wdm(kSat));
     GrabberGraph second;
     ASSERT_EQ(second.Add(again.Get(), L"Capture"), S_OK);
     ASSERT_EQ(second.ConnectToGrabber(again.Get(), true), S_OK);
-    EXPECT_EQ(second.Run(), tunersim::kStreamInUse);
+    EXPECT_EQ(second.RunOrRefusal(), tunersim::kStreamInUse);
     second.Stop();
     ComPtr<IBaseFilter> tuner = BindDisplayName(Tuner(kSat)), receiver = BindDisplayName(Receiver(kSat));
     GrabberGraph bda;
@@ -314,7 +321,7 @@ TEST_F(StreamPins, OneGraphPerBoxInAnyProcessAndTwoProcessesStreamTwoTuners) {
     ASSERT_EQ(bda.Graph()->ConnectDirect(FirstPin(tuner.Get(), PINDIR_OUTPUT).Get(),
                                          FirstPin(receiver.Get(), PINDIR_INPUT).Get(), nullptr), S_OK);
     ASSERT_EQ(bda.ConnectToGrabber(receiver.Get(), true), S_OK);
-    EXPECT_EQ(bda.Run(), tunersim::kStreamInUse);
+    EXPECT_EQ(bda.RunOrRefusal(), tunersim::kStreamInUse);
     bda.Stop();
     // ... and from another process.
     const std::string child = "\"" + simtest::BinDir() + "stream_graph_child.exe\" ";
@@ -324,7 +331,7 @@ TEST_F(StreamPins, OneGraphPerBoxInAnyProcessAndTwoProcessesStreamTwoTuners) {
 
     // Stopped, the box is free again: here and for another process.
     ASSERT_EQ(first->Stop(), S_OK);
-    ASSERT_EQ(second.Run(), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(second.Run());
     EXPECT_GT(WaitFor(second.Counter(), [](const Tally& t) { return t.packets > 1000; }).packets, 1000u);
     second.Stop();
     first.reset();
@@ -361,7 +368,7 @@ TEST_F(StreamPins, APayServiceIsScrambledUntilTheModuleHasItsCaPmt) {
     GrabberGraph graph;
     ASSERT_EQ(graph.Add(filter.Get(), L"Capture"), S_OK);
     ASSERT_EQ(graph.ConnectToGrabber(filter.Get(), true), S_OK);
-    ASSERT_EQ(graph.Run(), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(graph.Run());
     const uint16_t video = pay->streams.front().pid;
     Tally t = WaitFor(graph.Counter(), [&](const Tally& t) { return Of(t.payload, video) > 50; });
     ASSERT_GT(Of(t.payload, video), 50u);
@@ -404,9 +411,11 @@ TEST_F(StreamPins, ASmartTeeFeedsTwoGrabbersTheSameStream) {
     ASSERT_EQ(graph->ConnectDirect(FirstPin(filter.Get(), PINDIR_OUTPUT).Get(), FirstPin(tee.Get(), PINDIR_INPUT).Get(), nullptr), S_OK);
     ASSERT_EQ(graph->ConnectDirect(FirstPin(tee.Get(), PINDIR_OUTPUT, 0).Get(), FirstPin(one.grabber.Get(), PINDIR_INPUT).Get(), nullptr), S_OK);
     ASSERT_EQ(graph->ConnectDirect(FirstPin(tee.Get(), PINDIR_OUTPUT, 1).Get(), FirstPin(two.grabber.Get(), PINDIR_INPUT).Get(), nullptr), S_OK);
+    ASSERT_EQ(ConnectRenderer(graph.Get(), one), S_OK);
+    ASSERT_EQ(ConnectRenderer(graph.Get(), two), S_OK);
     ComPtr<IMediaControl> control;
     ASSERT_EQ(graph.As(&control), S_OK);
-    ASSERT_EQ(control->Run(), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(control->Run());
     const Tally a = WaitFor(*one.counter.Get(), [](const Tally& t) { return t.packets > 20000; });
     const Tally b = WaitFor(*two.counter.Get(), [](const Tally& t) { return t.packets > 20000; });
     ASSERT_EQ(control->Stop(), S_OK);
@@ -431,25 +440,41 @@ TEST_F(StreamPins, RunStopCyclesAndGraphsDroppedWhileRunningLeaveNothingBehind) 
         TuneWhole(filter.Get(), m);
     }
     // A first round loads what stays loaded (DLLs, the clips, Wine's helpers).
-    ASSERT_EQ(RunStopCycles(Wdm(kSat), 2, 30).failures, 0);
-    ASSERT_EQ(BuildAndDropRunning(Wdm(kSat), 2, 30).failures, 0);
+    ComPtr<IBaseFilter> filter = BindDisplayName(Wdm(kSat));
+    ASSERT_TRUE(filter);
+    ASSERT_EQ(RunStopCycles(filter.Get(), 2, 60).failures, 0);
+    ASSERT_EQ(BuildAndDropRunning(Wdm(kSat), 2, 60, true).failures, 0);
     const ProcessFigures before = SettledFigures(TakeFigures(), 3000);
 
-    const CycleResult cycles = RunStopCycles(Wdm(kSat), 100, 25);
+    const CycleResult cycles = RunStopCycles(filter.Get(), 100, 60);
     EXPECT_EQ(cycles.failures, 0) << cycles.firstFailure;
     EXPECT_EQ(cycles.done, 100);
     EXPECT_GT(cycles.packets, 0u);
     EXPECT_EQ(cycles.badSamples, 0u);
-    const CycleResult builds = BuildAndDropRunning(Wdm(kSat), 20, 40);
+    // Wine's thread pool (the graph manager's asynchronous run) keeps an idle worker for
+    // a few seconds; what a hundred cycles leave must not grow with them.
+    const ProcessFigures cycled = SettledFigures(before, 12000);
+    EXPECT_LE(cycled.threads, before.threads);
+    EXPECT_LE(cycled.handles.Total(), before.handles.Total() + 4)
+        << handles::Describe(handles::Difference(cycled.handles, before.handles));
+    filter.Reset();
+
+    // Each build binds the filter through the system device enumerator, which costs Wine
+    // handles of its own: the same builds without streaming are the baseline.
+    const CycleResult idle = BuildAndDropRunning(Wdm(kSat), 20, 60, false);
+    EXPECT_EQ(idle.failures, 0) << idle.firstFailure;
+    const ProcessFigures baseline = SettledFigures(cycled, 5000);
+    const CycleResult builds = BuildAndDropRunning(Wdm(kSat), 20, 60, true);
     EXPECT_EQ(builds.failures, 0) << builds.firstFailure;
     EXPECT_GT(builds.packets, 0u);
+    EXPECT_EQ(builds.badSamples, 0u);
 
-    const ProcessFigures after = SettledFigures(before, 5000);
-    EXPECT_EQ(after.threads, before.threads);
-    EXPECT_EQ(after.liveFilters, before.liveFilters);
+    const ProcessFigures after = SettledFigures(before, 12000);
+    EXPECT_LE(after.threads, before.threads);
     EXPECT_EQ(after.liveFilters, 0);
-    EXPECT_LE(after.handles.Total(), before.handles.Total())
-        << handles::Describe(handles::Difference(after.handles, before.handles));
+    EXPECT_LE(after.handles.Total() - baseline.handles.Total(), baseline.handles.Total() - cycled.handles.Total())
+        << "streaming builds: " << handles::Describe(handles::Difference(after.handles, baseline.handles))
+        << "; idle builds: " << handles::Describe(handles::Difference(baseline.handles, cycled.handles));
 }
 
 }  // namespace
