@@ -58,7 +58,7 @@ void BoxStream::Follow(const BoxView& view, int64_t nowUnixMs) {
             const uint64_t packetsPerMinute = multiplexer_->Bitrate() * 60 / (kPacketSize * 8);
             errorInterval_ = perMinute ? packetsPerMinute / perMinute : 0;
             untilError_ = errorInterval_ ? 1 + NextRandom(random_) % errorInterval_ : 0;
-            dropPending_ = false;
+            dropPending_ = damagePending_ = false;
         }
     }
     pass_ = view.pass;
@@ -73,15 +73,21 @@ void BoxStream::Follow(const BoxView& view, int64_t nowUnixMs) {
     }
 }
 
-// A lost block: the packet arrives with transport_error_indicator set and the next
-// packet that carries payload is lost, so its PID's continuity counter skips one.
-void BoxStream::Damage(uint8_t* packet, bool& dropNext) {
+// A lost block falls on the stream at its rate; it shows on the next packet that carries
+// something (a damaged null packet would go unseen): that packet arrives with
+// transport_error_indicator set, and the packet with payload after it is lost, so its
+// PID's continuity counter skips one.
+void BoxStream::Damage(uint8_t* packet) {
     if (!errorInterval_) return;
     if (--untilError_ == 0) {
-        packet[1] |= 0x80;
-        dropNext = true;
+        damagePending_ = true;
         // Spread around the mean interval: half to one and a half of it.
         untilError_ = errorInterval_ / 2 + 1 + NextRandom(random_) % (errorInterval_ + 1);
+    }
+    if (damagePending_ && PidOf(packet) != kNullPid) {
+        packet[1] |= 0x80;
+        damagePending_ = false;
+        dropPending_ = true;
     }
 }
 
@@ -110,7 +116,7 @@ std::size_t BoxStream::Make(std::size_t slots, std::vector<uint8_t>& out) {
             dropPending_ = false;
             continue;
         }
-        Damage(p, dropPending_);
+        Damage(p);
         if (!pass_.test(pid)) continue;
         if (scrambledPids_.test(pid)) Scramble(p);
         std::copy(p, p + kPacketSize, to + kept * kPacketSize);

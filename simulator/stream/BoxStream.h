@@ -47,7 +47,7 @@ public:
     uint64_t SlotsMade() const { return Flowing() ? multiplexer_->PacketsMade() : 0; }
 
 private:
-    void Damage(uint8_t* packet, bool& dropNext);
+    void Damage(uint8_t* packet);
     void Scramble(uint8_t* packet);
 
     ClipLibrary& clips_;
@@ -60,6 +60,7 @@ private:
     // The error model: packets until the next lost block, and a generator for its spread.
     uint64_t errorInterval_ = 0;        // 0: the multiplex loses nothing
     uint64_t untilError_ = 0;
+    bool damagePending_ = false;
     bool dropPending_ = false;
     uint32_t random_ = 0x2545F491;
     std::vector<uint8_t> batch_;

@@ -136,7 +136,7 @@ std::string StreamTool::out_;
 TEST_F(StreamTool, EveryMultiplexIsListedAndCapturedAsTheBoxEmitsIt) {
     ToolRun run = RunTool("services");
     ASSERT_EQ(run.exitCode, 0u) << run.output;
-    std::ofstream manifest(out_ + "manifest.txt", std::ios::trunc);
+    std::ofstream manifest(out_ + "manifest.txt", std::ios::trunc | std::ios::binary);
     for (const auto& m : tunersim::sky::Multiplexes()) {
         EXPECT_NE(run.output.find(m.name + ": "), std::string::npos) << m.name;
         for (const auto& s : m.services) EXPECT_NE(run.output.find(s.name.utf8), std::string::npos) << s.name.utf8;
@@ -175,7 +175,7 @@ TEST_F(StreamTool, EveryMultiplexIsListedAndCapturedAsTheBoxEmitsIt) {
 }
 
 TEST_F(StreamTool, TheModuleDescramblesAPayServiceOnceItsCaPmtArrives) {
-    std::ofstream manifest(out_ + "descrambled.txt", std::ios::trunc);
+    std::ofstream manifest(out_ + "descrambled.txt", std::ios::trunc | std::ios::binary);
     for (const char* name : {"A 11597 V", "T 474 MHz"}) {
         const auto& m = tunersim::sky::Multiplexes()[tunersim::sky::IndexOf(name)];
         SCOPED_TRACE(name);
