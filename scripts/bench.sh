@@ -12,10 +12,12 @@
 #   handles  the handle probe: handles by type per step, with and without the library
 #   stream   making the largest multiplex's stream against copying its bytes, natively
 #            and under Wine
+#   pins     four tuners streaming their largest multiplexes through their pins at once
+#            for 30 s: delivered rate against nominal, continuity losses, latency, CPU
 # Build tree: $OMBREL_BUILD (default build/).
 set -euo pipefail
 here="$(dirname "$0")"
-all=(rescan open startup hotplug handles stream)
+all=(rescan open startup hotplug handles stream pins)
 chosen=("$@")
 [ ${#chosen[@]} -gt 0 ] || chosen=("${all[@]}")
 
@@ -28,6 +30,7 @@ for name in "${chosen[@]}"; do
         hotplug) targets+=(bench_hotplug) ;;
         handles) targets+=(handle_probe) ;;
         stream) targets+=(bench_stream) ;;
+        pins) targets+=(bench_pins) ;;
         *) echo "bench: unknown benchmark '$name' (one of: ${all[*]})" >&2; exit 2 ;;
     esac
 done
@@ -43,6 +46,7 @@ for name in "${chosen[@]}"; do
         startup) wine "$OMBREL_BUILD/bin/bench_startup.exe" </dev/null ;;
         hotplug) wine "$OMBREL_BUILD/bin/bench_hotplug.exe" </dev/null ;;
         handles) wine "$OMBREL_BUILD/bin/handle_probe.exe" 8 20 </dev/null ;;
+        pins) wine "$OMBREL_BUILD/bin/bench_pins.exe" 30 </dev/null ;;
         stream)
             "$here/native.sh" --build
             echo "-- native"

@@ -6,7 +6,7 @@
 # filter objects do not return to their start.
 #
 #   scripts/stress.sh [cycles] [run...]
-#     runs: control plug romflux control-ci ci control-remote remote (default: all)
+#     runs: control plug romflux control-ci ci control-remote remote stream (default: all)
 #
 # control is the plug storm without the library (the platform's own share); plug adds
 # the library with 4 worker threads and a second process; romflux adds Romflux beside
@@ -14,16 +14,18 @@
 # processes while every module is inserted, made ready and removed each cycle; remote
 # starts and stops remote-control readers the same way while each cycle presses a
 # burst of keys on every tuner; control-ci and control-remote are their storms without
-# the library. Build tree: $OMBREL_BUILD (default build/).
+# the library. stream runs a simulated tuner's graph (Sample Grabber, Null Renderer) and
+# stops it `cycles` times, then builds, runs and drops a fifth as many graphs with samples
+# in flight (1000 and 200 by default). Build tree: $OMBREL_BUILD (default build/).
 set -euo pipefail
 here="$(dirname "$0")"
 cycles="${1:-1000}"
 shift || true
 runs=("$@")
-[ ${#runs[@]} -gt 0 ] || runs=(control plug romflux control-ci ci control-remote remote)
+[ ${#runs[@]} -gt 0 ] || runs=(control plug romflux control-ci ci control-remote remote stream)
 case "$cycles" in ''|*[!0-9]*) echo "stress: cycles must be a number, not \"$cycles\"" >&2; exit 2 ;; esac
 
-"$here/build.sh" ombrel_stress ombrel_stress_control Romflux
+"$here/build.sh" ombrel_stress ombrel_stress_control ombrel_stream_stress Romflux
 source "$here/wine-env.sh"
 wine_prefix_init null
 wine_server_start
@@ -38,11 +40,14 @@ for run in "${runs[@]}"; do
         control) program=ombrel_stress_control.exe; arguments=(control) ;;
         control-ci|control-remote) program=ombrel_stress_control.exe; arguments=(control --storm "${run#control-}") ;;
         plug|romflux|ci|remote) program=ombrel_stress.exe; arguments=("$run") ;;
-        *) echo "stress: unknown run \"$run\" (control, plug, romflux, control-ci, ci, control-remote, remote)" >&2; exit 2 ;;
+        stream) program=ombrel_stream_stress.exe; arguments=(--builds $(( (cycles + 4) / 5 ))) ;;
+        *) echo "stress: unknown run \"$run\" (control, plug, romflux, control-ci, ci, control-remote, remote, stream)" >&2; exit 2 ;;
     esac
     echo "stress: $run, $cycles cycles (wine $program ${arguments[*]} --cycles $cycles)"
     (cd "$bin" && wine "$program" "${arguments[@]}" --cycles "$cycles" </dev/null) | tr -d '\r' | tee "$log/$run.txt" | grep -v '^figure ' || true
-    grep -q "^stress ${arguments[0]}: passed" "$log/$run.txt" || failed+=("$run")
+    verdict="${arguments[0]}"
+    [ "$run" = stream ] && verdict=stream
+    grep -q "^stress $verdict: passed" "$log/$run.txt" || failed+=("$run")
 done
 
 echo

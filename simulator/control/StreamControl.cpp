@@ -12,8 +12,6 @@
 namespace tunersim {
 namespace {
 
-// Wall-clock milliseconds between 1601 (the simulator's clock) and 1970 (the tables').
-constexpr int64_t kUnixEpochMs = 11644473600000;
 // A capture is made in pieces of this many packets.
 constexpr std::size_t kPiece = 4096;
 

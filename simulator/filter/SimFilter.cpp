@@ -1,5 +1,6 @@
 #include "SimFilter.h"
 
+#include <evcode.h>
 #include <vfwmsgs.h>
 
 #include <cstring>
@@ -7,11 +8,15 @@
 #include <new>
 
 #include "DriverService.h"
+#include "Enumerators.h"
 #include "FilterClass.h"
+#include "LinkPins.h"
 #include "PropertyLogic.h"
 #include "RemoteKeys.h"
 #include "RemoteService.h"
 #include "SharedLayout.h"
+#include "StreamFormat.h"
+#include "StreamOutputPin.h"
 #include "Text.h"
 
 namespace tunersim {
@@ -44,7 +49,12 @@ std::atomic<long>& LiveObjects() {
 
 SimFilter::SimFilter() { ++LiveObjects(); }
 
-SimFilter::~SimFilter() { --LiveObjects(); }
+SimFilter::~SimFilter() {
+    // The pins' threads end before anything they use goes.
+    Deactivate();
+    pins_.clear();
+    --LiveObjects();
+}
 
 STDMETHODIMP SimFilter::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
@@ -55,6 +65,8 @@ STDMETHODIMP SimFilter::QueryInterface(REFIID riid, void** object) {
         *object = static_cast<IKsPropertySet*>(this);
     } else if (riid == IID_IPersistPropertyBag) {
         *object = static_cast<IPersistPropertyBag*>(this);
+    } else if (riid == IID_IAMFilterMiscFlags) {
+        *object = static_cast<IAMFilterMiscFlags*>(this);
     } else {
         *object = nullptr;
         return E_NOINTERFACE;
@@ -77,29 +89,77 @@ STDMETHODIMP SimFilter::GetClassID(CLSID* clsid) {
     return S_OK;
 }
 
+claim::Endpoint SimFilter::Box() const {
+    claim::Endpoint e;
+    e.id = deviceId_;  // fixed before the pins exist
+    e.role = role_;
+    return e;
+}
+
+HRESULT SimFilter::Activate() {
+    if (!streamPin_ || !streamPin_->Connected()) return S_OK;
+    if (linkInput_ && !linkInput_->Connected()) return kReceiverWithoutTuner;
+    HRESULT hr = hold_.Take(deviceId_);
+    if (FAILED(hr)) return hr;
+    // The graph's event sink, not held: the graph stops its filters before it goes.
+    Microsoft::WRL::ComPtr<IMediaEventSink> events;
+    if (graph_) graph_->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(events.GetAddressOf()));
+    hr = streamPin_->Activate(clock_.Get(), events.Get());
+    if (FAILED(hr)) hold_.Release();
+    return hr;
+}
+
+// A graph manager may let one filter's failure pass when another filter's transition is
+// still pending (Wine's returns the renderer's S_FALSE): the graph hears why as well.
+HRESULT SimFilter::Refuse(HRESULT why) {
+    Microsoft::WRL::ComPtr<IMediaEventSink> events;
+    if (graph_ && SUCCEEDED(graph_->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(events.GetAddressOf()))))
+        events->Notify(EC_ERRORABORT, why, 0);
+    return why;
+}
+
+void SimFilter::Deactivate() {
+    if (streamPin_) streamPin_->Deactivate();
+    hold_.Release();
+}
+
 STDMETHODIMP SimFilter::Stop() {
     std::lock_guard lock(mutex_);
+    Deactivate();
     state_ = State_Stopped;
     return S_OK;
 }
 
 STDMETHODIMP SimFilter::Pause() {
     std::lock_guard lock(mutex_);
+    if (state_ == State_Stopped) {
+        const HRESULT hr = Activate();
+        if (FAILED(hr)) return Refuse(hr);
+    } else if (state_ == State_Running && streamPin_) {
+        streamPin_->Pause();
+    }
     state_ = State_Paused;
     return S_OK;
 }
 
-STDMETHODIMP SimFilter::Run(REFERENCE_TIME) {
+STDMETHODIMP SimFilter::Run(REFERENCE_TIME start) {
     std::lock_guard lock(mutex_);
+    if (state_ == State_Stopped) {
+        const HRESULT hr = Activate();
+        if (FAILED(hr)) return Refuse(hr);
+        state_ = State_Paused;
+    }
+    if (streamPin_) streamPin_->Run(start);
     state_ = State_Running;
     return S_OK;
 }
 
+// A live source cannot cue: paused, it delivers nothing.
 STDMETHODIMP SimFilter::GetState(DWORD, FILTER_STATE* state) {
     if (!state) return E_POINTER;
     std::lock_guard lock(mutex_);
     *state = state_;
-    return S_OK;
+    return state_ == State_Paused && hold_.Held() ? VFW_S_CANT_CUE : S_OK;
 }
 
 STDMETHODIMP SimFilter::SetSyncSource(IReferenceClock* clock) {
@@ -116,16 +176,59 @@ STDMETHODIMP SimFilter::GetSyncSource(IReferenceClock** clock) {
     return S_OK;
 }
 
-// The stand-in carries no media streams: it has no pins.
 STDMETHODIMP SimFilter::EnumPins(IEnumPins** pins) {
-    if (pins) *pins = nullptr;
-    return E_NOTIMPL;
+    if (!pins) return E_POINTER;
+    *pins = nullptr;
+    try {
+        std::vector<Microsoft::WRL::ComPtr<IPin>> list;
+        {
+            std::lock_guard lock(mutex_);
+            for (const auto& pin : pins_) list.emplace_back(pin.get());
+        }
+        return MakePinEnumerator(std::move(list), pins);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
 }
 
-STDMETHODIMP SimFilter::FindPin(LPCWSTR, IPin** pin) {
-    if (!pin) return E_POINTER;
+STDMETHODIMP SimFilter::FindPin(LPCWSTR id, IPin** pin) {
+    if (!pin || !id) return E_POINTER;
     *pin = nullptr;
+    std::lock_guard lock(mutex_);
+    for (const auto& candidate : pins_)
+        if (wcscmp(candidate->Id(), id) == 0) {
+            *pin = candidate.get();
+            (*pin)->AddRef();
+            return S_OK;
+        }
     return VFW_E_NOT_FOUND;
+}
+
+STDMETHODIMP_(ULONG) SimFilter::GetMiscFlags() { return AM_FILTER_MISC_FLAGS_IS_SOURCE; }
+
+void SimFilter::MakePins() {
+    switch (role_) {
+        case layout::kRoleWdm: {
+            auto pin = std::make_unique<StreamOutputPin>(*this, kCapturePinId, true);
+            streamPin_ = pin.get();
+            pins_.push_back(std::move(pin));
+            break;
+        }
+        case layout::kRoleTuner:
+            pins_.push_back(std::make_unique<TunerOutputPin>(*this));
+            break;
+        case layout::kRoleReceiver: {
+            auto input = std::make_unique<ReceiverInputPin>(*this);
+            linkInput_ = input.get();
+            pins_.push_back(std::move(input));
+            auto output = std::make_unique<StreamOutputPin>(*this, kReceiverOutputPinId, false);
+            streamPin_ = output.get();
+            pins_.push_back(std::move(output));
+            break;
+        }
+        default:
+            break;
+    }
 }
 
 STDMETHODIMP SimFilter::QueryFilterInfo(FILTER_INFO* info) {
@@ -241,11 +344,17 @@ STDMETHODIMP SimFilter::Load(IPropertyBag* bag, IErrorLog* log) {
     try {
         std::string id = Narrow(device.Get().bstrVal);
         std::lock_guard lock(mutex_);
+        // The pins stand for the box and role first loaded: they cannot change.
+        if (loaded_) return id == deviceId_ && roleNumber == role_ ? S_OK : E_UNEXPECTED;
         deviceId_ = std::move(id);
         role_ = roleNumber;
         name_ = std::move(name);
+        MakePins();
         loaded_ = true;
     } catch (...) {
+        pins_.clear();
+        streamPin_ = nullptr;
+        linkInput_ = nullptr;
         return E_OUTOFMEMORY;
     }
     return S_OK;

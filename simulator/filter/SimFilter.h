@@ -1,6 +1,9 @@
 // The simulator's filter object: the stand-in for the tuner driver's filters. It binds
 // like a real filter (IBaseFilter, IPersistPropertyBag) and answers the vendor property
-// set (IKsPropertySet) for the box named by its registry instance key.
+// set (IKsPropertySet) for the box named by its registry instance key. Its pins follow
+// its role: the WDM capture filter has one output carrying the box's transport stream;
+// the BDA network tuner an output that feeds its box's receiver component, whose input
+// takes it and whose output carries the stream.
 #pragma once
 
 #include <windows.h>
@@ -9,12 +12,23 @@
 #include <wrl/client.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
+
+#include "PinBase.h"
+#include "StreamHold.h"
 
 namespace tunersim {
 
-class SimFilter final : public IBaseFilter, public IKsPropertySet, public IPersistPropertyBag {
+class StreamOutputPin;
+
+class SimFilter final : public IBaseFilter,
+                        public IKsPropertySet,
+                        public IPersistPropertyBag,
+                        public IAMFilterMiscFlags,
+                        public PinOwner {
 public:
     SimFilter();
     SimFilter(const SimFilter&) = delete;
@@ -55,8 +69,23 @@ public:
     STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override;
     STDMETHODIMP Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAll) override;
 
+    // IAMFilterMiscFlags
+    STDMETHODIMP_(ULONG) GetMiscFlags() override;
+
 private:
     ~SimFilter();
+
+    // PinOwner (for the pins alone)
+    IBaseFilter* Filter() override { return this; }
+    bool Stopped() const override { return state_ == State_Stopped; }
+    claim::Endpoint Box() const override;
+
+    void MakePins();  // once loaded, by the role
+    // Stopped -> Paused: take the box's stream and commit the allocator.
+    HRESULT Activate();
+    void Deactivate();
+    // Fails a transition: returns `why` and tells the graph (EC_ERRORABORT).
+    HRESULT Refuse(HRESULT why);
 
     // The device id when the object stands for a tuner (WDM or BDA network tuner).
     bool TunerId(std::string& id);
@@ -66,7 +95,12 @@ private:
     std::string deviceId_;
     DWORD role_ = 0;
     bool loaded_ = false;
-    FILTER_STATE state_ = State_Stopped;
+    // Written under mutex_; read without it by the pins (which connect only when stopped).
+    std::atomic<FILTER_STATE> state_{State_Stopped};
+    std::vector<std::unique_ptr<PinBase>> pins_;
+    StreamOutputPin* streamPin_ = nullptr;  // in pins_: the pin that carries the stream
+    PinBase* linkInput_ = nullptr;          // in pins_: the receiver's input
+    StreamHold hold_;
     IFilterGraph* graph_ = nullptr;  // not owned, as the filter-graph contract says
     Microsoft::WRL::ComPtr<IReferenceClock> clock_;
     std::wstring name_;

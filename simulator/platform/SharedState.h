@@ -46,4 +46,7 @@ std::wstring StateFilePath();
 // Milliseconds since 1601 by the wall clock: the same in every process.
 int64_t NowMs();
 
+// Milliseconds between 1601 (NowMs) and 1970 (the stream's tables and Unix time).
+inline constexpr int64_t kUnixEpochMs = 11644473600000;
+
 }  // namespace tunersim
