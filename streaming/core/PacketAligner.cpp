@@ -9,8 +9,9 @@ bool PacketAligner::Push(const std::uint8_t* data, std::size_t size, bool discon
     counts_.bytes += size;
     stopped_ = false;
     if (discontinuity) {
-        // What was kept belongs to a packet whose rest will never come.
-        Reset();
+        // As at the end of a stream: a whole packet kept goes on, the start of a packet
+        // whose rest will never come is dropped.
+        if (!Finish(output)) return false;
         flagNext_ = true;
     }
     if (size == 0) return true;

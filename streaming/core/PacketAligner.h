@@ -50,8 +50,8 @@ struct AlignerCounts {
 class PacketAligner {
 public:
     // Takes one buffer of the stream. `discontinuity`: the buffer does not continue the
-    // one before (the start of a split packet kept from before is dropped then, and sync
-    // is hunted for afresh). Returns false when the output asked to stop.
+    // one before; what is kept from before is finished as at the end of the stream
+    // (Finish), and sync is hunted for afresh. Returns false when the output asked to stop.
     bool Push(const std::uint8_t* data, std::size_t size, bool discontinuity, PacketOutput& output);
 
     // The end of the stream: hands on the whole packets that wait for the byte after

@@ -15,12 +15,14 @@ void StreamCensus::Count(const std::uint8_t* packets, std::size_t count, bool di
 }
 
 void StreamCensus::CountPacket(const std::uint8_t* p) {
-    // A damaged packet's header cannot be trusted: counted, not read further.
+    const std::uint16_t pid = static_cast<std::uint16_t>((p[1] & 0x1F) << 8 | p[2]);
+    // A damaged packet's header cannot be trusted: counted, not read further, and its
+    // PID's next counter not expected to follow on from it.
     if (p[1] & 0x80) {
         ++counts_.transportErrors;
+        last_[pid] = kUnknown;
         return;
     }
-    const std::uint16_t pid = static_cast<std::uint16_t>((p[1] & 0x1F) << 8 | p[2]);
     const std::uint8_t control = p[3] >> 4 & 3;
     if (pid == kNullPid || control == 0) return;  // no counter to follow (0: reserved)
     if (p[3] >> 6) ++counts_.scrambledPackets;

@@ -178,11 +178,19 @@ TEST(PacketAligner, EmptyAndDiscontinuousBuffersDropTheSplitPacketAndFlagTheNext
     EXPECT_FALSE(out.runs.back().discontinuity);
     const Bytes d = MakePackets(30, 5);
     ASSERT_TRUE(aligner.Push(d.data(), d.size(), true, out));
+    EXPECT_EQ(out.bytes, Concat({a, c, MakePackets(30, 4)}));
+    // A whole packet waiting for the byte after it at a break goes on, unflagged.
+    const Bytes e = MakePackets(40, 3);
+    const std::size_t runs = out.runs.size();
+    ASSERT_TRUE(aligner.Push(e.data(), e.size(), true, out));
     ASSERT_TRUE(aligner.Finish(out));
-    EXPECT_EQ(out.bytes, Concat({a, c, d}));
+    EXPECT_EQ(out.bytes, Concat({a, c, d, e}));
+    ASSERT_EQ(out.runs.size(), runs + 3);
+    EXPECT_FALSE(out.runs[runs].discontinuity);
+    EXPECT_TRUE(out.runs[runs + 1].discontinuity);
     EXPECT_EQ(aligner.Counts().droppedBytes, 250u);
-    EXPECT_EQ(aligner.Counts().discontinuities, 2u);
-    EXPECT_EQ(aligner.Counts().buffers, 8u);
+    EXPECT_EQ(aligner.Counts().discontinuities, 3u);
+    EXPECT_EQ(aligner.Counts().buffers, 9u);
 }
 
 TEST(PacketAligner, TheEndOfTheStreamHandsOnConsistentWaitingPacketsAndDropsTheRest) {
@@ -261,7 +269,8 @@ TEST(StreamCensus, ContinuityErrorsScrambledAndDamagedPacketsAsTheHeadersSayThem
                       Packet(0x100, 9, 3, 0x01),                               // signalled discontinuity
                       Packet(0x100, 10),
                       Packet(0x1FFF, 3), Packet(0x1FFF, 9),                    // null packets: no counter
-                      Packet(0x200, 7, 1, 0x80),                               // damaged: counted only
+                      Packet(0x300, 4), Packet(0x300, 9, 1, 0x80),            // damaged: counted only,
+                      Packet(0x300, 6),                                        // the next not checked
                       Packet(0x200, 1, 1, 0x40), Packet(0x200, 2, 1, 0x40)});  // scrambled, in order
     census.Count(s.data(), s.size() / kPacketSize, false);
     EXPECT_EQ(census.Counts().continuityErrors, 3u);
