@@ -10,10 +10,12 @@
 #            discovery floor, 8/32/64 tuners; working set and private memory
 #   hotplug  a second program's 0x403 latency with and without Romflux, 32 tuners
 #   handles  the handle probe: handles by type per step, with and without the library
+#   stream   making the largest multiplex's stream against copying its bytes, natively
+#            and under Wine
 # Build tree: $OMBREL_BUILD (default build/).
 set -euo pipefail
 here="$(dirname "$0")"
-all=(rescan open startup hotplug handles)
+all=(rescan open startup hotplug handles stream)
 chosen=("$@")
 [ ${#chosen[@]} -gt 0 ] || chosen=("${all[@]}")
 
@@ -25,6 +27,7 @@ for name in "${chosen[@]}"; do
         startup) targets+=(bench_startup) ;;
         hotplug) targets+=(bench_hotplug) ;;
         handles) targets+=(handle_probe) ;;
+        stream) targets+=(bench_stream) ;;
         *) echo "bench: unknown benchmark '$name' (one of: ${all[*]})" >&2; exit 2 ;;
     esac
 done
@@ -40,6 +43,12 @@ for name in "${chosen[@]}"; do
         startup) wine "$OMBREL_BUILD/bin/bench_startup.exe" </dev/null ;;
         hotplug) wine "$OMBREL_BUILD/bin/bench_hotplug.exe" </dev/null ;;
         handles) wine "$OMBREL_BUILD/bin/handle_probe.exe" 8 20 </dev/null ;;
+        stream)
+            "$here/native.sh" --build
+            echo "-- native"
+            "${OMBREL_NATIVE_BUILD:-$OMBREL_ROOT/build-native}/bin/bench_stream" "$OMBREL_ROOT/simulator/content"
+            echo "-- under Wine"
+            wine "$OMBREL_BUILD/bin/bench_stream.exe" "$(winepath -w "$OMBREL_ROOT/simulator/content")" </dev/null ;;
     esac
     echo
 done

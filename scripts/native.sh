@@ -12,7 +12,9 @@ build="${OMBREL_NATIVE_BUILD:-$root/build-native}"
 if [ ! -f "$build/build.ninja" ]; then
     cmake -S "$root/tests/native" -B "$build" -G Ninja >/dev/null
 fi
-cmake --build "$build" -- -j"$(nproc)" | grep -v '^\[' || true
-[ -x "$build/bin/native_units" ] || { echo "native: the build failed" >&2; exit 1; }
+# A failed build must not leave an earlier program to run in its place.
+status=0
+cmake --build "$build" -- -j"$(nproc)" | { grep -v '^\[' || true; } || status=$?
+[ "$status" -eq 0 ] && [ -x "$build/bin/native_units" ] || { echo "native: the build failed" >&2; exit 1; }
 [ "${1:-}" = "--build" ] && exit 0
 exec "$build/bin/native_units" "$@"

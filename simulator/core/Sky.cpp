@@ -68,7 +68,6 @@ constexpr auto kMpeg2 = StreamType::Mpeg2Video;
 constexpr auto kH264 = StreamType::H264Video;
 constexpr auto kMp2 = StreamType::Mpeg1Layer2Audio;
 constexpr auto kAc3 = StreamType::Ac3Audio;
-constexpr auto kTv = ServiceKind::Television;
 
 Multiplex Satellite(const char* name, uint8_t input, uint32_t frequencyKHz, uint8_t polarisation,
                     uint32_t symbolRate, uint8_t modulation, uint8_t fec, Figures figures,
@@ -156,7 +155,7 @@ std::vector<Multiplex> BuildSky() {
         Tv(1, 0x1021, Plain("Kestrel Cinema"), Plain("Kestrel Pay TV"), kMpeg2, "kestrel-cinema",
            {{kMp2, "eng", "kestrel-cinema"}}, {Plain("Premiere Night"), Plain("Director's Cut")}, true),
         Tv(2, 0x1022, Plain("Aster Info"), aster, kMpeg2, "aster-info", {{kMp2, "deu", "aster-info"}},
-           {Plain("Börse"), Plain("Politik")}),
+           {Coded("Börse", iso15), Plain("Politik")}),
         Radio(3, 0x1023, Coded("Radio Étoile", iso15), Coded("Étoile Média", iso15),
               {kMp2, "fra", "radio-etoile"}, {Coded("Chansons", iso15), Coded("Journal", iso15)}),
     }));

@@ -3,6 +3,27 @@
 set(TUNERSIM_STREAM_UNITS
     BoxStream.cpp
     Multiplexer.cpp
+    es/AudioParsers.cpp
+    es/Clip.cpp
+    es/ClipLibrary.cpp
+    es/H264Parser.cpp
+    es/Mpeg2VideoParser.cpp
+    es/Pes.cpp
+    es/TsPacketizer.cpp
+    psi/AtscTables.cpp
+    psi/BroadcastTime.cpp
+    psi/DeliveryDescriptors.cpp
+    psi/Descriptors.cpp
+    psi/DvbCharsets.cpp
+    psi/DvbText.cpp
+    psi/EventTables.cpp
+    psi/ProgramTables.cpp
+    psi/Section.cpp
+    psi/SectionLoop.cpp
+    psi/SectionPacketizer.cpp
+    psi/ServiceTables.cpp
+    psi/TimeTables.cpp
+    psi/Utf8.cpp
 )
 set(TUNERSIM_STREAM_SOURCES)
 foreach(unit ${TUNERSIM_STREAM_UNITS})

@@ -65,6 +65,7 @@ say "installing silently: the simulator is off unless chosen"
 run "$setup" /S || fail "the installer failed"
 [ -f "$instdir/bin/Romflux.exe" ] || fail "Romflux.exe not installed"
 [ ! -e "$instdir/bin/tunersim.exe" ] || fail "the simulator was installed without being chosen"
+[ ! -e "$instdir/bin/content" ] || fail "the simulator's clips were installed without it being chosen"
 if run reg query "$simulator_class" >/dev/null 2>&1; then
     fail "the simulator's filter was registered without being chosen"
 fi
@@ -86,6 +87,9 @@ cat >"$work/expected.files" <<'EOF'
 ./bin/ombrel.exe
 ./bin/tunersim.exe
 EOF
+# The simulator's content clips, beside its filter DLL.
+(cd "$here/../../simulator/content" && find . -type f | sed 's|^\./|./bin/content/|') >>"$work/expected.files"
+LC_ALL=C sort -o "$work/expected.files" "$work/expected.files"
 diff -u "$work/expected.files" "$work/installed.files" || fail "installed files differ from the shipped set"
 for f in Romflux.exe ombrel.exe OmbrelApi.dll Tools/OmbrelApi.dll TalvexSimFilter.dll tunersim.exe; do
     if cmp -s "$instdir/bin/$f" "$build/bin/$f"; then fail "bin/$f was installed with its debugging information"; fi
