@@ -45,9 +45,10 @@
  *   (#OB_Initialize does so for its caller). Call a stream's functions from the thread
  *   that started it; #OBS_WaitStream dispatches that thread's window messages while it
  *   waits, as a single-threaded apartment needs.
- * - The packet callback runs on the tuner filter's streaming thread, one call at a time.
- *   It must return promptly and must not call #OBS_StopStream or stop the graph (that
- *   waits for the callback to return).
+ * - The packet callback runs on the tuner filter's streaming thread, one call at a time
+ *   (its last calls, for the packets waiting when the graph stops, on the thread that
+ *   stops it). It must return promptly and must not call #OBS_StopStream or stop the
+ *   graph (that waits for the callback to return).
  *
  * @section stream_example Receiving a stream
  * @code
@@ -63,8 +64,8 @@
  *     if (OBS_WaitStream(stream, 10000, &event, &reason) == S_OK)
  *         printf("the stream ended early (%d, 0x%08lX)\n", event, reason);
  *     OBS_STATISTICS figures = {};
- *     OBS_GetStreamStatistics(stream, &figures);
- *     OBS_StopStream(stream);
+ *     OBS_StopStream(stream, &figures);
+ *     printf("%llu packets, %llu continuity errors\n", figures.Packets, figures.ContinuityErrors);
  * }
  * @endcode
  */
@@ -158,19 +159,22 @@ HRESULT OMBREL_CALL OBS_StartStream(unsigned long handle, OBS_PACKET_CALLBACK ca
  *          stream or event. */
 HRESULT OMBREL_CALL OBS_WaitStream(OBS_STREAM stream, DWORD timeoutMs, OBS_STREAM_EVENT* event, HRESULT* reason);
 
-/** Reads the figures of the stream's sink (see #OBS_GetSinkStatistics); also after the
- *  stream ended.
+/** Reads the figures of the stream's sink (see #OBS_GetSinkStatistics) while it runs or
+ *  after it ended; #OBS_StopStream gives the final ones.
  *  @param stream A stream of #OBS_StartStream.
  *  @param statistics Receives the figures.
  *  @return S_OK or E_POINTER. */
 HRESULT OMBREL_CALL OBS_GetStreamStatistics(OBS_STREAM stream, OBS_STATISTICS* statistics);
 
-/** Stops the stream's graph, waits until the callback has returned for the last time,
- *  takes the handle's filters out of the graph again (they stay the handle's, ready for
- *  another stream) and frees the stream. The packets still waiting in the sink are
- *  dropped (counted in _OBS_STATISTICS::BytesDropped).
+/** Stops the stream's graph, takes the handle's filters out of it again (they stay the
+ *  handle's, ready for another stream) and frees the stream. The whole packets still
+ *  waiting in the sink go to the callback during the stop, on the calling thread (the
+ *  start of a split packet is dropped); once it returns, the callback is not called
+ *  again.
  *  @param stream A stream of #OBS_StartStream; null does nothing.
+ *  @param statistics Receives the sink's final figures (see #OBS_GetSinkStatistics);
+ *         may be null.
  *  @return S_OK, or the code of the graph's stop (the stream is freed all the same). */
-HRESULT OMBREL_CALL OBS_StopStream(OBS_STREAM stream);
+HRESULT OMBREL_CALL OBS_StopStream(OBS_STREAM stream, OBS_STATISTICS* statistics);
 
 #endif  // OMBRELSTREAM_H

@@ -99,10 +99,12 @@ HRESULT OMBREL_CALL OBS_GetStreamStatistics(OBS_STREAM stream, OBS_STATISTICS* s
     });
 }
 
-HRESULT OMBREL_CALL OBS_StopStream(OBS_STREAM stream) {
+HRESULT OMBREL_CALL OBS_StopStream(OBS_STREAM stream, OBS_STATISTICS* statistics) {
     return Guarded([&]() -> HRESULT {
         const std::unique_ptr<OBS_STREAM_OBJECT> owned(stream);
         if (!owned) return S_OK;
-        return owned->graph->Stop();
+        const HRESULT hr = owned->graph->Stop();
+        if (statistics) owned->graph->Statistics(*statistics);
+        return hr;
     });
 }

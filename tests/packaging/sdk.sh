@@ -29,18 +29,22 @@ LC_ALL=C sort >"$work/expected" <<'EOF'
 ./bin/OmbrelApi.dll
 ./examples/CMakeLists.txt
 ./examples/ListTuners.cpp
+./examples/ReceiveStream.cpp
 ./examples/UpdateFirmware.cpp
 ./include/OmbrelApi.h
+./include/OmbrelStream.h
 ./lib/OmbrelApi.dll.a
 ./lib/OmbrelApi.lib
+./lib/libOmbrelStream.a
 ./lib/cmake/OmbrelApi/OmbrelApiConfig.cmake
 ./lib/cmake/OmbrelApi/OmbrelApiConfigVersion.cmake
 EOF
 diff -u "$work/expected" "$work/files" || fail "the SDK's files differ"
-for page in index.html OmbrelApi_8h.html; do
+for page in index.html OmbrelApi_8h.html OmbrelStream_8h.html; do
     [ -f "$sdk/doc/html/$page" ] || fail "API reference page $page missing"
 done
 grep -q 'OB_UpdateFirmware' "$sdk/doc/html/OmbrelApi_8h.html" || fail "the API reference lacks the exports"
+grep -q 'OBS_StartStream' "$sdk/doc/html/OmbrelStream_8h.html" || fail "the API reference lacks the stream library"
 
 # Each import library resolves every export of the header under its toolchain's name.
 "$nm" "$sdk/lib/OmbrelApi.lib" >"$work/msvc.symbols"
@@ -51,9 +55,9 @@ while read -r gnu msvc; do
 done <"$build/library/msvc/ExportNames.txt"
 
 say "the CMake package for GNU and MSVC consumers"
-cmake -S "$here/sdk_probe" -B "$work/probe-gnu" -DCMAKE_PREFIX_PATH="$sdk" -DEXPECT_IMPLIB=OmbrelApi.dll.a \
+cmake -S "$here/sdk_probe" -B "$work/probe-gnu" -DCMAKE_PREFIX_PATH="$sdk" -DEXPECT_IMPLIB=OmbrelApi.dll.a -DEXPECT_STREAM=ON \
     >"$work/probe-gnu.log" 2>&1 || fail "GNU consumer: $(cat "$work/probe-gnu.log")"
-cmake -S "$here/sdk_probe" -B "$work/probe-msvc" -DCMAKE_PREFIX_PATH="$sdk" -DEXPECT_IMPLIB=OmbrelApi.lib \
+cmake -S "$here/sdk_probe" -B "$work/probe-msvc" -DCMAKE_PREFIX_PATH="$sdk" -DEXPECT_IMPLIB=OmbrelApi.lib -DEXPECT_STREAM=OFF \
     -DCMAKE_CXX_SIMULATE_ID=MSVC >"$work/probe-msvc.log" 2>&1 || fail "MSVC consumer: $(cat "$work/probe-msvc.log")"
 
 say "building the examples against the SDK"
@@ -63,7 +67,7 @@ cmake -S "$sdk/examples" -B "$work/examples" -G Ninja -DCMAKE_BUILD_TYPE=Release
     fail "configuring the examples: $(tail -20 "$work/examples-configure.log")"
 cmake --build "$work/examples" >"$work/examples-build.log" 2>&1 ||
     fail "building the examples: $(tail -20 "$work/examples-build.log")"
-for f in ListTuners.exe UpdateFirmware.exe OmbrelApi.dll; do
+for f in ListTuners.exe UpdateFirmware.exe ReceiveStream.exe OmbrelApi.dll; do
     [ -f "$work/examples/$f" ] || fail "examples: $f missing"
 done
 cmp -s "$work/examples/OmbrelApi.dll" "$sdk/bin/OmbrelApi.dll" || fail "examples: not the SDK's DLL beside them"

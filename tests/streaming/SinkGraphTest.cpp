@@ -329,7 +329,7 @@ TEST(SinkApi, RefusesWhatItCannotUse) {
     OBS_STREAM_EVENT event{};
     EXPECT_EQ(OBS_WaitStream(nullptr, 0, &event, nullptr), E_POINTER);
     EXPECT_EQ(OBS_GetStreamStatistics(nullptr, &figures), E_POINTER);
-    EXPECT_EQ(OBS_StopStream(nullptr), S_OK);
+    EXPECT_EQ(OBS_StopStream(nullptr, &figures), S_OK);
 }
 
 }  // namespace
