@@ -32,18 +32,22 @@ LC_ALL=C sort >"$work/expected" <<'EOF'
 ./cmake/mingw-w64.cmake
 ./examples/CMakeLists.txt
 ./examples/ListTuners.cpp
+./examples/ReceiveStream.cpp
 ./examples/UpdateFirmware.cpp
 ./include/OmbrelApi.h
+./include/OmbrelStream.h
 ./lib/OmbrelApi.dll.a
 ./lib/OmbrelApi.lib
+./lib/libOmbrelStream.a
 ./lib/cmake/OmbrelApi/OmbrelApiConfig.cmake
 ./lib/cmake/OmbrelApi/OmbrelApiConfigVersion.cmake
 EOF
 diff -u "$work/expected" "$work/files" || fail "the SDK's files differ"
-for page in index.html OmbrelApi_8h.html; do
+for page in index.html OmbrelApi_8h.html OmbrelStream_8h.html; do
     [ -f "$sdk/doc/html/$page" ] || fail "API reference page $page missing"
 done
 grep -q 'OB_UpdateFirmware' "$sdk/doc/html/OmbrelApi_8h.html" || fail "the API reference lacks the exports"
+grep -q 'OBS_StartStream' "$sdk/doc/html/OmbrelStream_8h.html" || fail "the API reference lacks the stream library"
 
 # Each import library resolves every export of the header under its toolchain's name.
 "$nm" "$sdk/lib/OmbrelApi.lib" >"$work/msvc.symbols"
@@ -56,13 +60,13 @@ done <"$build/library/msvc/ExportNames.txt"
 say "the CMake package for GNU and MSVC consumers"
 toolchain="$sdk/cmake/mingw-w64.cmake"
 cmake -S "$here/sdk_probe" -B "$work/probe-gnu" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$sdk" \
-    -DEXPECT_IMPLIB=OmbrelApi.dll.a >"$work/probe-gnu.log" 2>&1 || fail "GNU consumer: $(cat "$work/probe-gnu.log")"
+    -DEXPECT_IMPLIB=OmbrelApi.dll.a -DEXPECT_STREAM=ON >"$work/probe-gnu.log" 2>&1 || fail "GNU consumer: $(cat "$work/probe-gnu.log")"
 cmake -S "$here/sdk_probe" -B "$work/probe-msvc" -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_PREFIX_PATH="$sdk" \
-    -DEXPECT_IMPLIB=OmbrelApi.lib -DCMAKE_CXX_SIMULATE_ID=MSVC >"$work/probe-msvc.log" 2>&1 ||
+    -DEXPECT_IMPLIB=OmbrelApi.lib -DEXPECT_STREAM=OFF -DCMAKE_CXX_SIMULATE_ID=MSVC >"$work/probe-msvc.log" 2>&1 ||
     fail "MSVC consumer: $(cat "$work/probe-msvc.log")"
 
 say "a build for Linux is refused at find_package, saying why"
-if cmake -S "$here/sdk_probe" -B "$work/probe-linux" -DCMAKE_PREFIX_PATH="$sdk" -DEXPECT_IMPLIB=OmbrelApi.dll.a \
+if cmake -S "$here/sdk_probe" -B "$work/probe-linux" -DCMAKE_PREFIX_PATH="$sdk" -DEXPECT_IMPLIB=OmbrelApi.dll.a -DEXPECT_STREAM=ON \
     >"$work/probe-linux.log" 2>&1; then
     fail "a Linux consumer accepted the SDK: $(cat "$work/probe-linux.log")"
 fi
@@ -73,12 +77,12 @@ say "a toolchain that finds packages only in its root: OmbrelApi_DIR, as the REA
 sed 's/CMAKE_FIND_ROOT_PATH_MODE_PACKAGE BOTH/CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY/' "$toolchain" >"$work/only.cmake"
 grep -q "MODE_PACKAGE ONLY" "$work/only.cmake" || fail "the SDK's toolchain file sets no package mode"
 if cmake -S "$here/sdk_probe" -B "$work/probe-only-prefix" -DCMAKE_TOOLCHAIN_FILE="$work/only.cmake" \
-    -DCMAKE_PREFIX_PATH="$sdk" -DEXPECT_IMPLIB=OmbrelApi.dll.a >"$work/probe-only-prefix.log" 2>&1; then
+    -DCMAKE_PREFIX_PATH="$sdk" -DEXPECT_IMPLIB=OmbrelApi.dll.a -DEXPECT_STREAM=ON >"$work/probe-only-prefix.log" 2>&1; then
     fail "CMAKE_PREFIX_PATH found the SDK through a root-only toolchain: the README's advice would be moot"
 fi
 grep -qF -- "-DOmbrelApi_DIR=<SDK folder>/lib/cmake/OmbrelApi" "$sdk/README.md" || fail "the README does not name OmbrelApi_DIR"
 cmake -S "$here/sdk_probe" -B "$work/probe-only-dir" -DCMAKE_TOOLCHAIN_FILE="$work/only.cmake" \
-    -DOmbrelApi_DIR="$sdk/lib/cmake/OmbrelApi" -DEXPECT_IMPLIB=OmbrelApi.dll.a >"$work/probe-only-dir.log" 2>&1 ||
+    -DOmbrelApi_DIR="$sdk/lib/cmake/OmbrelApi" -DEXPECT_IMPLIB=OmbrelApi.dll.a -DEXPECT_STREAM=ON >"$work/probe-only-dir.log" 2>&1 ||
     fail "OmbrelApi_DIR with a root-only toolchain: $(cat "$work/probe-only-dir.log")"
 
 say "building the examples by the README's build line"
@@ -92,7 +96,7 @@ examples="$sdk/build"
     >"$work/examples-configure.log" 2>&1 || fail "configuring the examples: $(tail -20 "$work/examples-configure.log")"
 cmake --build "$examples" >"$work/examples-build.log" 2>&1 ||
     fail "building the examples: $(tail -20 "$work/examples-build.log")"
-for f in ListTuners.exe UpdateFirmware.exe OmbrelApi.dll; do
+for f in ListTuners.exe UpdateFirmware.exe ReceiveStream.exe OmbrelApi.dll; do
     [ -f "$examples/$f" ] || fail "examples: $f missing"
 done
 cmp -s "$examples/OmbrelApi.dll" "$sdk/bin/OmbrelApi.dll" || fail "examples: not the SDK's DLL beside them"
