@@ -926,7 +926,7 @@ OMBREL_API unsigned long OMBREL_CALL OB_CheckTuningFlag(unsigned long handle, in
  *    other to the end of the body, #OMBREL_MMI_TAG_TEXT_LAST objects: the title, the
  *    subtitle, the bottom line (each may be empty), then the n choices. A menu is answered
  *    with #OB_CI_SendMenuAnswer: 1 for the first choice, 0 to go back; a list only shows
- *    its lines and is left with #OB_CI_SendMenuAnswer(handle, 0). The main menu of a module,
+ *    its lines and is left with #OB_CI_SendMenuAnswer and choice 0. The main menu of a module,
  *    for example: `04`, `9F 88 03 1A` "Kestrel Conditional Access", `9F 88 03 09` "Main
  *    menu", `9F 88 03 0F` "Choose an entry", then four text_last objects for the choices.
  *  - #OMBREL_MMI_TAG_ENQ (an enquiry): byte 0 holds in bit 0 blind_answer (1: the answer is
