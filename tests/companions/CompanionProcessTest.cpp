@@ -160,25 +160,26 @@ TEST_F(CompanionProcessTest, SelectionStaysOnItsTunerWhenTheListChanges) {
 }
 
 TEST_F(CompanionProcessTest, CiListsEveryAttachedTunerAndFollowsChanges) {
-    // Which of them has a slot the library says once one is chosen (CiCompanionTest).
+    // The library says which tuners have no slot (OB_GetTunerCapabilities); what a chosen
+    // one holds, CiCompanionTest shows.
     const std::wstring choose = L" Choose a tuner to open its Common Interface.";
     tunersim::Plug(Box(kS2Id, 1, 0x34, 4));
     tunersim::Plug(Box(kSatvId, 1, 0x14, 0));
     auto process = CompanionProcess::Start(L"TalvexCI.exe", SW_SHOWNORMAL);
     const HWND window = process.WaitForWindow(kCi);
     ASSERT_NE(window, nullptr);
-    ExpectContents(window, {{L"Talvex S2\t" + kS2Guid + L"\tWDM", L"Pellary SATV\t" + kSatvGuid + L"\tWDM"},
+    ExpectContents(window, {{L"Talvex S2\t" + kS2Guid + L"\tWDM", L"Pellary SATV\t" + kSatvGuid + L"\tWDM (no CI slot)"},
                             L"2 tuners attached." + choose},
                    Order::Any);
 
     tunersim::Plug(Box(kCableId, 10, 0x24, 0, tunersim::kBda));
-    ExpectContents(window, {{L"Talvex S2\t" + kS2Guid + L"\tWDM", L"Pellary SATV\t" + kSatvGuid + L"\tWDM",
+    ExpectContents(window, {{L"Talvex S2\t" + kS2Guid + L"\tWDM", L"Pellary SATV\t" + kSatvGuid + L"\tWDM (no CI slot)",
                              L"Ombrel DVB-C-CI\t" + kCableGuid + L"\tBDA"},
                             L"3 tuners attached." + choose},
                    Order::Any);
     tunersim::Unplug(kS2Id);
     tunersim::Unplug(kCableId);
-    ExpectContents(window, {{L"Pellary SATV\t" + kSatvGuid + L"\tWDM"}, L"1 tuner attached." + choose});
+    ExpectContents(window, {{L"Pellary SATV\t" + kSatvGuid + L"\tWDM (no CI slot)"}, L"1 tuner attached." + choose});
     tunersim::Unplug(kSatvId);
     ExpectContents(window, {{}, L"No tuner attached."});
     EndByDestroyMessage(process, window);

@@ -279,7 +279,7 @@ TEST_F(StreamEndToEnd, TheReceiveStreamExampleWritesAFileOfBothDriverModels) {
         std::string file;
         std::vector<uint16_t> services;
     };
-    for (const Run& r : {Run{kTerrestrial, OMBREL_TUNER_TYPE_BDA, "474 3 %s --bandwidth 8", "example-bda-474.ts", {0x3011, 0x3013}},
+    for (const Run& r : {Run{kTerrestrial, OMBREL_TUNER_TYPE_BDA, "522 3 %s --bandwidth 8", "example-bda-522.ts", {0x3021, 0x3022}},
                          Run{kSatellite, OMBREL_TUNER_TYPE_WDM, "10744 3 %s --pol H --symbol-rate 22000 --diseqc A",
                              "example-wdm-10744.ts", {0x1001, 0x1002}}}) {
         SCOPED_TRACE(r.file);
