@@ -73,7 +73,7 @@ public:
         return option->get_type_name().empty() ? std::string() : " " + option->get_type_name();
     }
     std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode mode) const override {
-        const VerbSpec* verb = app->get_parent() ? FindVerb(app->get_name()) : nullptr;
+        const VerbSyntax* verb = app->get_parent() ? FindVerb(app->get_name()) : nullptr;
         return verb ? VerbText(*verb, app, mode) : GeneralText(app, mode);
     }
 
@@ -84,7 +84,7 @@ private:
                "       " + tool + " <verb> --help\n" + "       " + tool + " --version\n" + make_subcommands(app, mode) +
                "\n" + std::string(kTunerText) + "\n" + ExitCodeLines();
     }
-    std::string VerbText(const VerbSpec& verb, const CLI::App* app, CLI::AppFormatMode mode) const {
+    std::string VerbText(const VerbSyntax& verb, const CLI::App* app, CLI::AppFormatMode mode) const {
         std::string text = "Usage: " + std::string(kToolName) + " " + std::string(verb.name) + " " +
                            std::string(verb.synopsis) + "\n\n" + std::string(verb.description) + make_groups(app, mode);
         if (!verb.positionals.empty()) text += "\n" + std::string(kTunerText);
@@ -105,7 +105,7 @@ public:
         const std::string versionHelp = "show the versions of ombrel and the library";
         version_ = root_.add_flag("--version", versionHelp);
         const auto verbLayout = std::make_shared<HelpLayout>(kOptionColumn);
-        for (const VerbSpec& verb : Verbs()) {
+        for (const VerbSyntax& verb : Verbs()) {
             const auto app = std::make_shared<ReadingApp>(std::string(verb.summary), std::string(verb.name));
             app->allow_extras();
             app->group("Verbs");
@@ -113,11 +113,11 @@ public:
             app->set_help_flag("-h,--help", "show this help");
             for (std::string_view positional : verb.positionals) app->add_option(std::string(positional));
             app->CollectExtraWords();
-            for (const OptionSpec& spec : verb.options) {
-                const std::string help(spec.help);
-                CLI::Option* option = spec.valueName.empty()
-                                          ? app->add_flag(std::string(spec.name), help)
-                                          : app->add_option(std::string(spec.name), help)->type_name(std::string(spec.valueName));
+            for (const OptionSyntax& syntax : verb.options) {
+                const std::string help(syntax.help);
+                CLI::Option* option = syntax.valueName.empty()
+                                          ? app->add_flag(std::string(syntax.name), help)
+                                          : app->add_option(std::string(syntax.name), help)->type_name(std::string(syntax.valueName));
                 // Kept, so that a repeated option is named rather than overwritten.
                 option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
             }
@@ -139,42 +139,41 @@ public:
         root_.parse(reversed);
     }
 
-    const VerbSpec* ParsedVerb() const {
-        const auto [spec, app] = Parsed();
-        return spec;
+    const VerbSyntax* ParsedVerb() const {
+        return Parsed().first;
     }
     bool HelpAsked() const {
-        const auto [spec, app] = Parsed();
+        const ReadingApp* app = Parsed().second;
         return root_.get_help_ptr()->count() > 0 || (app && app->get_help_ptr()->count() > 0);
     }
 
     ParsedCommandLine Read(std::span<const std::string> arguments) const;
 
-    std::string HelpText(const VerbSpec* verb) const {
-        for (const auto& [spec, app] : verbs_) {
-            if (spec == verb) return app->help();
+    std::string HelpText(const VerbSyntax* verb) const {
+        for (const auto& [known, app] : verbs_) {
+            if (known == verb) return app->help();
         }
         return root_.help();
     }
 
 private:
-    std::pair<const VerbSpec*, const ReadingApp*> Parsed() const {
-        for (const auto& [spec, app] : verbs_) {
-            if (app->parsed()) return {spec, app};
+    std::pair<const VerbSyntax*, const ReadingApp*> Parsed() const {
+        for (const auto& [verb, app] : verbs_) {
+            if (app->parsed()) return {verb, app};
         }
         return {nullptr, nullptr};
     }
     ParsedCommandLine ReadHelp() const;
-    ParsedCommandLine ReadVerb(const VerbSpec& verb, const ReadingApp& app) const;
+    ParsedCommandLine ReadVerb(const VerbSyntax& verb, const ReadingApp& app) const;
 
     ReadingApp root_{"Talvex tuners from the command line", std::string(kToolName)};
     CLI::Option* version_ = nullptr;
     ReadingApp* help_ = nullptr;
     CLI::Option* helpVerb_ = nullptr;
-    std::vector<std::pair<const VerbSpec*, ReadingApp*>> verbs_;
+    std::vector<std::pair<const VerbSyntax*, ReadingApp*>> verbs_;
 };
 
-ParsedCommandLine Failure(std::string error, const VerbSpec* verb = nullptr) {
+ParsedCommandLine Failure(std::string error, const VerbSyntax* verb = nullptr) {
     ParsedCommandLine parsed;
     parsed.error = std::move(error);
     parsed.verb = verb;
@@ -188,7 +187,7 @@ ParsedCommandLine Success(Invocation invocation) {
     return parsed;
 }
 
-ParsedCommandLine HelpFor(const VerbSpec* verb) {
+ParsedCommandLine HelpFor(const VerbSyntax* verb) {
     Invocation help;
     help.action = Invocation::Action::Help;
     help.verb = verb;
@@ -202,12 +201,12 @@ ParsedCommandLine CommandLineApp::ReadHelp() const {
     }
     if (helpVerb_->count() == 0) return HelpFor(nullptr);
     const std::string& name = helpVerb_->results().front();
-    const VerbSpec* verb = FindVerb(name);
+    const VerbSyntax* verb = FindVerb(name);
     if (!verb) return Failure("unknown verb '" + name + "'");
     return HelpFor(verb);
 }
 
-ParsedCommandLine CommandLineApp::ReadVerb(const VerbSpec& verb, const ReadingApp& app) const {
+ParsedCommandLine CommandLineApp::ReadVerb(const VerbSyntax& verb, const ReadingApp& app) const {
     if (const auto leftOver = app.FirstLeftOver()) {
         if (leftOver->option) {
             return Failure("unknown option '" + OptionName(leftOver->word) + "' for '" + std::string(verb.name) + "'",
@@ -219,18 +218,18 @@ ParsedCommandLine CommandLineApp::ReadVerb(const VerbSpec& verb, const ReadingAp
     Invocation run;
     run.action = Invocation::Action::Run;
     run.verb = &verb;
-    for (const OptionSpec& spec : verb.options) {
-        const std::string name(spec.name);
+    for (const OptionSyntax& syntax : verb.options) {
+        const std::string name(syntax.name);
         const CLI::Option* option = app.get_option(name);
         if (option->count() == 0) continue;
         if (option->count() > 1) return Failure("option " + name + " given twice", &verb);
         const std::string& value = option->results().front();
-        if (spec.valueName.empty()) {
+        if (syntax.valueName.empty()) {
             // CLI11 reads "--yes=1" as a flag set to 1; ombrel's flags take no value.
             if (value != "true") return Failure("option " + name + " takes no value", &verb);
             run.options.emplace_back(name, "");
         } else {
-            if (value.empty()) return Failure("option " + name + " needs a value (" + std::string(spec.valueName) + ")", &verb);
+            if (value.empty()) return Failure("option " + name + " needs a value (" + std::string(syntax.valueName) + ")", &verb);
             run.options.emplace_back(name, value);
         }
     }
@@ -282,11 +281,11 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
         return HelpFor(cli.ParsedVerb());
     } catch (const CLI::ParseError& error) {
         // --help wins wherever it stands, so that a half-typed command still shows its help.
-        const VerbSpec* verb = cli.ParsedVerb();
+        const VerbSyntax* verb = cli.ParsedVerb();
         if (cli.HelpAsked()) return HelpFor(verb);
         // CLI11 runs out of words only for an option whose value should follow: the last word.
         const std::string name = OptionName(arguments.back());
-        const OptionSpec* option = verb ? FindOption(*verb, name) : nullptr;
+        const OptionSyntax* option = verb ? FindOption(*verb, name) : nullptr;
         if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) && option) {
             return Failure("option " + name + " needs a value (" + std::string(option->valueName) + ")", verb);
         }
@@ -296,6 +295,6 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments) {
 }
 
 std::string GeneralHelp() { return CommandLineApp().HelpText(nullptr); }
-std::string VerbHelp(const VerbSpec& verb) { return CommandLineApp().HelpText(&verb); }
+std::string VerbHelp(const VerbSyntax& verb) { return CommandLineApp().HelpText(&verb); }
 
 }  // namespace ombrel_cli

@@ -17,7 +17,7 @@ namespace ombrel_cli {
 struct Invocation {
     enum class Action { Run, Help, Version };
     Action action = Action::Help;
-    const VerbSpec* verb = nullptr;  // null with Help: the general help
+    const VerbSyntax* verb = nullptr;  // null with Help: the general help
     std::vector<std::string> positionals;
     // name, value ("" for flags); in the order of the verb's option table.
     std::vector<std::pair<std::string, std::string>> options;
@@ -30,7 +30,7 @@ struct Invocation {
 struct ParsedCommandLine {
     std::optional<Invocation> invocation;
     std::string error;               // set when invocation is empty
-    const VerbSpec* verb = nullptr;  // the verb the error belongs to, if known
+    const VerbSyntax* verb = nullptr;  // the verb the error belongs to, if known
 };
 
 // `arguments` excludes the program name.
@@ -39,6 +39,6 @@ ParsedCommandLine ParseCommandLine(std::span<const std::string> arguments);
 // "ombrel --help": usage, verbs, the tuner argument and the exit codes.
 std::string GeneralHelp();
 // "ombrel <verb> --help": usage, description, options, and the exit codes or where they are.
-std::string VerbHelp(const VerbSpec& verb);
+std::string VerbHelp(const VerbSyntax& verb);
 
 }  // namespace ombrel_cli

@@ -10,21 +10,21 @@ constexpr std::string_view kTunerOnly[] = {"tuner"};
 constexpr std::string_view kTunerAndFrequency[] = {"tuner", "frequency"};
 constexpr std::string_view kTunerAndAction[] = {"tuner", "action"};
 
-constexpr OptionSpec kJsonOption[] = {
+constexpr OptionSyntax kJsonOption[] = {
     {"--json", "", "print JSON instead of text"},
 };
 
-constexpr OptionSpec kWatchOptions[] = {
+constexpr OptionSyntax kWatchOptions[] = {
     {"--json", "", "print one JSON object per line"},
 };
 
-constexpr OptionSpec kUpdateOptions[] = {
+constexpr OptionSyntax kUpdateOptions[] = {
     {"--auto", "", "send the image that Romflux carries for the tuner (the default)"},
     {"--image", "FILE", "send an Intel-HEX image file, checked against the tuner first"},
     {"--yes", "", "do not ask before flashing"},
 };
 
-constexpr OptionSpec kTuneOptions[] = {
+constexpr OptionSyntax kTuneOptions[] = {
     {"--pol", "H|V|L|R", "satellite: polarisation (horizontal, vertical, circular left, right)"},
     {"--symbol-rate", "KS/S", "satellite, required: symbol rate in kS/s, 1000 to 45000 (no default;\n"
                               "the transponder's, e.g. 27500)"},
@@ -44,25 +44,25 @@ constexpr OptionSpec kTuneOptions[] = {
     {"--json", "", "print JSON instead of text"},
 };
 
-constexpr OptionSpec kStatusOptions[] = {
+constexpr OptionSyntax kStatusOptions[] = {
     {"--follow", "", "keep printing a line per reading until Ctrl+C"},
     {"--interval", "SECONDS", "time between readings with --follow (1)"},
     {"--json", "", "print JSON instead of text (--follow: one object per line)"},
 };
 
-constexpr OptionSpec kKeysOptions[] = {
+constexpr OptionSyntax kKeysOptions[] = {
     {"--count", "N", "end after N keys"},
     {"--json", "", "print one JSON object per key"},
 };
 
-constexpr OptionSpec kCiOptions[] = {
+constexpr OptionSyntax kCiOptions[] = {
     {"--json", "", "status, info: print JSON instead of text"},
     {"--timeout", "SECONDS", "info, menu: how long to wait for the module to become ready (10)"},
     {"--answers", "LIST", "menu: answer the menus and enquiries in order from LIST (2,1,1234,0)\n"
                           "instead of the console; q closes the menu"},
 };
 
-constexpr std::array<VerbSpec, 8> kVerbs{{
+constexpr std::array<VerbSyntax, 8> kVerbs{{
     {"list", {}, kJsonOption, "[--json]", "list the attached tuners",
      "Lists every attached tuner: index, driver model (WDM or BDA), model name, GUID,\n"
      "subunit, firmware version and build, attached state.\n"},
@@ -144,16 +144,16 @@ constexpr std::array<VerbSpec, 8> kVerbs{{
 
 }  // namespace
 
-std::span<const VerbSpec> Verbs() { return kVerbs; }
+std::span<const VerbSyntax> Verbs() { return kVerbs; }
 
-const VerbSpec* FindVerb(std::string_view name) {
-    const auto found = std::find_if(kVerbs.begin(), kVerbs.end(), [&](const VerbSpec& v) { return v.name == name; });
+const VerbSyntax* FindVerb(std::string_view name) {
+    const auto found = std::find_if(kVerbs.begin(), kVerbs.end(), [&](const VerbSyntax& v) { return v.name == name; });
     return found == kVerbs.end() ? nullptr : &*found;
 }
 
-const OptionSpec* FindOption(const VerbSpec& verb, std::string_view name) {
+const OptionSyntax* FindOption(const VerbSyntax& verb, std::string_view name) {
     const auto found =
-        std::find_if(verb.options.begin(), verb.options.end(), [&](const OptionSpec& o) { return o.name == name; });
+        std::find_if(verb.options.begin(), verb.options.end(), [&](const OptionSyntax& o) { return o.name == name; });
     return found == verb.options.end() ? nullptr : &*found;
 }
 

@@ -97,12 +97,12 @@ TEST(CommandLine, ErrorsNameWhatIsWrong) {
 
 TEST(Verbs, HelpTextsCoverEveryVerbOptionAndExitCode) {
     const std::string general = GeneralHelp();
-    for (const VerbSpec& verb : Verbs()) {
+    for (const VerbSyntax& verb : Verbs()) {
         EXPECT_NE(general.find("  " + std::string(verb.name) + " "), std::string::npos) << verb.name;
         EXPECT_NE(general.find(std::string(verb.summary)), std::string::npos);
         const std::string help = VerbHelp(verb);
         EXPECT_EQ(help.rfind("Usage: ombrel " + std::string(verb.name) + " " + std::string(verb.synopsis) + "\n", 0), 0u);
-        for (const OptionSpec& option : verb.options) {
+        for (const OptionSyntax& option : verb.options) {
             std::string name = "  " + std::string(option.name);
             if (!option.valueName.empty()) name += " " + std::string(option.valueName);
             EXPECT_NE(help.find(name), std::string::npos) << verb.name << option.name;
