@@ -265,7 +265,7 @@ void Init(FrontEndState& state) {
     WriteUniversalLnb(state.lnbParameters);
     // The PID filter starts open: a box that was never given a list passes its whole stream.
     state.pidCount = 1;
-    state.pids[0] = 0x2000;
+    state.pids[0] = kPidAll;
 }
 
 bool Serves(unsigned property, bool set) { return Find(property, set) != nullptr; }

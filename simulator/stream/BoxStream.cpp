@@ -4,11 +4,10 @@
 
 #include "CaModule.h"
 #include "FrontEndLogic.h"
+#include "FrontEndRecords.h"
 
 namespace tunersim::stream {
 namespace {
-
-constexpr uint16_t kWholeStream = 0x2000;
 
 uint32_t NextRandom(uint32_t& state) {
     state ^= state << 13;
@@ -35,7 +34,7 @@ BoxView ViewOf(const layout::DeviceRecord& box, int64_t nowMs) {
     view.multiplex = reading.reception.multiplex;
     const auto& state = box.frontEnd;
     for (uint16_t i = 0; i < state.pidCount && i < layout::kMaxPids; ++i) {
-        if (state.pids[i] == kWholeStream) {
+        if (state.pids[i] == frontend::kPidAll) {
             view.pass.set();
             break;
         }
