@@ -88,29 +88,25 @@ void Multiplexer::Queue(const std::vector<Packet>& packets) {
     fifo_.insert(fifo_.end(), packets.begin(), packets.end());
 }
 
-void Multiplexer::QueueTable(Table& table) {
+std::vector<psi::Section> Multiplexer::TimedSections(const Table& table) const {
+    const int64_t now = UnixSecondsNow();
     switch (table.kind) {
-    case TableKind::Fixed:
+    case TableKind::Eit: return psi::EitPresentFollowing(multiplex_, *table.service, now);
+    case TableKind::Tdt: return {psi::Tdt(now)};
+    case TableKind::Tot: return {psi::Tot(now)};
+    case TableKind::Stt: return {psi::AtscStt(now)};
+    case TableKind::Fixed: break;
+    }
+    return {};
+}
+
+void Multiplexer::QueueTable(const Table& table) {
+    if (table.kind == TableKind::Fixed) {
         Queue(table.packets);
         return;
-    case TableKind::Eit:
-        scratch_.clear();
-        psi::PacketizeSections(table.pid, psi::EitPresentFollowing(multiplex_, *table.service, UnixSecondsNow()),
-                               scratch_);
-        break;
-    case TableKind::Tdt:
-        scratch_.clear();
-        psi::PacketizeSections(table.pid, {psi::Tdt(UnixSecondsNow())}, scratch_);
-        break;
-    case TableKind::Tot:
-        scratch_.clear();
-        psi::PacketizeSections(table.pid, {psi::Tot(UnixSecondsNow())}, scratch_);
-        break;
-    case TableKind::Stt:
-        scratch_.clear();
-        psi::PacketizeSections(table.pid, {psi::AtscStt(UnixSecondsNow())}, scratch_);
-        break;
     }
+    scratch_.clear();
+    psi::PacketizeSections(table.pid, TimedSections(table), scratch_);
     Queue(scratch_);
 }
 
@@ -169,7 +165,7 @@ void Multiplexer::Make(uint8_t* out, std::size_t count) {
         if (clock_ >= nextDue_) Schedule();
         if (!pcrPending_.empty()) {
             WritePcr(out, programs_[pcrPending_.front()]);
-            pcrPending_.erase(pcrPending_.begin());
+            pcrPending_.pop_front();
         } else if (head_ < fifo_.size()) {
             std::memcpy(out, fifo_[head_++].data(), kPacketSize);
             const uint16_t pid = PidOf(out);

@@ -8,11 +8,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include "Sky.h"
 #include "TsPacket.h"
 #include "es/Pes.h"
+#include "psi/Section.h"
 
 namespace tunersim::stream {
 
@@ -83,7 +85,9 @@ private:
                   const sky::Service* service = nullptr);
     void Schedule();
     void Queue(const std::vector<Packet>& packets);
-    void QueueTable(Table& table);
+    // The sections of a table that is written anew each time (it tells the time).
+    std::vector<psi::Section> TimedSections(const Table& table) const;
+    void QueueTable(const Table& table);
     void WritePcr(uint8_t* out, Program& program);
     int64_t UnixSecondsNow() const;
 
@@ -100,7 +104,7 @@ private:
     std::vector<Table> tables_;
     std::vector<Program> programs_;
     std::vector<Elementary> streams_;
-    std::vector<std::size_t> pcrPending_;
+    std::deque<std::size_t> pcrPending_;     // programs whose PCR is due, in the order it fell due
     std::vector<Packet> fifo_;               // packets waiting for a slot, oldest at head_
     std::size_t head_ = 0;
     std::vector<Packet> scratch_;
