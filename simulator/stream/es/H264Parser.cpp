@@ -118,11 +118,7 @@ public:
     explicit H264Splitter(std::span<const uint8_t> bytes) : bytes_(bytes) {}
 
     ParsedClip Split() {
-        std::size_t pos = FindStartCode(bytes_, 0);
-        for (std::size_t i = 0; i < pos; ++i) {
-            if (bytes_[i] != 0) Reject(kStream, "data before the first start code", i);
-        }
-        if (pos == bytes_.size()) Reject(kStream, "no start code");
+        std::size_t pos = detail::FirstStartCode(bytes_, kStream);
         std::size_t prefixBegin = 0;
         while (pos < bytes_.size()) {
             const std::size_t header = pos + 3;

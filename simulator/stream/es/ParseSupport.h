@@ -35,6 +35,17 @@ inline std::size_t FindStartCode(std::span<const uint8_t> bytes, std::size_t fro
     throw std::runtime_error(std::string(stream) + ": " + std::string(what));
 }
 
+// The offset of the first start code of a start-code stream; only zero bytes may come
+// before it. Rejects anything else as not being `stream`.
+inline std::size_t FirstStartCode(std::span<const uint8_t> bytes, std::string_view stream) {
+    const std::size_t pos = FindStartCode(bytes, 0);
+    for (std::size_t i = 0; i < pos; ++i) {
+        if (bytes[i] != 0) Reject(stream, "data before the first start code", i);
+    }
+    if (pos == bytes.size()) Reject(stream, "no start code");
+    return pos;
+}
+
 // One frame of `samples` at `rate` Hz, or of `den`/`num` seconds, in whole 90 kHz ticks;
 // 0 when it is no whole number of ticks.
 inline uint32_t WholeTicks(uint64_t den, uint64_t num) {
