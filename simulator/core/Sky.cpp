@@ -69,56 +69,52 @@ constexpr auto kH264 = StreamType::H264Video;
 constexpr auto kMp2 = StreamType::Mpeg1Layer2Audio;
 constexpr auto kAc3 = StreamType::Ac3Audio;
 
+// What every multiplex has: its name, system, frequency, reception figures, identity and
+// services; the builders below add what their system's delivery adds.
+Multiplex Common(const char* name, System system, uint32_t frequencyKHz, Figures figures, uint16_t networkId,
+                 uint16_t tsid, std::vector<Service> services) {
+    Multiplex m;
+    m.name = name;
+    m.system = system;
+    m.frequencyKHz = frequencyKHz;
+    m.figures = figures;
+    m.networkId = m.originalNetworkId = networkId;
+    m.transportStreamId = tsid;
+    m.services = std::move(services);
+    return m;
+}
+
 Multiplex Satellite(const char* name, uint8_t input, uint32_t frequencyKHz, uint8_t polarisation,
                     uint32_t symbolRate, uint8_t modulation, uint8_t fec, Figures figures,
                     uint16_t tsid, std::vector<Service> services) {
-    Multiplex m;
-    m.name = name;
-    m.system = modulation == k8psk ? System::DvbS2 : System::DvbS;
+    Multiplex m = Common(name, modulation == k8psk ? System::DvbS2 : System::DvbS, frequencyKHz, figures,
+                         input == 0 ? kNetworkAster : kNetworkBorealis, tsid, std::move(services));
     m.input = input;
-    m.frequencyKHz = frequencyKHz;
     m.polarisation = polarisation;
     m.symbolRate = symbolRate;
     m.modulation = modulation;
     m.fec = fec;
-    m.figures = figures;
-    m.networkId = m.originalNetworkId = input == 0 ? kNetworkAster : kNetworkBorealis;
-    m.transportStreamId = tsid;
-    m.services = std::move(services);
     return m;
 }
 
 Multiplex Terrestrial(const char* name, uint32_t frequencyKHz, uint8_t bandwidthMHz, uint8_t modulation,
                       uint8_t fec, uint8_t guard, uint8_t mode, Figures figures, uint16_t tsid,
                       std::vector<Service> services) {
-    Multiplex m;
-    m.name = name;
-    m.system = System::DvbT;
-    m.frequencyKHz = frequencyKHz;
+    Multiplex m = Common(name, System::DvbT, frequencyKHz, figures, kNetworkLumen, tsid, std::move(services));
     m.bandwidthMHz = bandwidthMHz;
     m.modulation = modulation;
     m.fec = fec;
     m.guard = guard;
     m.mode = mode;
-    m.figures = figures;
-    m.networkId = m.originalNetworkId = kNetworkLumen;
-    m.transportStreamId = tsid;
-    m.services = std::move(services);
     return m;
 }
 
+// ATSC has no NIT: its multiplexes belong to no network.
 Multiplex Atsc(const char* name, uint32_t frequencyKHz, Figures figures, uint16_t tsid,
                std::vector<Service> services) {
-    Multiplex m;
-    m.name = name;
-    m.system = System::Atsc;
-    m.frequencyKHz = frequencyKHz;
+    Multiplex m = Common(name, System::Atsc, frequencyKHz, figures, 0, tsid, std::move(services));
     m.bandwidthMHz = 6;
     m.modulation = k8vsb;
-    m.figures = figures;
-    m.networkId = m.originalNetworkId = 0;
-    m.transportStreamId = tsid;
-    m.services = std::move(services);
     return m;
 }
 
