@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "CaMenus.h"
 #include "CaPmtReader.h"
@@ -42,15 +43,27 @@ void Record(layout::CiReceipt& receipt, const uint8_t* data, uint32_t length) {
 enum ListManagement : uint8_t { kMore = 0, kFirst = 1, kLast = 2, kOnly = 3, kAdd = 4, kUpdate = 5 };
 constexpr uint8_t kQuery = 3;
 
+// The list's length as far as the array holds it: the count lives in the shared state
+// file, which a damaged or foreign file may fill with anything.
+uint32_t ListLength(const layout::CaModuleState& module) {
+    return std::min<uint32_t>(module.listCount, layout::kCaListPrograms);
+}
+
+// The program's place in the list, or nothing.
+std::optional<uint32_t> Place(const layout::CaModuleState& module, uint16_t program) {
+    for (uint32_t i = 0; i < ListLength(module); ++i)
+        if (module.list[i].program == program) return i;
+    return std::nullopt;
+}
+
 layout::CaListEntry* Find(layout::CaModuleState& module, uint16_t program) {
-    for (uint32_t i = 0; i < module.listCount; ++i)
-        if (module.list[i].program == program) return &module.list[i];
-    return nullptr;
+    const auto place = Place(module, program);
+    return place ? &module.list[*place] : nullptr;
 }
 
 void Drop(layout::CaModuleState& module, uint16_t program) {
     uint32_t kept = 0;
-    for (uint32_t i = 0; i < module.listCount; ++i)
+    for (uint32_t i = 0; i < ListLength(module); ++i)
         if (module.list[i].program != program) module.list[kept++] = module.list[i];
     module.listCount = kept;
 }
@@ -68,7 +81,7 @@ void Manage(layout::CaModuleState& module, uint8_t listManagement, uint8_t comma
         return;
     }
     if (!entry) {
-        if (module.listCount == layout::kCaListPrograms) return;  // the module's list is full
+        if (ListLength(module) == layout::kCaListPrograms) return;  // the module's list is full
         entry = &module.list[module.listCount++];
     }
     entry->program = pmt.program;
@@ -219,11 +232,8 @@ void Insert(layout::CaModuleState& module) {
 
 bool Descrambles(const layout::CaModuleState& module, uint16_t program) {
     if (module.phase != ModulePhase::Ready) return false;
-    for (uint32_t i = 0; i < module.listCount && i < layout::kCaListPrograms; ++i) {
-        const auto& e = module.list[i];
-        if (e.program == program) return e.command == kOkDescrambling && e.caSystem;
-    }
-    return false;
+    const auto place = Place(module, program);
+    return place && module.list[*place].command == kOkDescrambling && module.list[*place].caSystem;
 }
 
 void MakeReady(layout::CaModuleState& module) { module.phase = ModulePhase::Ready; }

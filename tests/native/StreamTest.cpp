@@ -396,6 +396,16 @@ TEST(BoxStream, ScrambledUntilTheReadyModuleDescramblesUnderListManagement) {
     ca::Insert(box.d.ci);
     ca::MakeReady(box.d.ci);
     EXPECT_EQ(scrambledShare(), 1.0);
+    // A count damaged in the state file: the module reads no further than its list holds,
+    // takes nothing into a list it must count as full, and a new list starts it afresh.
+    std::memset(box.d.ci.list, 0, sizeof box.d.ci.list);
+    box.d.ci.listCount = 0xFFFFFFFF;
+    EXPECT_EQ(scrambledShare(), 1.0);
+    ASSERT_EQ(box.CaPmt(4, 1, pmt), property::Outcome::Ok);  // add
+    EXPECT_EQ(scrambledShare(), 1.0);
+    ASSERT_EQ(box.CaPmt(3, 1, pmt), property::Outcome::Ok);  // only
+    EXPECT_EQ(box.d.ci.listCount, 1u);
+    EXPECT_EQ(scrambledShare(), 0.0);
 }
 
 TEST(CaPmtReader, ReadsCaSystemsOnlyFromWholeLoops) {
