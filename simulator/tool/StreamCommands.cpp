@@ -65,11 +65,12 @@ void PrintMultiplex(const sky::Multiplex& m) {
 int WriteStream(const std::string& id, double seconds, const std::string& path) {
     std::unique_ptr<std::FILE, FileCloser> file(_wfopen(Widen(path).c_str(), L"wb"));
     if (!file) throw Error("cannot write " + path);
-    bool failed = false;
+    const Error writeFailed("writing " + path + " failed (disk full?)");
+    // A failed write ends the capture at once: the rest of it could not be kept either.
     const StreamCapture capture = CaptureStream(id, seconds, [&](const uint8_t* bytes, std::size_t length) {
-        if (!failed && std::fwrite(bytes, 1, length, file.get()) != length) failed = true;
+        if (std::fwrite(bytes, 1, length, file.get()) != length) throw writeFailed;
     });
-    if (std::fflush(file.get()) != 0 || failed) throw Error("writing " + path + " failed (disk full?)");
+    if (std::fflush(file.get()) != 0) throw writeFailed;
     if (capture.reception.multiplex.empty()) {
         std::fprintf(stderr, "tunersim ts: box %s emits nothing: %s; %s is empty\n", id.c_str(),
                      capture.reception.reason.c_str(), path.c_str());
