@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "Enumerators.h"
+#include "ComEnumerators.h"
 
 namespace ombrel::stream {
 namespace {
@@ -142,7 +142,15 @@ STDMETHODIMP TsSink::GetSyncSource(IReferenceClock** clock) {
     return S_OK;
 }
 
-STDMETHODIMP TsSink::EnumPins(IEnumPins** pins) { return SinglePinEnumerator::Create(&pin_, 0, pins); }
+STDMETHODIMP TsSink::EnumPins(IEnumPins** pins) {
+    if (!pins) return E_POINTER;
+    *pins = nullptr;
+    try {
+        return dshow::MakePinEnumerator({ComPtr<IPin>(&pin_)}, pins);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
 
 STDMETHODIMP TsSink::FindPin(LPCWSTR id, IPin** pin) {
     if (!id || !pin) return E_POINTER;
@@ -223,11 +231,10 @@ HRESULT TsSink::Receive(IMediaSample* sample) {
         if (endOfStream_) return VFW_E_SAMPLE_REJECTED_EOS;
         if (FAILED(failed_)) return failed_;
 
-        AM_MEDIA_TYPE* changed = nullptr;
-        if (sample->GetMediaType(&changed) == S_OK && changed) {
-            const bool accepted = IsTransportStream(*changed);
-            MediaType::Delete(changed);
-            if (!accepted) return VFW_E_TYPE_NOT_ACCEPTED;
+        AM_MEDIA_TYPE* handed = nullptr;
+        if (sample->GetMediaType(&handed) == S_OK && handed) {
+            const dshow::TaskMediaType changed(handed);
+            if (!IsTransportStream(*changed)) return VFW_E_TYPE_NOT_ACCEPTED;
         }
         BYTE* data = nullptr;
         const HRESULT hr = sample->GetPointer(&data);
@@ -344,7 +351,7 @@ HRESULT TsSink::ConnectionMediaType(AM_MEDIA_TYPE* type) {
         *type = AM_MEDIA_TYPE{};
         return VFW_E_NOT_CONNECTED;
     }
-    return MediaType::CopyTo(connectionType_.Get(), *type);
+    return connectionType_.CopyTo(*type);
 }
 
 HRESULT TsSink::GetAllocator(IMemAllocator** allocator) {
@@ -424,7 +431,15 @@ STDMETHODIMP TsSinkPin::QueryAccept(const AM_MEDIA_TYPE* type) {
     return IsTransportStream(*type) ? S_OK : S_FALSE;
 }
 
-STDMETHODIMP TsSinkPin::EnumMediaTypes(IEnumMediaTypes** types) { return OfferedTypeEnumerator::Create(0, types); }
+STDMETHODIMP TsSinkPin::EnumMediaTypes(IEnumMediaTypes** types) {
+    if (!types) return E_POINTER;
+    *types = nullptr;
+    try {
+        return dshow::MakeMediaTypeEnumerator(OfferedTypes(), types);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
 
 STDMETHODIMP TsSinkPin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
 STDMETHODIMP TsSinkPin::EndOfStream() { return filter_.EndOfStream(); }
