@@ -89,15 +89,17 @@ STDMETHODIMP TsSink::Stop() {
     return S_OK;
 }
 
+// A new run: whatever stopped the last one is forgotten. Called with the state lock.
+void TsSink::StartAfreshLocked() {
+    completePending_ = false;
+    Hold stream(streamLock_);
+    endOfStream_ = false;
+    failed_ = S_OK;
+}
+
 STDMETHODIMP TsSink::Pause() {
     Hold state(stateLock_);
-    if (state_ == State_Stopped) {
-        // A new run: whatever stopped the last one is forgotten.
-        Hold stream(streamLock_);
-        endOfStream_ = false;
-        failed_ = S_OK;
-        completePending_ = false;
-    }
+    if (state_ == State_Stopped) StartAfreshLocked();
     state_ = State_Paused;
     active_ = true;
     return S_OK;
@@ -107,11 +109,7 @@ STDMETHODIMP TsSink::Run(REFERENCE_TIME) {
     bool complete = false;
     {
         Hold state(stateLock_);
-        if (state_ == State_Stopped) {
-            Hold stream(streamLock_);
-            endOfStream_ = false;
-            failed_ = S_OK;
-        }
+        if (state_ == State_Stopped) StartAfreshLocked();
         state_ = State_Running;
         active_ = true;
         complete = completePending_;
