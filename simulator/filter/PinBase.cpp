@@ -4,7 +4,8 @@
 
 #include <cstring>
 
-#include "Enumerators.h"
+#include "ComEnumerators.h"
+#include "SimFilter.h"  // LiveObjects
 
 namespace tunersim {
 
@@ -78,12 +79,9 @@ STDMETHODIMP PinBase::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) {
         if (SUCCEEDED(receivePin->EnumMediaTypes(&theirs)) && theirs) {
             AM_MEDIA_TYPE* offered = nullptr;
             while (theirs->Next(1, &offered, nullptr) == S_OK && offered) {
-                const MediaType taken(*offered);
-                FreeMediaTypeContents(*offered);
-                CoTaskMemFree(offered);
+                const dshow::TaskMediaType taken(offered);
                 offered = nullptr;
-                if (IsTransportStream(taken.Get()) && Fits(taken.Get(), type) &&
-                    SUCCEEDED(TryConnect(receivePin, taken.Get())))
+                if (IsTransportStream(*taken) && Fits(*taken, type) && SUCCEEDED(TryConnect(receivePin, *taken)))
                     return S_OK;
             }
         }
@@ -188,7 +186,7 @@ STDMETHODIMP PinBase::QueryAccept(const AM_MEDIA_TYPE* type) {
 STDMETHODIMP PinBase::EnumMediaTypes(IEnumMediaTypes** types) {
     if (!types) return E_POINTER;
     try {
-        return MakeMediaTypeEnumerator(TransportStreamTypes(), types);
+        return dshow::MakeMediaTypeEnumerator(TransportStreamTypes(), types, &LiveObjects());
     } catch (const std::bad_alloc&) {
         *types = nullptr;
         return E_OUTOFMEMORY;

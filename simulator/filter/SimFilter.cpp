@@ -7,8 +7,8 @@
 #include <cwchar>
 #include <new>
 
+#include "ComEnumerators.h"
 #include "DriverService.h"
-#include "Enumerators.h"
 #include "FilterClass.h"
 #include "LinkPins.h"
 #include "PropertyLogic.h"
@@ -185,7 +185,7 @@ STDMETHODIMP SimFilter::EnumPins(IEnumPins** pins) {
             std::lock_guard lock(mutex_);
             for (const auto& pin : pins_) list.emplace_back(pin.get());
         }
-        return MakePinEnumerator(std::move(list), pins);
+        return dshow::MakePinEnumerator(std::move(list), pins, &LiveObjects());
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

@@ -31,16 +31,15 @@ int Weight(OBS_STREAM_EVENT event) {
 // Whether the filter is in a graph: in `which`, or in any when it is null.
 bool InGraph(IBaseFilter* filter, IGraphBuilder* which = nullptr) {
     FILTER_INFO info{};
-    if (FAILED(filter->QueryFilterInfo(&info)) || !info.pGraph) return false;
-    bool inGraph = true;
-    if (which) {
-        ComPtr<IUnknown> theirs, ours;
-        info.pGraph->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(theirs.GetAddressOf()));
-        which->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(ours.GetAddressOf()));
-        inGraph = theirs && theirs == ours;
-    }
-    info.pGraph->Release();
-    return inGraph;
+    if (FAILED(filter->QueryFilterInfo(&info))) return false;
+    ComPtr<IFilterGraph> owner;
+    owner.Attach(info.pGraph);  // QueryFilterInfo's reference
+    if (!owner) return false;
+    if (!which) return true;
+    ComPtr<IUnknown> theirs, ours;
+    owner.As(&theirs);
+    which->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(ours.GetAddressOf()));
+    return theirs && theirs == ours;
 }
 
 // The filter's unconnected pins of one direction.
@@ -179,10 +178,13 @@ void StreamGraph::TakeEvents() {
     }
 }
 
-void StreamGraph::Settle() {
-    HANDLE handle = nullptr;
+HANDLE StreamGraph::EventHandle() const {
     OAEVENT raw = 0;
-    if (events_ && SUCCEEDED(events_->GetEventHandle(&raw))) handle = reinterpret_cast<HANDLE>(raw);
+    if (!events_ || FAILED(events_->GetEventHandle(&raw))) return nullptr;
+    return reinterpret_cast<HANDLE>(raw);  // the graph's own: not closed here
+}
+
+void StreamGraph::Settle(HANDLE handle) {
     const ULONGLONG until = GetTickCount64() + kSettleMs;
     for (ULONGLONG now = GetTickCount64(); now < until && event_ != OBS_EVENT_DEVICE_LOST; now = GetTickCount64()) {
         WaitForEvents(handle, static_cast<DWORD>(until - now));
@@ -196,14 +198,12 @@ void StreamGraph::Settle() {
 }
 
 HRESULT StreamGraph::Wait(DWORD timeoutMs, OBS_STREAM_EVENT& event, HRESULT& reason) {
-    HANDLE handle = nullptr;
-    OAEVENT raw = 0;
-    if (events_ && SUCCEEDED(events_->GetEventHandle(&raw))) handle = reinterpret_cast<HANDLE>(raw);
+    const HANDLE handle = EventHandle();
     const ULONGLONG start = GetTickCount64();
     while (!ended_) {
         TakeEvents();
         if (event_ != OBS_EVENT_NONE) {
-            Settle();
+            Settle(handle);
             break;
         }
         if (source_.present && !source_.present()) {

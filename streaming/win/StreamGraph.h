@@ -44,7 +44,8 @@ private:
     HRESULT Build(OBS_PACKET_CALLBACK callback, void* context);
     // Takes the queued events; keeps the weightiest end seen.
     void TakeEvents();
-    void Settle();
+    void Settle(HANDLE events);
+    HANDLE EventHandle() const;
 
     StreamSource source_;
     Microsoft::WRL::ComPtr<IGraphBuilder> graph_;

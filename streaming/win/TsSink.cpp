@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "Enumerators.h"
+#include "ComEnumerators.h"
 
 namespace ombrel::stream {
 namespace {
@@ -89,15 +89,17 @@ STDMETHODIMP TsSink::Stop() {
     return S_OK;
 }
 
+// A new run: whatever stopped the last one is forgotten. Called with the state lock.
+void TsSink::StartAfreshLocked() {
+    completePending_ = false;
+    Hold stream(streamLock_);
+    endOfStream_ = false;
+    failed_ = S_OK;
+}
+
 STDMETHODIMP TsSink::Pause() {
     Hold state(stateLock_);
-    if (state_ == State_Stopped) {
-        // A new run: whatever stopped the last one is forgotten.
-        Hold stream(streamLock_);
-        endOfStream_ = false;
-        failed_ = S_OK;
-        completePending_ = false;
-    }
+    if (state_ == State_Stopped) StartAfreshLocked();
     state_ = State_Paused;
     active_ = true;
     return S_OK;
@@ -107,11 +109,7 @@ STDMETHODIMP TsSink::Run(REFERENCE_TIME) {
     bool complete = false;
     {
         Hold state(stateLock_);
-        if (state_ == State_Stopped) {
-            Hold stream(streamLock_);
-            endOfStream_ = false;
-            failed_ = S_OK;
-        }
+        if (state_ == State_Stopped) StartAfreshLocked();
         state_ = State_Running;
         active_ = true;
         complete = completePending_;
@@ -142,7 +140,15 @@ STDMETHODIMP TsSink::GetSyncSource(IReferenceClock** clock) {
     return S_OK;
 }
 
-STDMETHODIMP TsSink::EnumPins(IEnumPins** pins) { return SinglePinEnumerator::Create(&pin_, 0, pins); }
+STDMETHODIMP TsSink::EnumPins(IEnumPins** pins) {
+    if (!pins) return E_POINTER;
+    *pins = nullptr;
+    try {
+        return dshow::MakePinEnumerator({ComPtr<IPin>(&pin_)}, pins);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
 
 STDMETHODIMP TsSink::FindPin(LPCWSTR id, IPin** pin) {
     if (!id || !pin) return E_POINTER;
@@ -223,11 +229,10 @@ HRESULT TsSink::Receive(IMediaSample* sample) {
         if (endOfStream_) return VFW_E_SAMPLE_REJECTED_EOS;
         if (FAILED(failed_)) return failed_;
 
-        AM_MEDIA_TYPE* changed = nullptr;
-        if (sample->GetMediaType(&changed) == S_OK && changed) {
-            const bool accepted = IsTransportStream(*changed);
-            MediaType::Delete(changed);
-            if (!accepted) return VFW_E_TYPE_NOT_ACCEPTED;
+        AM_MEDIA_TYPE* handed = nullptr;
+        if (sample->GetMediaType(&handed) == S_OK && handed) {
+            const dshow::TaskMediaType changed(handed);
+            if (!IsTransportStream(*changed)) return VFW_E_TYPE_NOT_ACCEPTED;
         }
         BYTE* data = nullptr;
         const HRESULT hr = sample->GetPointer(&data);
@@ -344,7 +349,7 @@ HRESULT TsSink::ConnectionMediaType(AM_MEDIA_TYPE* type) {
         *type = AM_MEDIA_TYPE{};
         return VFW_E_NOT_CONNECTED;
     }
-    return MediaType::CopyTo(connectionType_.Get(), *type);
+    return connectionType_.CopyTo(*type);
 }
 
 HRESULT TsSink::GetAllocator(IMemAllocator** allocator) {
@@ -424,7 +429,15 @@ STDMETHODIMP TsSinkPin::QueryAccept(const AM_MEDIA_TYPE* type) {
     return IsTransportStream(*type) ? S_OK : S_FALSE;
 }
 
-STDMETHODIMP TsSinkPin::EnumMediaTypes(IEnumMediaTypes** types) { return OfferedTypeEnumerator::Create(0, types); }
+STDMETHODIMP TsSinkPin::EnumMediaTypes(IEnumMediaTypes** types) {
+    if (!types) return E_POINTER;
+    *types = nullptr;
+    try {
+        return dshow::MakeMediaTypeEnumerator(OfferedTypes(), types);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
 
 STDMETHODIMP TsSinkPin::QueryInternalConnections(IPin**, ULONG*) { return E_NOTIMPL; }
 STDMETHODIMP TsSinkPin::EndOfStream() { return filter_.EndOfStream(); }

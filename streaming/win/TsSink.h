@@ -136,6 +136,8 @@ private:
     // Stops handing on (a failed callback, an allocation failure); Receive then drops
     // what the aligner keeps. With streamLock_.
     void FailLocked(HRESULT reason);
+    // Pause or Run from Stopped: forgets how the last run ended. With stateLock_.
+    void StartAfreshLocked();
 
     std::atomic<ULONG> references_{1};
     const OBS_PACKET_CALLBACK callback_;

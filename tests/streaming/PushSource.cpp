@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "ComEnumerators.h"
+
 namespace streamtest {
 namespace {
 
@@ -14,48 +16,6 @@ using Microsoft::WRL::ComPtr;
 
 // {5A1C0F3E-22B4-4D8A-9C6E-0B7D3E2F1A44}
 constexpr CLSID kClsidPushSource = {0x5A1C0F3E, 0x22B4, 0x4D8A, {0x9C, 0x6E, 0x0B, 0x7D, 0x3E, 0x2F, 0x1A, 0x44}};
-
-class OnePinEnum final : public IEnumPins {
-public:
-    explicit OnePinEnum(IPin* pin) : pin_(pin) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IEnumPins)) {
-            *object = this;
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        const ULONG left = --references_;
-        if (!left) delete this;
-        return left;
-    }
-    STDMETHODIMP Next(ULONG count, IPin** pins, ULONG* fetched) override {
-        ULONG given = 0;
-        if (count && !done_) {
-            pins[0] = pin_.Get();
-            pins[0]->AddRef();
-            done_ = true;
-            given = 1;
-        }
-        if (fetched) *fetched = given;
-        return given == count ? S_OK : S_FALSE;
-    }
-    STDMETHODIMP Skip(ULONG) override { return E_NOTIMPL; }
-    STDMETHODIMP Reset() override {
-        done_ = false;
-        return S_OK;
-    }
-    STDMETHODIMP Clone(IEnumPins**) override { return E_NOTIMPL; }
-
-private:
-    std::atomic<ULONG> references_{1};
-    ComPtr<IPin> pin_;
-    bool done_ = false;
-};
 
 }  // namespace
 
@@ -299,8 +259,7 @@ STDMETHODIMP PushSource::GetSyncSource(IReferenceClock** clock) {
 }
 
 STDMETHODIMP PushSource::EnumPins(IEnumPins** pins) {
-    *pins = new OnePinEnum(pin_.get());
-    return S_OK;
+    return dshow::MakePinEnumerator({ComPtr<IPin>(pin_.get())}, pins);
 }
 
 STDMETHODIMP PushSource::FindPin(LPCWSTR, IPin** pin) {

@@ -1,28 +1,25 @@
-#include "Enumerators.h"
+#include "ComEnumerators.h"
 
-#include <atomic>
 #include <new>
 
-#include "SimFilter.h"
-
-namespace tunersim {
+namespace dshow {
 namespace {
 
 using Microsoft::WRL::ComPtr;
 
-// The parts both enumerators share: the items, the position and the reference count.
+// What both enumerators share: the items, the position and the reference count.
 // Item: what is held; Out: what Next hands out; Interface: the enumerator interface.
 template <typename Interface, typename Item, typename Out>
 class Enumerator final : public Interface {
 public:
-    // Counted with the filters: the DLL must stay while an enumerator lives.
-    Enumerator(std::vector<Item> items, std::size_t position) : items_(std::move(items)), position_(position) {
-        ++LiveObjects();
+    Enumerator(std::vector<Item> items, std::size_t position, std::atomic<long>* liveObjects)
+        : items_(std::move(items)), position_(position), liveObjects_(liveObjects) {
+        if (liveObjects_) ++*liveObjects_;
     }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
         if (!object) return E_POINTER;
-        if (riid == IID_IUnknown || riid == __uuidof(Interface)) {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, __uuidof(Interface))) {
             *object = static_cast<Interface*>(this);
             AddRef();
             return S_OK;
@@ -71,7 +68,7 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         try {
-            *out = new Enumerator(items_, position_);
+            *out = new Enumerator(items_, position_, liveObjects_);
         } catch (...) {
             return E_OUTOFMEMORY;
         }
@@ -79,30 +76,30 @@ public:
     }
 
 private:
-    ~Enumerator() { --LiveObjects(); }
+    ~Enumerator() {
+        if (liveObjects_) --*liveObjects_;
+    }
 
     static IPin* Hand(const ComPtr<IPin>& pin) {
         pin->AddRef();
         return pin.Get();
     }
-    static AM_MEDIA_TYPE* Hand(const MediaType& type) { return type.NewTaskCopy(); }
+    static AM_MEDIA_TYPE* Hand(const MediaType& type) { return type.NewTaskCopy().release(); }
     static void Free(IPin* pin) { pin->Release(); }
-    static void Free(AM_MEDIA_TYPE* type) {
-        FreeMediaTypeContents(*type);
-        CoTaskMemFree(type);
-    }
+    static void Free(AM_MEDIA_TYPE* type) { TaskMediaTypeFree()(type); }
 
     std::atomic<ULONG> references_{1};
     std::vector<Item> items_;
     std::size_t position_;
+    std::atomic<long>* liveObjects_;
 };
 
 template <typename Interface, typename Item, typename Out>
-HRESULT Make(std::vector<Item> items, Interface** out) {
+HRESULT Make(std::vector<Item> items, Interface** out, std::atomic<long>* liveObjects) {
     if (!out) return E_POINTER;
     *out = nullptr;
     try {
-        *out = new Enumerator<Interface, Item, Out>(std::move(items), 0);
+        *out = new Enumerator<Interface, Item, Out>(std::move(items), 0, liveObjects);
     } catch (...) {
         return E_OUTOFMEMORY;
     }
@@ -111,12 +108,13 @@ HRESULT Make(std::vector<Item> items, Interface** out) {
 
 }  // namespace
 
-HRESULT MakePinEnumerator(std::vector<ComPtr<IPin>> pins, IEnumPins** out) {
-    return Make<IEnumPins, ComPtr<IPin>, IPin*>(std::move(pins), out);
+HRESULT MakePinEnumerator(std::vector<ComPtr<IPin>> pins, IEnumPins** out, std::atomic<long>* liveObjects) {
+    return Make<IEnumPins, ComPtr<IPin>, IPin*>(std::move(pins), out, liveObjects);
 }
 
-HRESULT MakeMediaTypeEnumerator(std::vector<MediaType> types, IEnumMediaTypes** out) {
-    return Make<IEnumMediaTypes, MediaType, AM_MEDIA_TYPE*>(std::move(types), out);
+HRESULT MakeMediaTypeEnumerator(std::vector<MediaType> types, IEnumMediaTypes** out,
+                                std::atomic<long>* liveObjects) {
+    return Make<IEnumMediaTypes, MediaType, AM_MEDIA_TYPE*>(std::move(types), out, liveObjects);
 }
 
-}  // namespace tunersim
+}  // namespace dshow
