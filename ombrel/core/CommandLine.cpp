@@ -18,36 +18,16 @@ constexpr std::string_view kTunerText =
     "the box's identifier as 'ombrel info' and tunersim show it (16 hex digits, '0x' allowed).\n"
     "A box listed in both driver models is taken at its first index.\n";
 
-// An app that lets ombrel name what CLI11 could not place: unknown options, and words
-// beyond the positionals.
-class ReadingApp : public CLI::App {
-public:
-    using CLI::App::App;
-
-    // Takes the words beyond the positionals, before and after "--" alike; without it
-    // CLI11 would end the verb at a "--" that no positional follows.
-    void CollectExtraWords() { extra_ = add_option(kExtra)->expected(1, -1)->allow_extra_args(); }
-    const std::string* FirstExtraWord() const {
-        return extra_ && extra_->count() > 0 ? &extra_->results().front() : nullptr;
+// The first word CLI11 could not place (an unknown option, or a word where no
+// positional is left); "--" only ends the options, it is no word of its own.
+std::optional<std::string> FirstLeftOver(const CLI::App& app) {
+    for (std::string& word : app.remaining()) {
+        if (word != "--") return std::move(word);
     }
+    return std::nullopt;
+}
 
-    struct LeftOver {
-        std::string word;
-        bool option = false;  // read as an option, not as a positional argument
-    };
-    std::optional<LeftOver> FirstLeftOver() const {
-        for (const auto& [kind, word] : missing_) {
-            if (kind == CLI::detail::Classifier::POSITIONAL_MARK) continue;
-            const bool option = kind == CLI::detail::Classifier::SHORT || kind == CLI::detail::Classifier::LONG;
-            return LeftOver{word, option};
-        }
-        return std::nullopt;
-    }
-
-private:
-    static constexpr const char* kExtra = "extra words";
-    CLI::Option* extra_ = nullptr;
-};
+bool LooksLikeOption(std::string_view word) { return word.size() > 1 && word.front() == '-'; }
 
 // "--image=x" -> "--image".
 std::string OptionName(const std::string& word) { return word.substr(0, word.find('=')); }
@@ -106,13 +86,16 @@ public:
         version_ = root_.add_flag("--version", versionHelp);
         const auto verbLayout = std::make_shared<HelpLayout>(kOptionColumn);
         for (const VerbSyntax& verb : Verbs()) {
-            const auto app = std::make_shared<ReadingApp>(std::string(verb.summary), std::string(verb.name));
+            const auto app = std::make_shared<CLI::App>(std::string(verb.summary), std::string(verb.name));
             app->allow_extras();
             app->group("Verbs");
             app->formatter(verbLayout);
             app->set_help_flag("-h,--help", "show this help");
             for (std::string_view positional : verb.positionals) app->add_option(std::string(positional));
-            app->CollectExtraWords();
+            // Takes the words beyond the positionals, before and after "--" alike, so that
+            // every word CLI11 leaves over in a verb is an option; without it CLI11 would
+            // also end the verb at a "--" that no positional follows.
+            CLI::Option* extra = app->add_option(kExtraWords)->expected(1, -1)->allow_extra_args();
             for (const OptionSyntax& syntax : verb.options) {
                 const std::string help(syntax.help);
                 CLI::Option* option = syntax.valueName.empty()
@@ -121,10 +104,10 @@ public:
                 // Kept, so that a repeated option is named rather than overwritten.
                 option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
             }
-            verbs_.emplace_back(&verb, app.get());
+            verbs_.push_back({&verb, app.get(), extra});
             root_.add_subcommand(app);
         }
-        const auto help = std::make_shared<ReadingApp>("", "help");
+        const auto help = std::make_shared<CLI::App>("", "help");
         help->allow_extras();
         help->group("");  // not listed among the verbs
         help->set_help_flag();
@@ -140,37 +123,45 @@ public:
     }
 
     const VerbSyntax* ParsedVerb() const {
-        return Parsed().first;
+        const ParsedVerbApp* parsed = Parsed();
+        return parsed ? parsed->verb : nullptr;
     }
     bool HelpAsked() const {
-        const ReadingApp* app = Parsed().second;
-        return root_.get_help_ptr()->count() > 0 || (app && app->get_help_ptr()->count() > 0);
+        const ParsedVerbApp* parsed = Parsed();
+        return root_.get_help_ptr()->count() > 0 || (parsed && parsed->app->get_help_ptr()->count() > 0);
     }
 
     ParsedCommandLine Read(std::span<const std::string> arguments) const;
 
     std::string HelpText(const VerbSyntax* verb) const {
-        for (const auto& [known, app] : verbs_) {
-            if (known == verb) return app->help();
+        for (const ParsedVerbApp& known : verbs_) {
+            if (known.verb == verb) return known.app->help();
         }
         return root_.help();
     }
 
 private:
-    std::pair<const VerbSyntax*, const ReadingApp*> Parsed() const {
-        for (const auto& [verb, app] : verbs_) {
-            if (app->parsed()) return {verb, app};
+    static constexpr const char* kExtraWords = "extra words";
+
+    struct ParsedVerbApp {
+        const VerbSyntax* verb;
+        CLI::App* app;
+        CLI::Option* extraWords;
+    };
+    const ParsedVerbApp* Parsed() const {
+        for (const ParsedVerbApp& known : verbs_) {
+            if (known.app->parsed()) return &known;
         }
-        return {nullptr, nullptr};
+        return nullptr;
     }
     ParsedCommandLine ReadHelp() const;
-    ParsedCommandLine ReadVerb(const VerbSyntax& verb, const ReadingApp& app) const;
+    ParsedCommandLine ReadVerb(const ParsedVerbApp& parsed) const;
 
-    ReadingApp root_{"Talvex tuners from the command line", std::string(kToolName)};
+    CLI::App root_{"Talvex tuners from the command line", std::string(kToolName)};
     CLI::Option* version_ = nullptr;
-    ReadingApp* help_ = nullptr;
+    CLI::App* help_ = nullptr;
     CLI::Option* helpVerb_ = nullptr;
-    std::vector<std::pair<const VerbSyntax*, ReadingApp*>> verbs_;
+    std::vector<ParsedVerbApp> verbs_;
 };
 
 ParsedCommandLine Failure(std::string error, const VerbSyntax* verb = nullptr) {
@@ -195,9 +186,8 @@ ParsedCommandLine HelpFor(const VerbSyntax* verb) {
 }
 
 ParsedCommandLine CommandLineApp::ReadHelp() const {
-    if (const auto leftOver = help_->FirstLeftOver()) {
-        return Failure(helpVerb_->count() ? "unexpected argument '" + leftOver->word + "'"
-                                          : "unknown verb '" + leftOver->word + "'");
+    if (const auto leftOver = FirstLeftOver(*help_)) {
+        return Failure(helpVerb_->count() ? "unexpected argument '" + *leftOver + "'" : "unknown verb '" + *leftOver + "'");
     }
     if (helpVerb_->count() == 0) return HelpFor(nullptr);
     const std::string& name = helpVerb_->results().front();
@@ -206,15 +196,15 @@ ParsedCommandLine CommandLineApp::ReadHelp() const {
     return HelpFor(verb);
 }
 
-ParsedCommandLine CommandLineApp::ReadVerb(const VerbSyntax& verb, const ReadingApp& app) const {
-    if (const auto leftOver = app.FirstLeftOver()) {
-        if (leftOver->option) {
-            return Failure("unknown option '" + OptionName(leftOver->word) + "' for '" + std::string(verb.name) + "'",
-                           &verb);
-        }
-        return Failure("unexpected argument '" + leftOver->word + "'", &verb);
+ParsedCommandLine CommandLineApp::ReadVerb(const ParsedVerbApp& parsed) const {
+    const VerbSyntax& verb = *parsed.verb;
+    const CLI::App& app = *parsed.app;
+    if (const auto leftOver = FirstLeftOver(app)) {
+        return Failure("unknown option '" + OptionName(*leftOver) + "' for '" + std::string(verb.name) + "'", &verb);
     }
-    if (const std::string* extra = app.FirstExtraWord()) return Failure("unexpected argument '" + *extra + "'", &verb);
+    if (parsed.extraWords->count() > 0) {
+        return Failure("unexpected argument '" + parsed.extraWords->results().front() + "'", &verb);
+    }
     Invocation run;
     run.action = Invocation::Action::Run;
     run.verb = &verb;
@@ -242,23 +232,23 @@ ParsedCommandLine CommandLineApp::ReadVerb(const VerbSyntax& verb, const Reading
 }
 
 ParsedCommandLine CommandLineApp::Read(std::span<const std::string> arguments) const {
-    const auto [verb, app] = Parsed();
-    const auto leftOver = root_.FirstLeftOver();
     if (version_->count() > 0) {
-        if (version_->count() > 1) return Failure("unexpected argument '--version'");
-        if (leftOver) return Failure("unexpected argument '" + leftOver->word + "'");
-        if (verb || help_->parsed()) return Failure("unexpected argument '" + arguments.back() + "'");
+        // --version stands alone: any other word, a second --version included, is one too many.
+        if (arguments.size() > 1) {
+            return Failure("unexpected argument '" + (arguments[0] == "--version" ? arguments[1] : arguments[0]) + "'");
+        }
         Invocation version;
         version.action = Invocation::Action::Version;
         return Success(std::move(version));
     }
-    if (leftOver) {
-        return Failure(leftOver->option ? "unknown option '" + OptionName(leftOver->word) + "'"
-                                        : "unknown verb '" + leftOver->word + "'");
+    if (const auto leftOver = FirstLeftOver(root_)) {
+        return Failure(LooksLikeOption(*leftOver) ? "unknown option '" + OptionName(*leftOver) + "'"
+                                                  : "unknown verb '" + *leftOver + "'");
     }
     if (help_->parsed()) return ReadHelp();
-    if (!verb) return Failure("no verb given");
-    return ReadVerb(*verb, *app);
+    const ParsedVerbApp* parsed = Parsed();
+    if (!parsed) return Failure("no verb given");
+    return ReadVerb(*parsed);
 }
 
 }  // namespace

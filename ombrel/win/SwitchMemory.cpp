@@ -4,53 +4,45 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <type_traits>
 
 namespace ombrel_cli {
 namespace {
 
 constexpr const char* kKey = "Software\\Talvex\\ombrel\\DiSEqC";
 
-// An open registry key, closed when it goes.
-class RegistryKey {
-public:
-    explicit RegistryKey(bool create) {
-        const LSTATUS status = create ? RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                                        &key_, nullptr)
-                                      : RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE, &key_);
-        if (status != ERROR_SUCCESS) key_ = nullptr;
-    }
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
+struct KeyCloser {
+    void operator()(HKEY key) const { RegCloseKey(key); }
 };
+// An open registry key, closed when it goes; null when it could not be opened or made.
+using RegistryKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
+
+RegistryKey CreateKey() {
+    HKEY key = nullptr;
+    const LSTATUS status =
+        RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    return RegistryKey(status == ERROR_SUCCESS ? key : nullptr);
+}
 
 }  // namespace
 
 std::optional<std::uint8_t> RememberedSwitchInput(std::string_view guid) {
-    const RegistryKey key(false);
-    if (!key.get()) return std::nullopt;
     DWORD input = 0;
     DWORD size = sizeof input;
-    DWORD type = 0;
     const std::string name = NormalizeGuid(guid);
-    if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&input), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD || input > 3) {
+    // Opens and closes the key itself, and accepts nothing but a DWORD.
+    if (RegGetValueA(HKEY_CURRENT_USER, kKey, name.c_str(), RRF_RT_REG_DWORD, nullptr, &input, &size) != ERROR_SUCCESS ||
+        input > 3) {
         return std::nullopt;
     }
     return static_cast<std::uint8_t>(input);
 }
 
 void RememberSwitchInput(std::string_view guid, std::uint8_t input) {
-    const RegistryKey key(true);
-    if (!key.get()) return;
+    const RegistryKey key = CreateKey();
+    if (!key) return;
     const DWORD value = input;
     const std::string name = NormalizeGuid(guid);
     RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);

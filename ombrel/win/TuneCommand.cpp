@@ -97,7 +97,9 @@ int RunTune(const Invocation& invocation) {
         WriteOut(LabelledLine("Result", TuneResultText(*waited.outcome, *reading, waited.elapsed)) + StatusText(*reading));
     }
     if (*waited.outcome != TuneOutcome::Locked) {
-        const auto switchInput = satellite ? RememberedSwitchInput(tuner.line.guid) : std::nullopt;
+        // Where the switch was left matters only when this tune did not set it.
+        const auto switchInput =
+            satellite && !satellite->diseqcPort ? RememberedSwitchInput(tuner.line.guid) : std::nullopt;
         ReportError(TuneFailureText(*waited.outcome, *plan, arguments.timeout, switchInput));
     }
     return ExitCodeOf(*waited.outcome);

@@ -1,7 +1,7 @@
-// A strict reader of JSON texts, for tests that read the program's --json output back.
+// JSON texts read back by nlohmann/json (strict: one value, no comments, valid UTF-8),
+// for tests that check the program's --json output.
 #pragma once
 
-#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -30,9 +30,8 @@ struct JsonValue {
     std::vector<long long> Integers() const;  // an array of numbers
 };
 
-// The whole text must be one JSON value (blanks around it allowed).
-std::optional<JsonValue> ParseJson(std::string_view text, std::string* error = nullptr);
-// The same; a text that is not JSON throws std::runtime_error with the reason and the text.
+// The whole text must be one JSON value (blanks around it allowed); a text that is not
+// JSON throws std::runtime_error with the reason and the text.
 JsonValue ReadJson(std::string_view text);
 
 }  // namespace ombrel_test

@@ -81,6 +81,10 @@ TEST(CommandLine, ErrorsNameWhatIsWrong) {
     EXPECT_EQ(ErrorOf({"help", "frob"}), "unknown verb 'frob'");
     EXPECT_EQ(ErrorOf({"help", "list", "x"}), "unexpected argument 'x'");
     EXPECT_EQ(ErrorOf({"--version", "x"}), "unexpected argument 'x'");
+    // The first word too many is named, not the last one.
+    EXPECT_EQ(ErrorOf({"--version", "list", "--json"}), "unexpected argument 'list'");
+    EXPECT_EQ(ErrorOf({"--version", "--version"}), "unexpected argument '--version'");
+    EXPECT_EQ(ErrorOf({"info", "1", "--version"}), "unknown option '--version' for 'info'");
     EXPECT_EQ(ErrorOf({"list", "--image", "f"}), "unknown option '--image' for 'list'");
     EXPECT_EQ(ErrorOf({"list", "0"}), "unexpected argument '0'");
     EXPECT_EQ(ErrorOf({"info"}), "missing <tuner>");
