@@ -41,6 +41,12 @@ enum ExitCode : int {
     kExitCiModuleGone = 43,     // the module left the slot during the command
     kExitCiAnswers = 44,        // --answers ran out, did not fit the menu shown, or were left over
     kExitCiInterrupted = 45,    // Ctrl+C; the menu and the session were closed
+    // Reading a multiplex's services and recording it.
+    kExitNotReceiving = 55,     // the tuner is not locked on a multiplex
+    kExitTablesIncomplete = 56, // the tables were not whole within --timeout, or Ctrl+C came first
+    kExitNoService = 57,        // --service names no service of the multiplex
+    kExitOutputFailed = 58,     // the output file could not be made or written (a full disk)
+    kExitNotClear = 59,         // --require-clear, and the recording would be scrambled
 };
 
 struct ExitCodeText {
