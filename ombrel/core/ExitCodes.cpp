@@ -5,7 +5,7 @@
 namespace ombrel_cli {
 
 std::span<const ExitCodeText> ExitCodeTable() {
-    static constexpr std::array<ExitCodeText, 29> kTable{{
+    static constexpr std::array<ExitCodeText, 34> kTable{{
         {kExitOk, "success"},
         {kExitFailed, "the library or the system failed"},
         {kExitUsage, "unknown verb or option, missing or extra argument"},
@@ -35,6 +35,12 @@ std::span<const ExitCodeText> ExitCodeTable() {
         {kExitCiModuleGone, "the module left the slot during the command"},
         {kExitCiAnswers, "--answers ran out, was no choice of the menu shown, or was left over"},
         {kExitCiInterrupted, "stopped (Ctrl+C); the module's menu and the session were closed"},
+        // Channel scan.
+        {kExitScanNothing, "scan: no multiplex found (nothing locked)"},
+        {kExitScanStartFile, "scan: the start file (--from) is missing, unreadable or does not parse"},
+        {kExitScanOutput, "scan: the channel file (--out) could not be written"},
+        {kExitScanTunerGone, "scan: the tuner went away; what was found is kept"},
+        {kExitScanInterrupted, "scan: stopped (Ctrl+C); what was found is kept"},
     }};
     return kTable;
 }
