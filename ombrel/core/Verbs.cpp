@@ -62,6 +62,20 @@ constexpr OptionSyntax kCiOptions[] = {
                           "instead of the console; q closes the menu"},
 };
 
+// Channel scan.
+constexpr OptionSyntax kScanOptions[] = {
+    {"--from", "FILE", "start multiplexes in the DVBv5 initial-tuning format ([CHANNEL] sections);\n"
+                       "satellite: without it both bands and polarisations are swept"},
+    {"--input", "A|B|C|D", "satellite: the DiSEqC inputs to scan, A or A,B (all four by default;\n"
+                           "those where nothing answers are passed over)"},
+    {"--lnb", "LO,HI,SWITCH", "satellite: LNB oscillators and band switch in MHz (9750,10600,11700),\n"
+                              "or one oscillator for a single-band LNB (10750)"},
+    {"--out", "FILE", "write the channels found in the DVBv5 channel-file format"},
+    {"--family", "F", "satellite, terrestrial or atsc, for a tuner of a model ombrel does not know"},
+    {"--timeout", "SECONDS", "the longest wait for one multiplex's lock and for its tables (10)"},
+    {"--json", "", "print one JSON object per multiplex tried and one for the summary"},
+};
+
 // Reading a multiplex's services, and recording it.
 constexpr OptionSyntax kServicesOptions[] = {
     {"--timeout", "SECONDS", "how long to read the tables at most (10)"},
@@ -157,6 +171,28 @@ constexpr VerbSyntax kVerbs[] = {
      "Example:\n"
      "  ombrel ci 2 menu --answers 3,1234,2,0,0,0\n",
      true},
+    {"scan", kTunerOnly, kScanOptions, "<tuner> [--from FILE] [--input A,B] [--out FILE] [options]",
+     "find every multiplex and service the tuner receives",
+     "Tunes candidate multiplexes one after the other and reads the tables of each that\n"
+     "locks: PAT, every PMT, SDT (ATSC: MGT and VCT), and the NIT once per network, whose\n"
+     "transports are added to the candidates. Prints a line per candidate (n of m, lock,\n"
+     "services found) and a summary of the services.\n"
+     "\n"
+     "Satellite: the multiplexes of --from on each DiSEqC input (or on its SAT_NUMBER), or\n"
+     "without it a sweep of both bands and polarisations, in 6 MHz steps, of each input.\n"
+     "Terrestrial: the channel raster, VHF 7 MHz channels 5 to 12 and UHF 8 MHz channels 21\n"
+     "to 69; ATSC: 6 MHz channels 2 to 51. --from replaces the raster.\n"
+     "\n"
+     "A candidate is left as soon as the front end reports no signal, and a multiplex as\n"
+     "soon as its tables are complete; --timeout only bounds what never completes.\n"
+     "Ctrl+C, or the tuner going away, ends the scan; what was found so far is reported\n"
+     "and written to --out.\n"
+     "\n"
+     "Examples:\n"
+     "  ombrel scan 2 --from astra.conf --out channels.conf\n"
+     "  ombrel scan 3 --out dvbt.conf --json\n",
+     true},
+}};
     {"services", kTunerOnly, kServicesOptions, "<tuner> [--timeout SECONDS] [--json]",
      "show the services of the multiplex a tuner receives",
      "Reads the tables of the multiplex that the tuner is locked on ('ombrel tune' first)\n"
