@@ -44,7 +44,7 @@ std::span<const ExitCodeText> ExitCodeTable() {
         // Services and recording.
         {kExitNotReceiving, "services, record: the tuner is not locked on a multiplex: tune it first"},
         {kExitTablesIncomplete, "services, record: the multiplex's tables were not whole within the time allowed (--timeout), or Ctrl+C"},
-        {kExitNoService, "record: --service names no service of the multiplex"},
+        {kExitNoService, "record: --service or --channel names nothing there, or the channel file does not parse"},
         {kExitOutputFailed, "record: the output file could not be made or written (a full disk); what was written is kept"},
         {kExitNotClear, "record: --require-clear, and the service cannot be descrambled (no module, slot or session)"},
     }};

@@ -50,7 +50,7 @@ enum ExitCode : int {
     // Reading a multiplex's services and recording it.
     kExitNotReceiving = 55,     // the tuner is not locked on a multiplex
     kExitTablesIncomplete = 56, // the tables were not whole within --timeout, or Ctrl+C came first
-    kExitNoService = 57,        // --service names no service of the multiplex
+    kExitNoService = 57,        // --service or --channel names nothing there, or the channel file is bad
     kExitOutputFailed = 58,     // the output file could not be made or written (a full disk)
     kExitNotClear = 59,         // --require-clear, and the recording would be scrambled
 };

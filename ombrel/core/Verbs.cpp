@@ -88,7 +88,8 @@ constexpr OptionSyntax kRecordOptions[] = {
                              "without it the whole multiplex"},
     {"--duration", "SECONDS", "end after this long (without it: at Ctrl+C)"},
     {"--require-clear", "", "refuse to record a service that cannot be descrambled (exit code 59)"},
-    {"--channel", "NAME", "tune to this channel of --channels first"},
+    {"--channel", "NAME", "tune to this channel of --channels first, and record its service\n"
+                          "(unless --service names another)"},
     {"--channels", "FILE", "a dvbv5 channel file ('ombrel scan --out' writes one)"},
     {"--timeout", "SECONDS", "how long to wait for lock, the tables and the module (10)"},
 };
@@ -192,7 +193,6 @@ constexpr VerbSyntax kVerbs[] = {
      "  ombrel scan 2 --from astra.conf --out channels.conf\n"
      "  ombrel scan 3 --out dvbt.conf --json\n",
      true},
-}};
     {"services", kTunerOnly, kServicesOptions, "<tuner> [--timeout SECONDS] [--json]",
      "show the services of the multiplex a tuner receives",
      "Reads the tables of the multiplex that the tuner is locked on ('ombrel tune' first)\n"

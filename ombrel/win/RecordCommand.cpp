@@ -3,6 +3,7 @@
 // scrambled service is handed to the module in the Common Interface slot first. The
 // packets go from the streaming thread through the service's filter and the census to
 // the file's writer thread; the streaming thread never waits for the disk.
+#include "ChannelTune.h"
 #include "Commands.h"
 #include "Console.h"
 #include "Descrambling.h"
@@ -191,6 +192,12 @@ int RunRecord(const Invocation& invocation) {
     const Reception family = tuner.line.reception;
     InterruptWatch interrupts;
 
+    std::optional<ServiceChoice> choice = arguments.service;
+    if (arguments.channel) {
+        const int tuned =
+            TuneChannel(tuner, *arguments.channel, *arguments.channelsFile, arguments.timeout, interrupts.Event(), choice);
+        if (tuned != kExitOk) return tuned;
+    }
     if (const int locked = RequireLock(tuner); locked != kExitOk) return locked;
     // The tables, and a whole-multiplex recording, need every PID.
     if (!SetPidFilter(handle, family, std::nullopt)) return ReportFailedRequest(handle, name, "the PID filter");
@@ -198,10 +205,10 @@ int RunRecord(const Invocation& invocation) {
     if (!multiplex) return exitCode;
 
     const tables::Service* service = nullptr;
-    if (arguments.service) {
-        service = FindService(*multiplex, *arguments.service);
+    if (choice) {
+        service = FindService(*multiplex, *choice);
         if (!service) {
-            return ReportFailure(kExitNoService, "'" + arguments.service->text + "' names no service of the multiplex on " +
+            return ReportFailure(kExitNoService, "'" + choice->text + "' names no service of the multiplex on " +
                                                      name + "; it carries:\n" +
                                                      ListWithoutLastLineEnd(*multiplex));
         }
@@ -262,7 +269,8 @@ int RunRecord(const Invocation& invocation) {
     const auto writer = PacketFileWriter::Create(arguments.out, error);
     if (!writer) return ReportFailure(kExitOutputFailed, error);
 
-    WriteOut(LabelledLine("Tuner", TunerSummary(tuner.index, tuner.line)) +
+    // A channel's tune has named the tuner already.
+    WriteOut((arguments.channel ? std::string() : LabelledLine("Tuner", TunerSummary(tuner.index, tuner.line))) +
              LabelledLine("Recording", what + " of transport stream " + Hex16Text(multiplex->transportStreamId) +
                                            " to " + arguments.out) +
              LabelledLine("PID filter", pidText) + LabelledLine("Access", access) +

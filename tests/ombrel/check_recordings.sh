@@ -26,7 +26,7 @@ while IFS=$'\t' read -r file kind program name; do
     [ "$kind" = complete ] && continue
     programs="$(grep -c '^program_id=' <<<"$probe")"
     [ "$programs" -eq 1 ] && pass || fail "$file: ffprobe sees $programs programs, not one: $probe"
-    grep -qxF "program_id=$program|service_name=$name" <<<"$probe" && pass ||
+    grep -qE "^program_id=$program(\||$)" <<<"$probe" && grep -qF "service_name=$name|" <<<"$probe" && pass ||
         fail "$file: the program is not $program named \"$name\": $probe"
     out="$(ffmpeg -nostdin -v error -i "$path" -f null - 2>&1)"
     status=$?

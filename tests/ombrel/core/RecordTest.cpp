@@ -7,6 +7,7 @@
 #include "JsonReader.h"
 #include "PacketFileWriter.h"
 #include "RecordArguments.h"
+#include "RecordChannel.h"
 #include "RecordLine.h"
 #include "RecordPlan.h"
 #include "ServicesOutput.h"
@@ -212,7 +213,7 @@ TEST(Record, ArgumentsAreReadOrRefusedWithTheirReason) {
         {{"--out", "f.ts", "--duration", "0"}, "--duration '0' is not a number of seconds above 0"},
         {{"--out", "f.ts", "--duration", "1.2345"}, "--duration '1.2345'"},
         {{"--out", "f.ts", "--duration", "86401"}, "up to 86400"},
-        {{"--out", "f.ts", "--duration", "-3"}, "--duration '-3'"},
+        {{"--out", "f.ts", "--duration", "1e3"}, "--duration '1e3'"},
         {{"--out", "f.ts", "--channel", "Lumen 2"}, "--channel needs --channels FILE"},
         {{"--out", "f.ts", "--channels", "c.conf"}, "--channels needs --channel NAME"},
         {{"--out", "f.ts", "--timeout", "x"}, "--timeout 'x'"},
@@ -286,7 +287,7 @@ TEST(Record, TheWriterKeepsEveryPacketInOrderAndReportsAFullDisk) {
     EXPECT_EQ(back, packets);
 
     // More than the bound held: dropped and counted, never a stall.
-    auto small = PacketFileWriter::Create(path, error, 10 * kPacketBytes);
+    auto small = PacketFileWriter::Create(path, error, 150 * kPacketBytes);
     ASSERT_TRUE(small) << error;
     for (int i = 0; i < 200; ++i) small->Append(packets.data(), 100);
     EXPECT_EQ(small->Close(), std::nullopt);
@@ -307,4 +308,47 @@ TEST(Record, TheWriterKeepsEveryPacketInOrderAndReportsAFullDisk) {
     const auto failure = full->Close();
     ASSERT_TRUE(failure);
     EXPECT_EQ(*failure, "cannot write '/dev/full': the disk is full");
+}
+
+TEST(Record, AChannelOfAChannelFileIsFoundAndTunedAsTuneWould) {
+    Channel news;
+    news.name = "Borealis News";
+    news.delivery.system = DeliverySystem::DvbS;
+    news.delivery.frequencyKHz = 11623000;
+    news.delivery.polarisation = tuning::kVertical;
+    news.delivery.symbolRate = 27500;
+    news.delivery.satelliteNumber = 1;
+    news.serviceId = 0x2011;
+    Channel lumen;
+    lumen.name = "Lumen 2";
+    lumen.delivery.system = DeliverySystem::DvbT;
+    lumen.delivery.frequencyKHz = 474000;
+    lumen.delivery.bandwidthMHz = 8;
+    lumen.delivery.guard = 4;
+    const std::vector<Channel> channels{news, lumen};
+    EXPECT_EQ(FindChannel(channels, "Lumen 2"), &channels[1]);
+    EXPECT_EQ(FindChannel(channels, "borealis NEWS"), &channels[0]);
+    EXPECT_EQ(FindChannel(channels, "Borealis"), nullptr);
+    EXPECT_EQ(ChannelNamesText(channels), "Borealis News, Lumen 2");
+
+    PlanRefusal refusal;
+    auto plan = PlanTune(TuneArgumentsFor(news.delivery, std::chrono::milliseconds(5000)), Reception::Satellite,
+                         "tuner 2 (Talvex S2)", refusal);
+    ASSERT_TRUE(plan) << refusal.message;
+    const auto& satellite = std::get<SatelliteTune>(plan->tune);
+    EXPECT_EQ(satellite.frequencyKHz, 11623000u);
+    EXPECT_EQ(satellite.symbolRate, 27500u);
+    EXPECT_EQ(satellite.polarisation, tuning::kVertical);
+    EXPECT_EQ(satellite.diseqcPort, 1);
+    EXPECT_EQ(satellite.intermediateKHz, 1873000u);
+    plan = PlanTune(TuneArgumentsFor(lumen.delivery, std::chrono::milliseconds(5000)), Reception::Terrestrial,
+                    "tuner 3 (Talvex T/CI)", refusal);
+    ASSERT_TRUE(plan) << refusal.message;
+    EXPECT_EQ(std::get<TerrestrialTune>(plan->tune).bandwidthMHz, 8);
+    EXPECT_EQ(std::get<TerrestrialTune>(plan->tune).guard, 4);
+    // A channel of the other family is refused as 'tune' refuses it.
+    EXPECT_FALSE(PlanTune(TuneArgumentsFor(lumen.delivery, std::chrono::milliseconds(5000)), Reception::Satellite,
+                          "tuner 2 (Talvex S2)", refusal));
+    EXPECT_EQ(refusal.exitCode, kExitWrongFamily);
+    EXPECT_NE(refusal.message.find("is a satellite tuner, not terrestrial"), std::string::npos) << refusal.message;
 }
