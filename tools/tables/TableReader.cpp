@@ -1,7 +1,6 @@
 #include "TableReader.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -23,7 +22,6 @@ constexpr std::uint16_t kDefaultNitPid = 0x0010;
 constexpr std::uint16_t kSdtPid = 0x0011;
 constexpr std::uint16_t kEitPid = 0x0012;
 constexpr std::uint16_t kTimePid = 0x0014;
-constexpr std::uint16_t kPidCount = 8192;
 constexpr std::uint16_t kTvctCurrentType = 0x0000;
 
 struct PmtPart {

@@ -14,6 +14,7 @@
 #include "ServiceFilter.h"
 #include "TableReader.h"
 #include "TablesTestSupport.h"
+#include "psi/SectionPacketizer.h"
 
 namespace {
 
@@ -156,6 +157,59 @@ TEST(ServiceFilter, KeepsOneServiceAsAValidSingleProgramStream) {
     EXPECT_EQ(program["tags"]["service_name"], clear->name.utf8);
     EXPECT_EQ(program["pmt_pid"], clear->pmtPid);
     EXPECT_EQ(program["streams"].size(), clear->streams.size());
+}
+
+}  // namespace
+
+namespace {
+
+// The filter's own PAT follows the source's version, keeps its own counter, ignores
+// damaged PAT packets and can be written before any source PAT.
+TEST(ServiceFilter, ItsPatFollowsTheSourceVersionWithItsOwnCounter) {
+    tt::Multiplex m;
+    m.transportStreamId = 0x0BEE;
+    tt::Service s;
+    s.id = 0x0102;
+    s.pmtPid = 0x0500;
+    m.services.push_back(s);
+    tt::ServiceFilter filter(m, s.id);
+
+    std::vector<uint8_t> first(188);
+    filter.WritePat(first.data());
+    std::vector<uint8_t> source;
+    uint8_t counter = 7;
+    for (uint8_t version : {9, 9, 10}) {
+        stream::psi::LongHeader h{0x00, 0x0BEE, version};
+        const uint8_t body[] = {0x01, 0x01, 0xE4, 0x00, 0x01, 0x02, 0xE5, 0x00};
+        std::vector<stream::Packet> packets;
+        stream::psi::PacketizeSections(0x0000, {stream::psi::LongSection(h, body)}, packets);
+        for (auto& p : packets) {
+            p[3] = static_cast<uint8_t>((p[3] & 0xF0) | (counter++ & 0x0F));
+            source.insert(source.end(), p.begin(), p.end());
+        }
+    }
+    source[188 + 1] |= 0x80;  // the second one flagged with a transport error: no PAT for it
+    std::vector<uint8_t> out(source.size());
+    ASSERT_EQ(filter.Filter(source.data(), source.size() / 188, out.data()), 2u);
+
+    std::vector<uint8_t> all = first;
+    all.insert(all.end(), out.begin(), out.begin() + 2 * 188);
+    const int versions[] = {0, 9, 10};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const uint8_t* p = all.data() + i * 188;
+        SCOPED_TRACE(i);
+        EXPECT_EQ(p[3] & 0x0F, static_cast<int>(i));  // its own counter, from 0
+        const uint8_t* section = p + 5;
+        EXPECT_EQ(section[5] >> 1 & 0x1F, versions[i]);
+        EXPECT_EQ(stream::psi::Crc32Mpeg(section, 16), 0u);
+        EXPECT_EQ(section[8] << 8 | section[9], 0x0102);
+        EXPECT_EQ((section[10] & 0x1F) << 8 | section[11], 0x0500);
+    }
+    // Read back: the one program.
+    tt::TableReader reader;
+    reader.Feed(all.data(), 3);
+    ASSERT_EQ(reader.Result().services.size(), 1u);
+    EXPECT_EQ(reader.Result().transportStreamId, 0x0BEE);
 }
 
 }  // namespace

@@ -205,6 +205,10 @@ TEST(TableReader, EveryMultiplexOfTheSkyReadsAsDefinedWithinOneRepetitionOfItsSl
             } else {
                 EXPECT_TRUE(read.transports.empty());
             }
+            // The clock tables (TDT/TOT, STT in GPS seconds) go out first, at the stream's start.
+            if (joinMs == 0) {
+                EXPECT_EQ(read.utcUnix, kStartUnixMs / 1000);
+            }
             EXPECT_EQ(reader.Counts().crcErrors, 0u);
             EXPECT_EQ(reader.Counts().continuityGaps, 0u);
             EXPECT_EQ(reader.Counts().badSections, 0u);
