@@ -5,7 +5,7 @@
 namespace ombrel_cli {
 
 std::span<const ExitCodeText> ExitCodeTable() {
-    static constexpr std::array<ExitCodeText, 34> kTable{{
+    static constexpr std::array<ExitCodeText, 39> kTable{{
         {kExitOk, "success"},
         {kExitFailed, "the library or the system failed"},
         {kExitUsage, "unknown verb or option, missing or extra argument"},
@@ -41,6 +41,11 @@ std::span<const ExitCodeText> ExitCodeTable() {
         {kExitScanOutput, "scan: the channel file (--out) could not be written"},
         {kExitScanTunerGone, "scan: the tuner went away; what was found is kept"},
         {kExitScanInterrupted, "scan: stopped (Ctrl+C); what was found is kept"},
+        {kExitNotReceiving, "the tuner is not locked on a multiplex: tune it first"},
+        {kExitTablesIncomplete, "the multiplex's tables were not whole within the time allowed (--timeout), or Ctrl+C"},
+        {kExitNoService, "--service names no service of the multiplex"},
+        {kExitOutputFailed, "the output file could not be made or written (a full disk); what was written is kept"},
+        {kExitNotClear, "--require-clear, and the service cannot be descrambled (no module, slot or session)"},
     }};
     return kTable;
 }
@@ -54,6 +59,8 @@ std::string_view NextStep(int exitCode) {
         return "'ombrel info <tuner>' shows which tuners have one (Common Interface: yes); 'ombrel list' lists them.";
     case kExitCiNoModule:
         return "Insert a module, or give it longer to start (--timeout); 'ombrel ci <tuner> status' shows the slot.";
+    case kExitNotReceiving:
+        return "'ombrel tune <tuner> <frequency> ...' tunes it; 'ombrel status <tuner>' shows its front end.";
     default: return {};
     }
 }

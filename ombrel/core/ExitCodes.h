@@ -47,6 +47,12 @@ enum ExitCode : int {
     kExitScanOutput = 52,       // the channel file (--out) could not be written
     kExitScanTunerGone = 53,    // the tuner went away during the scan
     kExitScanInterrupted = 54,  // Ctrl+C during the scan
+    // Reading a multiplex's services and recording it.
+    kExitNotReceiving = 55,     // the tuner is not locked on a multiplex
+    kExitTablesIncomplete = 56, // the tables were not whole within --timeout, or Ctrl+C came first
+    kExitNoService = 57,        // --service names no service of the multiplex
+    kExitOutputFailed = 58,     // the output file could not be made or written (a full disk)
+    kExitNotClear = 59,         // --require-clear, and the recording would be scrambled
 };
 
 struct ExitCodeText {

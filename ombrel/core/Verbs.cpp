@@ -1,7 +1,7 @@
 #include "Verbs.h"
 
 #include <algorithm>
-#include <array>
+#include <iterator>
 
 namespace ombrel_cli {
 namespace {
@@ -76,7 +76,24 @@ constexpr OptionSyntax kScanOptions[] = {
     {"--json", "", "print one JSON object per multiplex tried and one for the summary"},
 };
 
-constexpr std::array<VerbSyntax, 9> kVerbs{{
+// Reading a multiplex's services, and recording it.
+constexpr OptionSyntax kServicesOptions[] = {
+    {"--timeout", "SECONDS", "how long to read the tables at most (10)"},
+    {"--json", "", "print JSON instead of text"},
+};
+
+constexpr OptionSyntax kRecordOptions[] = {
+    {"--out", "FILE", "required: the transport-stream file to write (replaced if it exists)"},
+    {"--service", "ID|NAME", "record this service only (its id, 0x3011 or 12305, or its name);\n"
+                             "without it the whole multiplex"},
+    {"--duration", "SECONDS", "end after this long (without it: at Ctrl+C)"},
+    {"--require-clear", "", "refuse to record a service that cannot be descrambled (exit code 59)"},
+    {"--channel", "NAME", "tune to this channel of --channels first"},
+    {"--channels", "FILE", "a dvbv5 channel file ('ombrel scan --out' writes one)"},
+    {"--timeout", "SECONDS", "how long to wait for lock, the tables and the module (10)"},
+};
+
+constexpr VerbSyntax kVerbs[] = {
     {"list", {}, kJsonOption, "[--json]", "list the attached tuners",
      "Lists every attached tuner: index, driver model (WDM or BDA), model name, GUID,\n"
      "subunit, firmware version and build, attached state.\n"},
@@ -175,15 +192,41 @@ constexpr std::array<VerbSyntax, 9> kVerbs{{
      "  ombrel scan 2 --from astra.conf --out channels.conf\n"
      "  ombrel scan 3 --out dvbt.conf --json\n",
      true},
-}};
+    {"services", kTunerOnly, kServicesOptions, "<tuner> [--timeout SECONDS] [--json]",
+     "show the services of the multiplex a tuner receives",
+     "Reads the tables of the multiplex that the tuner is locked on ('ombrel tune' first)\n"
+     "and shows each service: id, name, provider, type, its PIDs with their stream types,\n"
+     "clear or scrambled (with the CA systems named), and the present and following\n"
+     "events. Waits only until the tables are whole, at most --timeout.\n",
+     true},
+    {"record", kTunerOnly, kRecordOptions,
+     "<tuner> --out FILE [--service ID|NAME] [--duration SECONDS] [options]",
+     "record a multiplex, or one of its services, to a file",
+     "Writes what the tuner receives to a transport-stream file: the whole multiplex, or\n"
+     "with --service one service (a PAT with that program only, its PMT, elementary streams\n"
+     "and PCR, with the SDT, EIT and TDT). The tuner's PID filter is set to what the\n"
+     "recording needs. A line shows the time, the bytes, the bitrate and the packets with\n"
+     "transport errors, continuity gaps and scrambling. Ctrl+C ends the recording with a\n"
+     "complete file.\n"
+     "\n"
+     "A scrambled service is descrambled by the module in the tuner's Common Interface\n"
+     "slot when one is ready there; otherwise it is recorded as it comes, with the reason\n"
+     "said, unless --require-clear is given.\n"
+     "\n"
+     "Examples:\n"
+     "  ombrel record 3 --out lumen.ts --service \"Lumen Sport+\" --duration 60\n"
+     "  ombrel record 2 --out mux.ts --channel \"Borealis News\" --channels channels.conf\n",
+     true},
+};
 
 }  // namespace
 
 std::span<const VerbSyntax> Verbs() { return kVerbs; }
 
 const VerbSyntax* FindVerb(std::string_view name) {
-    const auto found = std::find_if(kVerbs.begin(), kVerbs.end(), [&](const VerbSyntax& v) { return v.name == name; });
-    return found == kVerbs.end() ? nullptr : &*found;
+    const auto found =
+        std::find_if(std::begin(kVerbs), std::end(kVerbs), [&](const VerbSyntax& v) { return v.name == name; });
+    return found == std::end(kVerbs) ? nullptr : &*found;
 }
 
 const OptionSyntax* FindOption(const VerbSyntax& verb, std::string_view name) {

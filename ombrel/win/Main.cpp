@@ -31,6 +31,9 @@ constexpr VerbHandler kHandlers[] = {
     {"status", &RunStatus},
     {"keys", &RunKeys},
     {"ci", &RunCi},
+    // Reading a multiplex's services, and recording it.
+    {"services", &RunServices},
+    {"record", &RunRecord},
 };
 
 int Dispatch(const std::vector<std::string>& arguments) {
