@@ -56,7 +56,7 @@ struct Service {
     std::vector<CaDescriptor> ca;         // CA descriptors at program level
     std::vector<std::uint16_t> caSystemIds;  // every CA system named, program and stream level, sorted, once each
     bool scrambled = false;               // the PMT names a CA system, or the SDT sets free_CA_mode
-    bool freeCaMode = false;              // SDT free_CA_mode
+    bool freeCaMode = false;              // SDT free_CA_mode, or the TVCT's access_controlled
     std::uint8_t runningStatus = 0;       // SDT running_status (4: running)
     std::optional<Event> present;
     std::optional<Event> following;

@@ -22,6 +22,7 @@ struct Needs {
 
 struct ReaderCounts {
     std::uint64_t packets = 0;
+    std::uint64_t badPackets = 0;       // no sync byte or an impossible adaptation field
     std::uint64_t transportErrors = 0;  // packets with transport_error_indicator, ignored
     std::uint64_t continuityGaps = 0;   // on PIDs read for tables
     std::uint64_t crcErrors = 0;        // sections dropped for a wrong CRC_32
