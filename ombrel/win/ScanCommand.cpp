@@ -101,6 +101,13 @@ bool IfInRange(const TunePlan& plan) {
     return !s || (s->intermediateKHz >= tuning::kIfMinKHz && s->intermediateKHz <= tuning::kIfMaxKHz);
 }
 
+// After a failed request: whether the tuner has gone. The library learns of an unplug a
+// moment after the driver does, so this gives it that moment.
+bool Gone(unsigned long handle) {
+    for (int i = 0; i < 20 && IsAttached(handle); ++i) Sleep(50);
+    return !IsAttached(handle);
+}
+
 enum class Wait { Locked, NoSignal, TimedOut, Interrupted, Gone };
 
 struct LockWait {
@@ -116,7 +123,7 @@ LockWait WaitForLock(unsigned long handle, std::chrono::milliseconds timeout, HA
     for (;;) {
         const auto reading = ReadFrontEnd(handle);
         if (!reading) {
-            result.end = IsAttached(handle) ? Wait::NoSignal : Wait::Gone;
+            result.end = Gone(handle) ? Wait::Gone : Wait::NoSignal;
             return result;
         }
         result.reading = *reading;
@@ -190,7 +197,7 @@ private:
             const TunePlan tune = PlanFor(c.delivery, family_, lnb);
             if (!IfInRange(tune)) break;  // the LNB given cannot reach it
             if (SendTune(handle_, tune)) {
-                if (!IsAttached(handle_)) return ScanEnd::TunerGone;
+                if (Gone(handle_)) return ScanEnd::TunerGone;
                 break;  // refused: passed over like a candidate without signal
             }
             waited = WaitForLock(handle_, arguments_.timeout, interrupts_.Event());
@@ -225,7 +232,7 @@ private:
             Keep(c, tuned, read, attempt);
             return ScanEnd::Interrupted;
         case TablesEnd::TunerLost: return ScanEnd::TunerGone;
-        case TablesEnd::StreamFailed: return IsAttached(handle_) ? ScanEnd::Complete : ScanEnd::TunerGone;
+        case TablesEnd::StreamFailed: return Gone(handle_) ? ScanEnd::TunerGone : ScanEnd::Complete;
         case TablesEnd::Complete:
         case TablesEnd::TimedOut: break;
         }
