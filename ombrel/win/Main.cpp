@@ -31,6 +31,8 @@ constexpr VerbHandler kHandlers[] = {
     {"status", &RunStatus},
     {"keys", &RunKeys},
     {"ci", &RunCi},
+    // Channel scan.
+    {"scan", &RunScan},
     // Reading a multiplex's services, and recording it.
     {"services", &RunServices},
     {"record", &RunRecord},

@@ -6,6 +6,7 @@
 #include "ExitCodes.h"
 #include "JsonReader.h"
 #include "ScanArguments.h"
+#include "ScanFindings.h"
 #include "ScanOutput.h"
 
 using namespace ombrel_cli;
@@ -146,4 +147,85 @@ TEST(ScanOutput, ProgressSummaryJsonAndChannelsSayWhatWasFound) {
     const auto reread = ReadChannelFile(WriteChannelFile(channels), "c.conf");
     ASSERT_TRUE(std::holds_alternative<std::vector<Channel>>(reread));
     EXPECT_EQ(std::get<std::vector<Channel>>(reread), channels);
+}
+
+TEST(ScanFindings, TablesBecomeServicesAndTheNitsDeliveries) {
+    namespace tables = talvex::tables;
+    tables::Multiplex m;
+    m.transportStreamId = 0x0402;
+    m.originalNetworkId = 0x0A01;
+    m.networkId = 0x0A01;
+    m.networkName = "Aster";
+    tables::Service tv;
+    tv.id = 0x1011;
+    tv.name = "Aster Drei HD";
+    tv.streams = {{0x210, 0x1B, "", {}}, {0x211, 0x06, "deu", {}}, {0x212, 0x06, "", {}}};
+    tv.scrambled = true;
+    tv.caSystemIds = {0x4B45};
+    tables::Service radio;
+    radio.id = 0x1003;
+    radio.streams = {{0x231, 0x03, "deu", {}}};
+    m.services = {radio, tv};
+    tables::Transport own;  // DVB-S2 8PSK 2/3, as the NIT codes it
+    own.transportStreamId = 0x0402;
+    own.originalNetworkId = 0x0A01;
+    own.satellite = tables::SatelliteDelivery{11362000, 215, true, tables::Polarisation::LinearHorizontal, 0, true, 2,
+                                              22000000, 2};
+    tables::Transport other;  // DVB-S QPSK 8/9
+    other.transportStreamId = 0x0403;
+    other.originalNetworkId = 0x0A01;
+    other.satellite = tables::SatelliteDelivery{11597000, 215, true, tables::Polarisation::LinearVertical, 0, false, 1,
+                                                27500000, 6};
+    tables::Transport cable;  // no delivery a Talvex tuner takes
+    cable.transportStreamId = 0x0404;
+    m.transports = {own, other, cable};
+
+    const auto deliveries = NetworkDeliveries(m);
+    ASSERT_EQ(deliveries.size(), 2u);
+    EXPECT_EQ(deliveries[1].system, DeliverySystem::DvbS);
+    EXPECT_EQ(deliveries[1].polarisation, tuning::kVertical);
+    EXPECT_EQ(deliveries[1].symbolRate, 27500u);
+    EXPECT_EQ(deliveries[1].fec, 8);  // 8/9 in the records' numbering
+    EXPECT_EQ(deliveries[1].modulation, tuning::kQpsk);
+
+    // Tuned by a sweep point: auto everything, 2 MHz off; the NIT's own entry corrects it.
+    Delivery tuned;
+    tuned.frequencyKHz = 11364000;
+    tuned.symbolRate = 22000;
+    tuned.satelliteNumber = 0;
+    const ScannedMultiplex found = ScannedFrom(m, tuned, "input A 11364 MHz H", "");
+    EXPECT_EQ(found.delivery.system, DeliverySystem::DvbS2);
+    EXPECT_EQ(found.delivery.frequencyKHz, 11362000u);
+    EXPECT_EQ(found.delivery.modulation, tuning::k8psk);
+    EXPECT_EQ(found.delivery.fec, 2);
+    EXPECT_EQ(found.delivery.satelliteNumber, 0);
+    EXPECT_EQ(found.networkId, 0x0A01);
+    ASSERT_EQ(found.services.size(), 2u);
+    EXPECT_EQ(found.services[0].kind, ServiceKind::Radio);
+    EXPECT_EQ(found.services[0].audioPids, (std::vector<std::uint16_t>{0x231}));
+    EXPECT_EQ(found.services[1].kind, ServiceKind::Television);
+    EXPECT_EQ(found.services[1].videoPids, (std::vector<std::uint16_t>{0x210}));
+    EXPECT_EQ(found.services[1].audioPids, (std::vector<std::uint16_t>{0x211}));  // private data without a language is not sound
+    EXPECT_TRUE(found.services[1].scrambled);
+
+    // ATSC: no NIT, the virtual channel from the TVCT.
+    tables::Multiplex atsc;
+    atsc.standard = tables::Standard::Atsc;
+    atsc.transportStreamId = 0x0A11;
+    tables::Service vc;
+    vc.id = 1;
+    vc.name = "TLVX";
+    vc.majorChannel = 34;
+    vc.minorChannel = 1;
+    vc.streams = {{0x210, 0x02, "", {}}, {0x211, 0x81, "eng", {}}};
+    atsc.services = {vc};
+    Delivery ch34;
+    ch34.system = DeliverySystem::Atsc;
+    ch34.frequencyKHz = 593000;
+    const ScannedMultiplex tlvx = ScannedFrom(atsc, ch34, "channel 34 (593 MHz)", "the TVCT");
+    EXPECT_FALSE(tlvx.networkId);
+    EXPECT_EQ(tlvx.services[0].virtualChannel, "34.1");
+    EXPECT_EQ(tlvx.services[0].audioPids, (std::vector<std::uint16_t>{0x211}));
+    EXPECT_EQ(tlvx.missing, "the TVCT");
+    EXPECT_EQ(tlvx.delivery, ch34);
 }
