@@ -14,10 +14,12 @@
 #            and under Wine
 #   pins     four tuners streaming their largest multiplexes through their pins at once
 #            for 30 s: delivered rate against nominal, continuity losses, latency, CPU
+#   scan     ombrel's channel scan of each family against its floor (settle per tune, one
+#            repetition of each table) and against a Linux tool's fixed table waits
 # Build tree: $OMBREL_BUILD (default build/).
 set -euo pipefail
 here="$(dirname "$0")"
-all=(rescan open startup hotplug handles stream pins)
+all=(rescan open startup hotplug handles stream pins scan)
 chosen=("$@")
 [ ${#chosen[@]} -gt 0 ] || chosen=("${all[@]}")
 
@@ -31,6 +33,7 @@ for name in "${chosen[@]}"; do
         handles) targets+=(handle_probe) ;;
         stream) targets+=(bench_stream) ;;
         pins) targets+=(bench_pins) ;;
+        scan) targets+=(bench_scan) ;;
         *) echo "bench: unknown benchmark '$name' (one of: ${all[*]})" >&2; exit 2 ;;
     esac
 done
@@ -47,6 +50,7 @@ for name in "${chosen[@]}"; do
         hotplug) wine "$OMBREL_BUILD/bin/bench_hotplug.exe" </dev/null ;;
         handles) wine "$OMBREL_BUILD/bin/handle_probe.exe" 8 20 </dev/null ;;
         pins) wine "$OMBREL_BUILD/bin/bench_pins.exe" 30 </dev/null ;;
+        scan) wine "$OMBREL_BUILD/bin/bench_scan.exe" 3 </dev/null ;;
         stream)
             "$here/native.sh" --build
             echo "-- native"

@@ -5,7 +5,7 @@
 namespace ombrel_cli {
 
 std::span<const ExitCodeText> ExitCodeTable() {
-    static constexpr std::array<ExitCodeText, 29> kTable{{
+    static constexpr std::array<ExitCodeText, 39> kTable{{
         {kExitOk, "success"},
         {kExitFailed, "the library or the system failed"},
         {kExitUsage, "unknown verb or option, missing or extra argument"},
@@ -35,6 +35,18 @@ std::span<const ExitCodeText> ExitCodeTable() {
         {kExitCiModuleGone, "the module left the slot during the command"},
         {kExitCiAnswers, "--answers ran out, was no choice of the menu shown, or was left over"},
         {kExitCiInterrupted, "stopped (Ctrl+C); the module's menu and the session were closed"},
+        // Channel scan.
+        {kExitScanNothing, "scan: no multiplex found (nothing locked)"},
+        {kExitScanStartFile, "scan: the start file (--from) is missing, unreadable or does not parse"},
+        {kExitScanOutput, "scan: the channel file (--out) could not be written"},
+        {kExitScanTunerGone, "scan: the tuner went away; what was found is kept"},
+        {kExitScanInterrupted, "scan: stopped (Ctrl+C); what was found is kept"},
+        // Services and recording.
+        {kExitNotReceiving, "services, record: the tuner is not locked on a multiplex: tune it first"},
+        {kExitTablesIncomplete, "services, record: the multiplex's tables were not whole within the time allowed (--timeout), or Ctrl+C"},
+        {kExitNoService, "record: --service or --channel names nothing there, or the channel file does not parse"},
+        {kExitOutputFailed, "record: the output file could not be made or written (a full disk); what was written is kept"},
+        {kExitNotClear, "record: --require-clear, and the service cannot be descrambled (no module, slot or session)"},
     }};
     return kTable;
 }
@@ -48,6 +60,8 @@ std::string_view NextStep(int exitCode) {
         return "'ombrel info <tuner>' shows which tuners have one (Common Interface: yes); 'ombrel list' lists them.";
     case kExitCiNoModule:
         return "Insert a module, or give it longer to start (--timeout); 'ombrel ci <tuner> status' shows the slot.";
+    case kExitNotReceiving:
+        return "'ombrel tune <tuner> <frequency> ...' tunes it; 'ombrel status <tuner>' shows its front end.";
     default: return {};
     }
 }

@@ -41,6 +41,18 @@ enum ExitCode : int {
     kExitCiModuleGone = 43,     // the module left the slot during the command
     kExitCiAnswers = 44,        // --answers ran out, did not fit the menu shown, or were left over
     kExitCiInterrupted = 45,    // Ctrl+C; the menu and the session were closed
+    // Channel scan; what was found is kept (--out) whenever it ends.
+    kExitScanNothing = 50,      // no candidate locked: no multiplex found
+    kExitScanStartFile = 51,    // the start file (--from) is missing, unreadable or does not parse
+    kExitScanOutput = 52,       // the channel file (--out) could not be written
+    kExitScanTunerGone = 53,    // the tuner went away during the scan
+    kExitScanInterrupted = 54,  // Ctrl+C during the scan
+    // Reading a multiplex's services and recording it.
+    kExitNotReceiving = 55,     // the tuner is not locked on a multiplex
+    kExitTablesIncomplete = 56, // the tables were not whole within --timeout, or Ctrl+C came first
+    kExitNoService = 57,        // --service or --channel names nothing there, or the channel file is bad
+    kExitOutputFailed = 58,     // the output file could not be made or written (a full disk)
+    kExitNotClear = 59,         // --require-clear, and the recording would be scrambled
 };
 
 struct ExitCodeText {

@@ -400,6 +400,14 @@ std::optional<std::chrono::milliseconds> ParseSeconds(std::string_view option, s
     return std::chrono::milliseconds(*ms);
 }
 
+std::optional<LnbSetting> ParseLnbOption(std::string_view text, std::string& error) { return ParseLnb(text, error); }
+
+std::optional<Reception> ParseFamilyOption(std::string_view text, std::string& error) {
+    const auto family = LookUp(kFamilies, "--family", text, error);
+    if (!family) return std::nullopt;
+    return static_cast<Reception>(*family);
+}
+
 std::optional<StatusArguments> ParseStatusArguments(const Invocation& invocation, std::string& error) {
     StatusArguments s;
     s.follow = invocation.Has("--follow");

@@ -117,6 +117,10 @@ std::string_view ModeText(std::uint8_t mode);
 std::optional<std::chrono::milliseconds> ParseSeconds(std::string_view option, std::string_view text,
                                                       std::string& error);
 
+// --lnb's value ("9750,10600,11700" or "10750") and --family's, for the verbs that take them.
+std::optional<LnbSetting> ParseLnbOption(std::string_view text, std::string& error);
+std::optional<Reception> ParseFamilyOption(std::string_view text, std::string& error);
+
 struct StatusArguments {
     bool follow = false;
     std::chrono::milliseconds interval{1000};

@@ -1,7 +1,7 @@
 #include "Verbs.h"
 
 #include <algorithm>
-#include <array>
+#include <iterator>
 
 namespace ombrel_cli {
 namespace {
@@ -62,7 +62,39 @@ constexpr OptionSyntax kCiOptions[] = {
                           "instead of the console; q closes the menu"},
 };
 
-constexpr std::array<VerbSyntax, 8> kVerbs{{
+// Channel scan.
+constexpr OptionSyntax kScanOptions[] = {
+    {"--from", "FILE", "start multiplexes in the DVBv5 initial-tuning format ([CHANNEL] sections);\n"
+                       "satellite: without it both bands and polarisations are swept"},
+    {"--input", "A|B|C|D", "satellite: the DiSEqC inputs to scan, A or A,B (all four by default;\n"
+                           "those where nothing answers are passed over)"},
+    {"--lnb", "LO,HI,SWITCH", "satellite: LNB oscillators and band switch in MHz (9750,10600,11700),\n"
+                              "or one oscillator for a single-band LNB (10750)"},
+    {"--out", "FILE", "write the channels found in the DVBv5 channel-file format"},
+    {"--family", "F", "satellite, terrestrial or atsc, for a tuner of a model ombrel does not know"},
+    {"--timeout", "SECONDS", "the longest wait for one multiplex's lock and for its tables (10)"},
+    {"--json", "", "print one JSON object per multiplex tried and one for the summary"},
+};
+
+// Reading a multiplex's services, and recording it.
+constexpr OptionSyntax kServicesOptions[] = {
+    {"--timeout", "SECONDS", "how long to read the tables at most (10)"},
+    {"--json", "", "print JSON instead of text"},
+};
+
+constexpr OptionSyntax kRecordOptions[] = {
+    {"--out", "FILE", "required: the transport-stream file to write (replaced if it exists)"},
+    {"--service", "ID|NAME", "record this service only (its id, 0x3011 or 12305, or its name);\n"
+                             "without it the whole multiplex"},
+    {"--duration", "SECONDS", "end after this long (without it: at Ctrl+C)"},
+    {"--require-clear", "", "refuse to record a service that cannot be descrambled (exit code 59)"},
+    {"--channel", "NAME", "tune to this channel of --channels first, and record its service\n"
+                          "(unless --service names another)"},
+    {"--channels", "FILE", "a dvbv5 channel file ('ombrel scan --out' writes one)"},
+    {"--timeout", "SECONDS", "how long to wait for lock, the tables and the module (10)"},
+};
+
+constexpr VerbSyntax kVerbs[] = {
     {"list", {}, kJsonOption, "[--json]", "list the attached tuners",
      "Lists every attached tuner: index, driver model (WDM or BDA), model name, GUID,\n"
      "subunit, firmware version and build, attached state.\n"},
@@ -140,15 +172,62 @@ constexpr std::array<VerbSyntax, 8> kVerbs{{
      "Example:\n"
      "  ombrel ci 2 menu --answers 3,1234,2,0,0,0\n",
      true},
-}};
+    {"scan", kTunerOnly, kScanOptions, "<tuner> [--from FILE] [--input A,B] [--out FILE] [options]",
+     "find every multiplex and service the tuner receives",
+     "Tunes candidate multiplexes one after the other and reads the tables of each that\n"
+     "locks: PAT, every PMT, SDT (ATSC: MGT and VCT), and the NIT once per network, whose\n"
+     "transports are added to the candidates. Prints a line per candidate (n of m, lock,\n"
+     "services found) and a summary of the services.\n"
+     "\n"
+     "Satellite: the multiplexes of --from on each DiSEqC input (or on its SAT_NUMBER), or\n"
+     "without it a sweep of both bands and polarisations, in 6 MHz steps, of each input.\n"
+     "Terrestrial: the channel raster, VHF 7 MHz channels 5 to 12 and UHF 8 MHz channels 21\n"
+     "to 69; ATSC: 6 MHz channels 2 to 51. --from replaces the raster.\n"
+     "\n"
+     "A candidate is left as soon as the front end reports no signal, and a multiplex as\n"
+     "soon as its tables are complete; --timeout only bounds what never completes.\n"
+     "Ctrl+C, or the tuner going away, ends the scan; what was found so far is reported\n"
+     "and written to --out.\n"
+     "\n"
+     "Examples:\n"
+     "  ombrel scan 2 --from astra.conf --out channels.conf\n"
+     "  ombrel scan 3 --out dvbt.conf --json\n",
+     true},
+    {"services", kTunerOnly, kServicesOptions, "<tuner> [--timeout SECONDS] [--json]",
+     "show the services of the multiplex a tuner receives",
+     "Reads the tables of the multiplex that the tuner is locked on ('ombrel tune' first)\n"
+     "and shows each service: id, name, provider, type, its PIDs with their stream types,\n"
+     "clear or scrambled (with the CA systems named), and the present and following\n"
+     "events. Waits only until the tables are whole, at most --timeout.\n",
+     true},
+    {"record", kTunerOnly, kRecordOptions,
+     "<tuner> --out FILE [--service ID|NAME] [--duration SECONDS] [options]",
+     "record a multiplex, or one of its services, to a file",
+     "Writes what the tuner receives to a transport-stream file: the whole multiplex, or\n"
+     "with --service one service (a PAT with that program only, its PMT, elementary streams\n"
+     "and PCR, with the SDT, EIT and TDT). The tuner's PID filter is set to what the\n"
+     "recording needs. A line shows the time, the bytes, the bitrate and the packets with\n"
+     "transport errors, continuity gaps and scrambling. Ctrl+C ends the recording with a\n"
+     "complete file.\n"
+     "\n"
+     "A scrambled service is descrambled by the module in the tuner's Common Interface\n"
+     "slot when one is ready there; otherwise it is recorded as it comes, with the reason\n"
+     "said, unless --require-clear is given.\n"
+     "\n"
+     "Examples:\n"
+     "  ombrel record 3 --out lumen.ts --service \"Lumen Sport+\" --duration 60\n"
+     "  ombrel record 2 --out mux.ts --channel \"Borealis News\" --channels channels.conf\n",
+     true},
+};
 
 }  // namespace
 
 std::span<const VerbSyntax> Verbs() { return kVerbs; }
 
 const VerbSyntax* FindVerb(std::string_view name) {
-    const auto found = std::find_if(kVerbs.begin(), kVerbs.end(), [&](const VerbSyntax& v) { return v.name == name; });
-    return found == kVerbs.end() ? nullptr : &*found;
+    const auto found =
+        std::find_if(std::begin(kVerbs), std::end(kVerbs), [&](const VerbSyntax& v) { return v.name == name; });
+    return found == std::end(kVerbs) ? nullptr : &*found;
 }
 
 const OptionSyntax* FindOption(const VerbSyntax& verb, std::string_view name) {

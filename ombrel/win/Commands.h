@@ -20,6 +20,11 @@ int RunTune(const Invocation& invocation);
 int RunStatus(const Invocation& invocation);
 int RunKeys(const Invocation& invocation);
 int RunCi(const Invocation& invocation);
+// Channel scan.
+int RunScan(const Invocation& invocation);
+// Reading a multiplex's services, and recording it.
+int RunServices(const Invocation& invocation);
+int RunRecord(const Invocation& invocation);
 
 // Starts the library; on failure reports it. False then.
 bool StartLibraryOrReport();

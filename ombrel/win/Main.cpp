@@ -31,6 +31,11 @@ constexpr VerbHandler kHandlers[] = {
     {"status", &RunStatus},
     {"keys", &RunKeys},
     {"ci", &RunCi},
+    // Channel scan.
+    {"scan", &RunScan},
+    // Reading a multiplex's services, and recording it.
+    {"services", &RunServices},
+    {"record", &RunRecord},
 };
 
 int Dispatch(const std::vector<std::string>& arguments) {

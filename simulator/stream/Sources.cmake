@@ -23,8 +23,9 @@ set(TUNERSIM_STREAM_UNITS
     psi/SectionPacketizer.cpp
     psi/ServiceTables.cpp
     psi/TimeTables.cpp
-    psi/Utf8.cpp
 )
+# They share the section CRC, the DVB character tables and UTF-8 with the table reader
+# (tools/tables/Sources.cmake: TALVEX_TABLES_SOURCES), which every user links too.
 set(TUNERSIM_STREAM_SOURCES)
 foreach(unit ${TUNERSIM_STREAM_UNITS})
     list(APPEND TUNERSIM_STREAM_SOURCES ${CMAKE_CURRENT_LIST_DIR}/${unit})

@@ -1,6 +1,6 @@
 // The one-byte character tables of EN 300 468 annex A that the sky's names use: their
-// selector bytes and which byte codes a character. Written out here because the
-// Windows runtime has no conversion library to lean on.
+// selector bytes and which byte codes a character. The tables themselves are the
+// reader's (tools/tables/DvbCharsetTables.h), so that writing and reading agree.
 #pragma once
 
 #include <cstdint>

@@ -1,21 +1,9 @@
 #include "Section.h"
 
-#include <array>
+#include "SectionWriter.h"
 
 namespace tunersim::stream::psi {
 namespace {
-
-constexpr std::array<uint32_t, 256> MakeCrcTable() {
-    std::array<uint32_t, 256> table{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t crc = i << 24;
-        for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
-        table[i] = crc;
-    }
-    return table;
-}
-
-constexpr auto kCrcTable = MakeCrcTable();
 
 void AppendCrc(Section& section) {
     const uint32_t crc = Crc32Mpeg(section.data(), section.size());
@@ -31,31 +19,15 @@ void PutLength(Section& section) {
 
 }  // namespace
 
-uint32_t Crc32Mpeg(const uint8_t* data, std::size_t length) {
-    uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < length; ++i) crc = crc << 8 ^ kCrcTable[(crc >> 24 ^ data[i]) & 0xFF];
-    return crc;
-}
-
 Section LongSection(const LongHeader& header, std::span<const uint8_t> body) {
-    Section section;
-    section.reserve(body.size() + kLongSectionOverhead);
-    section.push_back(header.tableId);
-    // section_syntax_indicator 1, private_indicator, reserved '11', then the length.
-    section.push_back(static_cast<uint8_t>(0x80 | (header.privateIndicator ? 0x40 : 0) | 0x30));
-    section.push_back(0);
-    section.push_back(static_cast<uint8_t>(header.extension >> 8));
-    section.push_back(static_cast<uint8_t>(header.extension));
-    // reserved '11', version_number, current_next_indicator 1.
-    section.push_back(static_cast<uint8_t>(0xC0 | (header.version & 0x1F) << 1 | 0x01));
-    section.push_back(header.sectionNumber);
-    section.push_back(header.lastSectionNumber);
-    section.insert(section.end(), body.begin(), body.end());
-    section.resize(section.size() + 4);  // the CRC_32 counts in section_length
-    PutLength(section);
-    section.resize(section.size() - 4);
-    AppendCrc(section);
-    return section;
+    talvex::tables::LongSectionFields fields;
+    fields.tableId = header.tableId;
+    fields.extension = header.extension;
+    fields.version = header.version;
+    fields.number = header.sectionNumber;
+    fields.last = header.lastSectionNumber;
+    fields.privateIndicator = header.privateIndicator;
+    return talvex::tables::MakeLongSection(fields, body.data(), body.size());
 }
 
 Section ShortSection(uint8_t tableId, std::span<const uint8_t> body, bool withCrc) {

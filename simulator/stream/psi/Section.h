@@ -8,13 +8,15 @@
 #include <span>
 #include <vector>
 
+#include "SectionCrc.h"
+
 namespace tunersim::stream::psi {
 
 using Section = std::vector<uint8_t>;
 
-// ISO/IEC 13818-1 annex A: polynomial 0x04C11DB7, initial value all ones, no reflection,
-// no final inversion. Over a whole section including its CRC field the result is 0.
-uint32_t Crc32Mpeg(const uint8_t* data, std::size_t length);
+// ISO/IEC 13818-1 annex A (tools/tables keeps the one implementation, which the reader
+// checks received sections with).
+using talvex::tables::Crc32Mpeg;
 
 // The largest whole section: 1024 bytes for PAT, PMT, NIT, SDT, TDT, TOT and the ATSC
 // MGT, VCT and STT; 4096 for EIT.

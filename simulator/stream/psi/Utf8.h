@@ -1,20 +1,12 @@
-// Reading UTF-8 one character at a time, tolerating what is not UTF-8: names come from
-// the sky's table and, in tests, from anywhere.
+// Reading UTF-8 one character at a time: the reader's units (tools/tables) keep the one
+// implementation; the table writers use it under their own namespace.
 #pragma once
 
-#include <cstddef>
-#include <string_view>
+#include "Utf8Text.h"
 
 namespace tunersim::stream::psi {
 
-struct Utf8Char {
-    char32_t value;     // the code point; meaningless when !valid
-    std::size_t bytes;  // how many bytes of the text it spans (at least 1)
-    bool valid;         // a well-formed, shortest-form scalar value (RFC 3629)
-};
-
-// The character that begins at `pos` (< text.size()). A malformed sequence is one
-// invalid character of one byte, so that reading resumes at the next byte.
-Utf8Char NextUtf8Char(std::string_view text, std::size_t pos);
+using talvex::tables::NextUtf8Char;
+using talvex::tables::Utf8Char;
 
 }  // namespace tunersim::stream::psi

@@ -1,6 +1,6 @@
-#include "Utf8.h"
+#include "Utf8Text.h"
 
-namespace tunersim::stream::psi {
+namespace talvex::tables {
 
 Utf8Char NextUtf8Char(std::string_view text, std::size_t pos) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
@@ -29,4 +29,23 @@ Utf8Char NextUtf8Char(std::string_view text, std::size_t pos) {
     return {value, length, true};
 }
 
-}  // namespace tunersim::stream::psi
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | c >> 6));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | c >> 12));
+        out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | c >> 18));
+        out.push_back(static_cast<char>(0x80 | (c >> 12 & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c >> 6 & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+}  // namespace talvex::tables
