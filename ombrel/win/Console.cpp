@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace ombrel_cli {
@@ -24,13 +25,13 @@ std::wstring Widen(std::string_view text, UINT codePage) {
     return wide;
 }
 
-// False when the stream has gone (a pipe whose reader has ended).
-bool Write(DWORD stream, std::string_view text) {
+// False when the stream has gone (a pipe whose reader has ended). `codePage`: the text's.
+bool Write(DWORD stream, std::string_view text, UINT codePage = CP_ACP) {
     const HANDLE handle = GetStdHandle(stream);
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
     if (text.empty()) return true;
     if (IsConsole(handle)) {
-        const std::wstring wide = Widen(text, CP_ACP);
+        const std::wstring wide = Widen(text, codePage);
         DWORD written = 0;
         return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) != 0;
     }
@@ -48,6 +49,21 @@ bool Write(DWORD stream, std::string_view text) {
 }  // namespace
 
 bool WriteOut(std::string_view text) { return Write(STD_OUTPUT_HANDLE, text); }
+
+bool WriteOutUtf8(std::string_view utf8) {
+    const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (IsConsole(handle)) return Write(STD_OUTPUT_HANDLE, utf8, CP_UTF8);
+    // Files and pipes take the system code page, as every other text of the program.
+    const std::wstring wide = Widen(utf8, CP_UTF8);
+    std::string ansi;
+    if (!wide.empty()) {
+        const int size = static_cast<int>(wide.size());
+        const int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+        ansi.resize(static_cast<std::size_t>(std::max(length, 0)));
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), size, ansi.data(), length, nullptr, nullptr);
+    }
+    return Write(STD_OUTPUT_HANDLE, ansi);
+}
 void WriteErr(std::string_view text) { Write(STD_ERROR_HANDLE, text); }
 
 int WriteResult(std::string_view text) {

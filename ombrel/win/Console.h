@@ -11,6 +11,9 @@ namespace ombrel_cli {
 
 // False when standard output has gone (its reader has ended).
 bool WriteOut(std::string_view text);
+// UTF-8 text (the tables' names): shown as it is on a console, whatever its code page;
+// into a file or pipe in the system code page like the rest.
+bool WriteOutUtf8(std::string_view utf8);
 // For a verb whose whole result is this text: kExitOk when it was written, otherwise
 // says so on stderr and gives kExitFailed (a full disk must not look like success).
 int WriteResult(std::string_view text);

@@ -34,18 +34,6 @@ std::chrono::milliseconds Since(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
 }
 
-// UTF-8 of the tables to the system code page that the console functions take.
-std::string Utf8ToAnsi(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    const int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), wide);
-    const int ansi = WideCharToMultiByte(CP_ACP, 0, text.data(), wide, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(ansi), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), wide, out.data(), ansi, nullptr, nullptr);
-    return out;
-}
-
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) return std::nullopt;
@@ -265,7 +253,11 @@ private:
     }
 
     void Print(const ScanAttempt& attempt) {
-        WriteOut(arguments_.json ? ScanProgressJson(attempt) : Utf8ToAnsi(ScanProgressText(attempt)));
+        if (arguments_.json) {
+            WriteOut(ScanProgressJson(attempt));
+        } else {
+            WriteOutUtf8(ScanProgressText(attempt));
+        }
     }
 
     unsigned long handle_;
@@ -358,7 +350,11 @@ int RunScan(const Invocation& invocation) {
         writeFailed = !WriteChannels(*arguments.out, scan.Found());
         if (!writeFailed) summary.written = *arguments.out;
     }
-    WriteOut(arguments.json ? ScanSummaryJson(summary) : Utf8ToAnsi(ScanSummaryText(summary)));
+    if (arguments.json) {
+        WriteOut(ScanSummaryJson(summary));
+    } else {
+        WriteOutUtf8(ScanSummaryText(summary));
+    }
     if (writeFailed) return ReportFailure(kExitScanOutput, "could not write the channel file " + *arguments.out);
     const int code = ExitCodeOf(end, !scan.Found().empty());
     switch (code) {
