@@ -1,5 +1,7 @@
 #include "ScanFindings.h"
 
+#include "StreamKinds.h"
+
 #include "ScanPlan.h"
 
 #include <algorithm>
@@ -74,12 +76,9 @@ ScannedService ServiceFrom(const tables::Service& s, tables::Standard standard) 
     out.scrambled = s.scrambled;
     out.caSystemIds = s.caSystemIds;
     for (const auto& es : s.streams) {
-        if (IsVideoStreamType(es.streamType)) {
-            out.videoPids.push_back(es.pid);
-        } else if (IsAudioStreamType(es.streamType) || (es.streamType == 0x06 && !es.language.empty())) {
-            // DVB carries AC-3 as private data; its language descriptor marks it as a sound track.
-            out.audioPids.push_back(es.pid);
-        }
+        const tables::StreamKind kind = tables::KindOf(es);
+        if (kind == tables::StreamKind::Video) out.videoPids.push_back(es.pid);
+        if (kind == tables::StreamKind::Audio) out.audioPids.push_back(es.pid);
     }
     out.kind = !out.videoPids.empty() ? ServiceKind::Television
                : !out.audioPids.empty() ? ServiceKind::Radio

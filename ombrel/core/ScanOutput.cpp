@@ -136,16 +136,6 @@ std::size_t ServiceCount(std::span<const ScannedMultiplex> multiplexes) {
 
 }  // namespace
 
-bool IsVideoStreamType(std::uint8_t type) {
-    // MPEG-1, MPEG-2, MPEG-4 part 2, H.264, HEVC video.
-    return type == 0x01 || type == 0x02 || type == 0x10 || type == 0x1B || type == 0x24;
-}
-
-bool IsAudioStreamType(std::uint8_t type) {
-    // MPEG-1 and MPEG-2 audio, AAC (ADTS, LATM), AC-3 and E-AC-3 as ATSC registers them.
-    return type == 0x03 || type == 0x04 || type == 0x0F || type == 0x11 || type == 0x81 || type == 0x87;
-}
-
 std::string ScanProgressText(const ScanAttempt& a) {
     const std::string of = std::to_string(a.total);
     std::string n = std::to_string(a.number);

@@ -77,8 +77,5 @@ std::string ScanSummaryJson(const ScanSummary& summary);
 // The channel file's entries: one per service, in the order found.
 std::vector<Channel> ChannelsOf(std::span<const ScannedMultiplex> multiplexes);
 
-// ISO/IEC 13818-1 stream types (and the ATSC and DVB ones for AC-3) as video or audio.
-bool IsVideoStreamType(std::uint8_t type);
-bool IsAudioStreamType(std::uint8_t type);
 
 }  // namespace ombrel_cli

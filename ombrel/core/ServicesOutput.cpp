@@ -1,5 +1,7 @@
 #include "ServicesOutput.h"
 
+#include "StreamKinds.h"
+
 #include "TextOutput.h"
 
 #include <algorithm>
@@ -45,7 +47,7 @@ std::string PidsLine(const tables::Service& service) {
 }
 
 std::string StreamLine(const tables::ElementaryStream& stream) {
-    std::string text = Hex16Text(stream.pid) + "  " + StreamTypeText(stream.streamType);
+    std::string text = Hex16Text(stream.pid) + "  " + tables::FormatText(stream);
     if (!stream.language.empty()) text += " (" + stream.language + ")";
     return text;
 }
@@ -74,7 +76,7 @@ Json ServiceJson(const tables::Multiplex& multiplex, const tables::Service& serv
     for (const tables::ElementaryStream& stream : service.streams) {
         streams.push_back({{"pid", stream.pid},
                            {"streamType", stream.streamType},
-                           {"kind", StreamTypeText(stream.streamType)},
+                           {"kind", tables::FormatText(stream)},
                            {"language", stream.language}});
     }
     Json ecmPids = Json::array();
@@ -105,24 +107,6 @@ Json ServiceJson(const tables::Multiplex& multiplex, const tables::Service& serv
 }
 
 }  // namespace
-
-std::string StreamTypeText(std::uint8_t streamType) {
-    switch (streamType) {
-    case 0x01: return "MPEG-1 video";
-    case 0x02: return "MPEG-2 video";
-    case 0x03: return "MPEG-1 audio";
-    case 0x04: return "MPEG-2 audio";
-    case 0x05: return "private sections";
-    case 0x06: return "private data";
-    case 0x0F: return "AAC audio";
-    case 0x11: return "AAC (LATM) audio";
-    case 0x1B: return "H.264 video";
-    case 0x24: return "HEVC video";
-    case 0x81: return "AC-3 audio";
-    case 0x87: return "E-AC-3 audio";
-    default: return "stream type " + Hex8(streamType);
-    }
-}
 
 std::string ServiceTypeText(tables::Standard standard, std::uint8_t type) {
     if (standard == tables::Standard::Atsc) {

@@ -15,9 +15,6 @@
 
 namespace ombrel_cli {
 
-// "MPEG-2 video", "H.264 video", "MPEG-1 audio", "AC-3 audio", ...; "stream type 0x86"
-// for a code without a name here.
-std::string StreamTypeText(std::uint8_t streamType);
 // "TV", "radio", "HD TV", ...; "type 0x0C" for the rest.
 std::string ServiceTypeText(talvex::tables::Standard standard, std::uint8_t type);
 // "clear", or "scrambled (CA system 0x4B45, ECM PID 0x1F02)"; "scrambled (free_CA_mode)"

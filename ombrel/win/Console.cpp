@@ -72,6 +72,12 @@ int WriteResult(std::string_view text) {
     return kExitFailed;
 }
 
+int WriteResultUtf8(std::string_view utf8) {
+    if (WriteOutUtf8(utf8)) return kExitOk;
+    ReportError("the output could not be written");
+    return kExitFailed;
+}
+
 void ReportError(std::string_view message) { WriteErr("ombrel: " + std::string(message) + "\n"); }
 
 int ReportFailure(int exitCode, std::string_view message) {

@@ -17,6 +17,8 @@ bool WriteOutUtf8(std::string_view utf8);
 // For a verb whose whole result is this text: kExitOk when it was written, otherwise
 // says so on stderr and gives kExitFailed (a full disk must not look like success).
 int WriteResult(std::string_view text);
+// The same for a UTF-8 text (names of any script), written as WriteOutUtf8 does.
+int WriteResultUtf8(std::string_view utf8);
 void WriteErr(std::string_view text);
 // "ombrel: " + message + line end, on stderr.
 void ReportError(std::string_view message);

@@ -23,8 +23,9 @@ int RunServices(const Invocation& invocation) {
     needs.eitPresentFollowing = true;
     const auto multiplex = ReadTablesOrReport(tuner, needs, arguments.timeout, interrupts.Event(), exitCode);
     if (!multiplex) return exitCode;
-    return WriteResult(arguments.json ? ServicesJson(tuner.line, *multiplex, &AnsiToUtf8)
-                                      : Utf8ToAnsi(ServicesText(tuner.index, tuner.line, *multiplex)));
+    // Names come in many scripts: a console shows them as they are.
+    return arguments.json ? WriteResult(ServicesJson(tuner.line, *multiplex, &AnsiToUtf8))
+                          : WriteResultUtf8(ServicesText(tuner.index, tuner.line, *multiplex));
 }
 
 }  // namespace ombrel_cli

@@ -24,6 +24,7 @@ struct ElementaryStream {
     std::uint8_t streamType = 0;          // ISO/IEC 13818-1 stream_type (0x02 MPEG-2 video, 0x1B H.264, ...)
     std::string language;                 // ISO 639 code of the stream's ISO_639_language_descriptor, or empty
     std::vector<CaDescriptor> ca;         // CA descriptors at stream level
+    std::vector<std::uint8_t> descriptorTags;  // every descriptor of its ES_info loop, in order
 };
 
 struct Event {

@@ -42,6 +42,7 @@ std::optional<PmtContent> ParsePmt(ByteReader body) {
         ByteReader info = TakeLoop(body, 0x0FFF);
         if (!body.Ok()) return std::nullopt;
         ok = ForEachDescriptor(info, [&](std::uint8_t tag, ByteReader payload) {
+            es.descriptorTags.push_back(tag);
             if (tag == kCaDescriptor) {
                 if (auto ca = ParseCaDescriptor(payload)) es.ca.push_back(*ca);
             } else if (tag == kLanguageDescriptor && es.language.empty() && payload.Left() >= 4) {

@@ -13,6 +13,7 @@ set(TALVEX_TABLES_UNITS
     SectionRepacker.cpp
     SectionWriter.cpp
     ServiceFilter.cpp
+    StreamKinds.cpp
     TableReader.cpp
     TsPacketView.cpp
     Utf8Text.cpp

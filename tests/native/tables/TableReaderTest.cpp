@@ -11,6 +11,7 @@
 #include "../psi/DvbpsiReader.h"
 #include "Multiplexer.h"
 #include "Sky.h"
+#include "StreamKinds.h"
 #include "TableReader.h"
 #include "TablesTestSupport.h"
 #include "es/ClipLibrary.h"
@@ -181,6 +182,13 @@ TEST(TableReader, EveryMultiplexOfTheSkyReadsAsDefinedWithinOneRepetitionOfItsSl
                     EXPECT_EQ(r.streams[k].pid, s.streams[k].pid);
                     EXPECT_EQ(r.streams[k].streamType, stream::psi::StreamTypeOf(s.streams[k].type, atsc));
                     EXPECT_EQ(r.streams[k].language, s.streams[k].language);
+                    // What it carries, told from its type and, for DVB's AC-3, its descriptor.
+                    const bool video = s.streams[k].type == sky::StreamType::Mpeg2Video ||
+                                       s.streams[k].type == sky::StreamType::H264Video;
+                    EXPECT_EQ(tt::KindOf(r.streams[k]), video ? tt::StreamKind::Video : tt::StreamKind::Audio);
+                    if (s.streams[k].type == sky::StreamType::Ac3Audio) {
+                        EXPECT_EQ(tt::FormatText(r.streams[k]), "AC-3 audio");
+                    }
                 }
                 EXPECT_EQ(r.scrambled, s.scrambled);
                 if (s.scrambled) {

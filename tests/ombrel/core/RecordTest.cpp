@@ -10,6 +10,7 @@
 #include "RecordChannel.h"
 #include "RecordLine.h"
 #include "RecordPlan.h"
+#include "StreamKinds.h"
 #include "ServicesOutput.h"
 
 #include <cstdio>
@@ -51,7 +52,7 @@ tables::Multiplex Lumen() {
     clear.type = tables::service_type::kDigitalTelevision;
     clear.pmtPid = 0x0101;
     clear.pcrPid = 0x0210;
-    clear.streams = {{0x0210, 0x02, "", {}}, {0x0211, 0x03, "eng", {}}};
+    clear.streams = {{0x0210, 0x02, "", {}, {}}, {0x0211, 0x03, "eng", {}, {}}};
     tables::Event cooking;
     cooking.id = 7;
     cooking.startUnix = kSixPm;
@@ -70,7 +71,7 @@ tables::Multiplex Lumen() {
     pay.type = tables::service_type::kDigitalTelevision;
     pay.pmtPid = 0x0102;
     pay.pcrPid = 0x0220;
-    pay.streams = {{0x0220, 0x02, "", {}}, {0x0221, 0x06, "eng", {}}};
+    pay.streams = {{0x0220, 0x02, "", {}, {}}, {0x0221, 0x06, "eng", {}, {0x0A, 0x6A}}};
     pay.ca = {{0x4B45, 0x1F02}};
     pay.caSystemIds = {0x4B45};
     pay.scrambled = true;
@@ -80,7 +81,7 @@ tables::Multiplex Lumen() {
     radio.type = tables::service_type::kDigitalRadio;
     radio.pmtPid = 0x0104;
     radio.pcrPid = 0x0241;
-    radio.streams = {{0x0241, 0x03, "ita", {}}};
+    radio.streams = {{0x0241, 0x03, "ita", {}, {}}};
     m.services = {clear, pay, radio};
     return m;
 }
@@ -122,7 +123,7 @@ TEST(Services, TextAndJsonShowEveryServiceWithItsStreamsAccessAndEvents) {
              "        now        18:00-18:30 UTC  Cooking\n        next       18:30-19:00 UTC  Travel\n",
              "\n0x3012  TV    Lumen Sport+\n        provider   Lumen Pay\n"
              "        access     scrambled (CA system 0x4B45, ECM PID 0x1F02)\n",
-             "                   0x0221  private data (eng)\n",
+             "                   0x0221  AC-3 audio (eng)\n",
              "\n0x3014  radio Citt\xC3\xA0 Radio\n        access     clear\n",
          }) {
         EXPECT_NE(text.find(line), std::string::npos) << line << "\nnot in\n" << text;
@@ -155,8 +156,13 @@ TEST(Services, TextAndJsonShowEveryServiceWithItsStreamsAccessAndEvents) {
     // Dates across a leap day and before 1970 come out right.
     EXPECT_EQ(UtcText(951782400), "2000-02-29T00:00:00Z");
     EXPECT_EQ(UtcText(-1), "1969-12-31T23:59:59Z");
-    EXPECT_EQ(StreamTypeText(0x1B), "H.264 video");
-    EXPECT_EQ(StreamTypeText(0x86), "stream type 0x86");
+    // Private data is named by its descriptors; an unknown type by its number.
+    EXPECT_EQ(tables::FormatText({0x100, 0x1B, "", {}, {}}), "H.264 video");
+    EXPECT_EQ(tables::FormatText({0x100, 0x86, "", {}, {}}), "stream type 0x86");
+    EXPECT_EQ(tables::FormatText({0x100, 0x06, "", {}, {0x0A, 0x7A}}), "E-AC-3 audio");
+    EXPECT_EQ(tables::FormatText({0x100, 0x06, "", {}, {0x56}}), "teletext");
+    EXPECT_EQ(tables::FormatText({0x100, 0x06, "", {}, {0x0A}}), "private data");
+    EXPECT_EQ(tables::KindOf({0x100, 0x06, "", {}, {0x59}}), tables::StreamKind::Subtitles);
     EXPECT_EQ(ServiceTypeText(tables::Standard::Atsc, 0x02), "TV");
 }
 

@@ -159,12 +159,12 @@ TEST(ScanFindings, TablesBecomeServicesAndTheNitsDeliveries) {
     tables::Service tv;
     tv.id = 0x1011;
     tv.name = "Aster Drei HD";
-    tv.streams = {{0x210, 0x1B, "", {}}, {0x211, 0x06, "deu", {}}, {0x212, 0x06, "", {}}};
+    tv.streams = {{0x210, 0x1B, "", {}, {}}, {0x211, 0x06, "deu", {}, {0x0A, 0x6A}}, {0x212, 0x06, "deu", {}, {0x0A, 0x56}}};
     tv.scrambled = true;
     tv.caSystemIds = {0x4B45};
     tables::Service radio;
     radio.id = 0x1003;
-    radio.streams = {{0x231, 0x03, "deu", {}}};
+    radio.streams = {{0x231, 0x03, "deu", {}, {}}};
     m.services = {radio, tv};
     tables::Transport own;  // DVB-S2 8PSK 2/3, as the NIT codes it
     own.transportStreamId = 0x0402;
@@ -205,7 +205,7 @@ TEST(ScanFindings, TablesBecomeServicesAndTheNitsDeliveries) {
     EXPECT_EQ(found.services[0].audioPids, (std::vector<std::uint16_t>{0x231}));
     EXPECT_EQ(found.services[1].kind, ServiceKind::Television);
     EXPECT_EQ(found.services[1].videoPids, (std::vector<std::uint16_t>{0x210}));
-    EXPECT_EQ(found.services[1].audioPids, (std::vector<std::uint16_t>{0x211}));  // private data without a language is not sound
+    EXPECT_EQ(found.services[1].audioPids, (std::vector<std::uint16_t>{0x211}));  // teletext is private data too, but not sound
     EXPECT_TRUE(found.services[1].scrambled);
 
     // ATSC: no NIT, the virtual channel from the TVCT.
@@ -217,7 +217,7 @@ TEST(ScanFindings, TablesBecomeServicesAndTheNitsDeliveries) {
     vc.name = "TLVX";
     vc.majorChannel = 34;
     vc.minorChannel = 1;
-    vc.streams = {{0x210, 0x02, "", {}}, {0x211, 0x81, "eng", {}}};
+    vc.streams = {{0x210, 0x02, "", {}, {}}, {0x211, 0x81, "eng", {}, {}}};
     atsc.services = {vc};
     Delivery ch34;
     ch34.system = DeliverySystem::Atsc;
