@@ -21,17 +21,31 @@ constexpr unsigned long kStopSlackMs = 7000;
 constexpr DWORD kLongestHoldMs = 200;
 constexpr unsigned long kPollMs = 50;
 
+constexpr const wchar_t* kWindowClass = L"OmbrelStressSession";
+
+// Registered once per process, whichever worker comes first. Wine loses the class now and
+// then when threads register it at the same moment: the losers' registration fails, and so
+// does their CreateWindowEx (1411, no such class), as if the winner's were not there yet.
+void RegisterWindowClassOnce() {
+    static const bool registered = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = DefWindowProcW;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = kWindowClass;
+        return RegisterClassW(&wc) != 0;
+    }();
+    (void)registered;  // creation below tells
+}
+
 // A window of the worker's own thread that the library posts to (message-only: it takes
 // posted messages like any other).
 class ThreadWindow {
 public:
     ThreadWindow() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"OmbrelStressSession";
-        RegisterClassW(&wc);  // a second thread's registration fails harmlessly
-        window_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        RegisterWindowClassOnce();
+        window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
+                                  nullptr);
+        if (!window_) error_ = GetLastError();
     }
     ThreadWindow(const ThreadWindow&) = delete;
     ThreadWindow& operator=(const ThreadWindow&) = delete;
@@ -39,15 +53,17 @@ public:
         if (window_) DestroyWindow(window_);
     }
     HWND Get() const { return window_; }
+    DWORD Error() const { return error_; }
 
 private:
     HWND window_ = nullptr;
+    DWORD error_ = 0;
 };
 
 class SessionWorker {
 public:
     SessionWorker(Heartbeat& heart, const SessionShared& shared) : heart_(heart), shared_(shared), ci_(shared.run == Run::Ci) {
-        if (!window_.Get()) shared_.tally.Fault("cannot create the worker's window");
+        if (!window_.Get()) shared_.tally.Fault("cannot create the worker's window: error " + std::to_string(window_.Error()));
     }
     ~SessionWorker() {
         std::lock_guard<std::mutex> guard(shared_.counts.lock);
