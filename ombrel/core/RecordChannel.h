@@ -1,11 +1,9 @@
-// 'record --channel NAME --channels FILE': the channel chosen from a channel file, and
-// the tune that 'tune' would be asked for to receive it.
+// 'record --channel NAME --channels FILE': the channel chosen from a channel file (its
+// tune is DeliveryTune's).
 #pragma once
 
 #include "ChannelFile.h"
-#include "TuneArguments.h"
 
-#include <chrono>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,9 +16,5 @@ const Channel* FindChannel(std::span<const Channel> channels, std::string_view n
 
 // "Aster Eins, Aster Info, ..." for the message that names no channel.
 std::string ChannelNamesText(std::span<const Channel> channels);
-
-// What a channel's delivery asks of the front end, with the family it needs, so that a
-// tuner of another family is refused as 'tune' refuses it.
-TuneArguments TuneArgumentsFor(const Delivery& delivery, std::chrono::milliseconds timeout);
 
 }  // namespace ombrel_cli

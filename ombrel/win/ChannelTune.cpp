@@ -5,6 +5,7 @@
 #include "ExitCodes.h"
 #include "FrontEnd.h"
 #include "FrontEndOutput.h"
+#include "DeliveryTune.h"
 #include "RecordChannel.h"
 #include "SwitchMemory.h"
 #include "TextOutput.h"

@@ -4,6 +4,7 @@
 // and the channel file. Ctrl+C and the tuner's going end it with what was found kept.
 #include "Commands.h"
 #include "Console.h"
+#include "DeliveryTune.h"
 #include "ExitCodes.h"
 #include "FrontEnd.h"
 #include "Interrupts.h"
@@ -20,6 +21,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 
 namespace ombrel_cli {
@@ -52,41 +54,16 @@ bool Belongs(DeliverySystem system, Reception family) {
     }
 }
 
-// The tune of one candidate, with the whole stream passed (an earlier recording may have
-// left the PID filter narrowed).
-TunePlan PlanFor(const Delivery& d, Reception family, const LnbSetting& lnb) {
-    TunePlan plan;
-    plan.family = family;
-    plan.pids = std::vector<std::uint16_t>{tuning::kPidAll};
-    if (IsSatellite(d.system)) {
-        SatelliteTune t;
-        t.frequencyKHz = d.frequencyKHz;
-        t.symbolRate = d.symbolRate;
-        t.polarisation = d.polarisation;
-        t.modulation = d.modulation;
-        t.fec = d.fec;
-        t.lnb = lnb;
-        t.diseqcPort = d.satelliteNumber;
-        t.highBand = lnb.lofHighKHz != 0 && d.frequencyKHz >= lnb.switchKHz;
-        const std::uint32_t lo = t.highBand ? lnb.lofHighKHz : lnb.lofLowKHz;
-        t.intermediateKHz = d.frequencyKHz > lo ? d.frequencyKHz - lo : lo - d.frequencyKHz;
-        plan.tune = t;
-    } else {
-        TerrestrialTune t;
-        t.frequencyKHz = d.frequencyKHz;
-        t.bandwidthMHz = d.bandwidthMHz;
-        t.modulation = d.modulation;
-        t.fec = d.fec;
-        t.guard = d.guard;
-        t.mode = d.mode;
-        plan.tune = t;
-    }
-    return plan;
-}
-
-bool IfInRange(const TunePlan& plan) {
-    const auto* s = std::get_if<SatelliteTune>(&plan.tune);
-    return !s || (s->intermediateKHz >= tuning::kIfMinKHz && s->intermediateKHz <= tuning::kIfMaxKHz);
+// The tune of one candidate as 'tune' plans it, with the whole stream passed (an earlier
+// recording may have left the PID filter narrowed). None when the tuner cannot be asked
+// for it: an LNB that cannot reach it, or a modulation the tuner does not have.
+std::optional<TunePlan> PlanFor(const Delivery& d, Reception family, const LnbSetting& lnb,
+                                std::chrono::milliseconds timeout) {
+    TuneArguments a = TuneArgumentsFor(d, timeout);
+    if (family == Reception::Satellite) a.lnb = lnb;
+    a.pids = std::vector<std::uint16_t>{tuning::kPidAll};
+    PlanRefusal refused;
+    return PlanTune(a, family, "", refused);
 }
 
 // After a failed request: whether the tuner has gone. The library learns of an unplug a
@@ -182,9 +159,9 @@ private:
         ScanAttempt attempt{plan_.Tried(), plan_.Total(), c.label, AttemptOutcome::NoSignal, nullptr, 0, {}};
         LockWait waited;
         for (std::size_t next = 0;; ++next) {
-            const TunePlan tune = PlanFor(c.delivery, family_, lnb);
-            if (!IfInRange(tune)) break;  // the LNB given cannot reach it
-            if (SendTune(handle_, tune)) {
+            const auto tune = PlanFor(c.delivery, family_, lnb, arguments_.timeout);
+            if (!tune) break;  // passed over like a candidate without signal
+            if (SendTune(handle_, *tune)) {
                 if (Gone(handle_)) return ScanEnd::TunerGone;
                 break;  // refused: passed over like a candidate without signal
             }

@@ -7,6 +7,7 @@
 #include "JsonReader.h"
 #include "PacketFileWriter.h"
 #include "RecordArguments.h"
+#include "DeliveryTune.h"
 #include "RecordChannel.h"
 #include "RecordLine.h"
 #include "RecordPlan.h"
