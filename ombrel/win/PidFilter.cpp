@@ -56,4 +56,16 @@ bool SetPidFilter(unsigned long handle, Reception family, const std::optional<st
     }
 }
 
+bool PidFilterNarrowing::Narrow(const std::vector<std::uint16_t>& pids) {
+    // A refused list may still have reached the driver in part: open it again at the end.
+    narrowed_ = true;
+    return SetPidFilter(handle_, family_, pids);
+}
+
+bool PidFilterNarrowing::Open() {
+    if (!narrowed_) return true;
+    narrowed_ = false;
+    return SetPidFilter(handle_, family_, std::nullopt);
+}
+
 }  // namespace ombrel_cli

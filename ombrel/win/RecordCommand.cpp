@@ -251,13 +251,13 @@ int RunRecord(const Invocation& invocation) {
     // The tuner's filter: the service's PIDs when it holds them, else left open and the
     // packets filtered here.
     std::optional<tables::ServiceFilter> filter;
-    std::optional<std::vector<std::uint16_t>> pidList;
+    PidFilterNarrowing narrowing(handle, family);
     std::string pidText = "open (the whole multiplex)";
     if (service) {
         filter.emplace(*multiplex, service->id);
-        pidList = PidFilterFor(filter->Pids(), PidFilterRoom(family));
+        const auto pidList = PidFilterFor(filter->Pids(), PidFilterRoom(family));
         if (pidList) {
-            if (!SetPidFilter(handle, family, pidList)) return ReportFailedRequest(handle, name, "the PID filter");
+            if (!narrowing.Narrow(*pidList)) return ReportFailedRequest(handle, name, "the PID filter");
             pidText = PidListText(*pidList);
         } else {
             pidText = "open: the service's " + std::to_string(filter->Pids().size()) +
@@ -285,7 +285,10 @@ int RunRecord(const Invocation& invocation) {
 
     // A service's recording leaves the filter open again, as the tables and other
     // programs expect it.
-    if (pidList && outcome.end != RecordEnd::TunerLost) SetPidFilter(handle, family, std::nullopt);
+    if (outcome.end != RecordEnd::TunerLost && !narrowing.Open() && IsAttached(handle)) {
+        WriteErr("ombrel: " + name + " refused to open its PID filter again: it still passes the recorded "
+                 "service's PIDs only\n");
+    }
 
     switch (outcome.end) {
     case RecordEnd::Duration:

@@ -262,6 +262,7 @@ TEST_F(OmbrelReceive, RecordingsOfClearDescrambledAndScrambledServices) {
     r = RunOmbrel({"record", GuidOf(kS2), "--out", Path("no such folder\\x.ts"), "--service", "Aster Info"});
     EXPECT_EQ(r.exitCode, 58u) << r.err;
     EXPECT_NE(r.err.find("ombrel: cannot write '" + Path("no such folder\\x.ts") + "': "), std::string::npos) << r.err;
+    EXPECT_EQ(tunersim::Tuning(kS2).pids, std::vector<std::uint16_t>{0x2000}) << "a failed recording leaves the filter open";
 }
 
 TEST_F(OmbrelReceive, CtrlCAndUnplugEndARecordingWithWholePacketsKept) {
