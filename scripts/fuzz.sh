@@ -37,28 +37,46 @@ mkdir -p "$build/seeds/firmware_image"
 "$build/bin/fuzz_seed_images" "$build/seeds/firmware_image"
 
 mkdir -p "$build/logs" "$build/findings"
-printf '%-16s %12s %10s %8s %8s  %s\n' target executions "exec/s" cov corpus result
-failed=()
-for target in "${targets[@]}"; do
-    program="$build/bin/fuzz_$target"
-    [ -x "$program" ] || { echo "fuzz: no target \"$target\" (see $build/targets.txt)" >&2; exit 2; }
-    corpora=("$build/corpus/$target")
+# One target's run; its line of the table goes to <logs>/<target>.line. Runs side by side
+# with the others, one per core: each target still gets its seconds of a whole core.
+run_target() {
+    local target="$1" program="$build/bin/fuzz_$1"
+    local corpora=("$build/corpus/$target")
     mkdir -p "${corpora[0]}"
     [ -d "$root/tests/fuzz/corpus/$target" ] && corpora+=("$root/tests/fuzz/corpus/$target")
     [ -d "$build/seeds/$target" ] && corpora+=("$build/seeds/$target")
-    log="$build/logs/$target.log"
-    result=ok
+    local log="$build/logs/$target.log" result=ok
     "$program" -max_total_time="$seconds" -timeout=30 -rss_limit_mb=2048 -print_final_stats=1 \
         -artifact_prefix="$build/findings/$target-" "${corpora[@]}" >"$log" 2>&1 || result=FAILED
-    runs="$(awk '/^stat::number_of_executed_units/ {print $2}' "$log")"
-    rate="$(awk '/^stat::average_exec_per_sec/ {print $2}' "$log")"
-    cov="$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)"
+    local runs rate cov corpus
+    runs="$(awk '/^stat::number_of_executed_units/ {print $2}' "$log" || true)"
+    rate="$(awk '/^stat::average_exec_per_sec/ {print $2}' "$log" || true)"
+    cov="$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2 || true)"
     corpus="$(find "${corpora[0]}" -type f | wc -l)"
-    printf '%-16s %12s %10s %8s %8s  %s\n' "$target" "${runs:-?}" "${rate:-?}" "${cov:-?}" "$corpus" "$result"
-    if [ "$result" != ok ]; then
-        failed+=("$target")
-        grep -E 'property broken|ERROR|SUMMARY|runtime error|Test unit written' "$log" | head -8 | sed 's/^/    /'
-    fi
+    {
+        printf '%-16s %12s %10s %8s %8s  %s\n' "$target" "${runs:-?}" "${rate:-?}" "${cov:-?}" "$corpus" "$result"
+        if [ "$result" != ok ]; then
+            grep -E 'property broken|ERROR|SUMMARY|runtime error|Test unit written' "$log" | head -8 | sed 's/^/    /'
+        fi
+    } >"$build/logs/$target.line"
+}
+
+for target in "${targets[@]}"; do
+    [ -x "$build/bin/fuzz_$target" ] || { echo "fuzz: no target \"$target\" (see $build/targets.txt)" >&2; exit 2; }
+    rm -f "$build/logs/$target.line"
+done
+jobs_at_once="$(nproc)"
+for target in "${targets[@]}"; do
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs_at_once" ]; do wait -n || true; done
+    run_target "$target" &
+done
+wait
+printf '%-16s %12s %10s %8s %8s  %s\n' target executions "exec/s" cov corpus result
+failed=()
+for target in "${targets[@]}"; do
+    line="$build/logs/$target.line"
+    if [ -f "$line" ]; then cat "$line"; else echo "$target: no result (the run did not finish)"; fi
+    [ -f "$line" ] && head -1 "$line" | grep -q ' ok$' || failed+=("$target")
 done
 if [ ${#failed[@]} -gt 0 ]; then
     echo "fuzz: FAILED: ${failed[*]} (logs in $build/logs, inputs in $build/findings)"
