@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace ombrel_cli {
 namespace {
@@ -18,16 +19,16 @@ std::string Reason(int error) {
 std::unique_ptr<PacketFileWriter> PacketFileWriter::Create(const std::string& path, std::string& error,
                                                            std::size_t heldLimitBytes) {
     errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    File file(std::fopen(path.c_str(), "wb"));
     if (!file) {
         error = "cannot write '" + path + "': " + Reason(errno);
         return nullptr;
     }
-    return std::make_unique<PacketFileWriter>(Key(), file, path, heldLimitBytes);
+    return std::make_unique<PacketFileWriter>(Key(), std::move(file), path, heldLimitBytes);
 }
 
-PacketFileWriter::PacketFileWriter(Key, std::FILE* file, std::string path, std::size_t heldLimitBytes)
-    : file_(file), path_(std::move(path)), heldLimit_(heldLimitBytes), thread_([this] { Run(); }) {}
+PacketFileWriter::PacketFileWriter(Key, File file, std::string path, std::size_t heldLimitBytes)
+    : file_(std::move(file)), path_(std::move(path)), heldLimit_(heldLimitBytes), thread_([this] { Run(); }) {}
 
 PacketFileWriter::~PacketFileWriter() { Close(); }
 
@@ -55,10 +56,10 @@ void PacketFileWriter::Run() {
         writing.swap(held_);
         lock.unlock();
         errno = 0;
-        const std::size_t done = std::fwrite(writing.data(), 1, writing.size(), file_);
+        const std::size_t done = std::fwrite(writing.data(), 1, writing.size(), file_.get());
         // A write the C library only buffered fails at its flush: flush here so that a full
         // disk is seen while recording, not first at the close.
-        const bool ok = done == writing.size() && std::fflush(file_) == 0;
+        const bool ok = done == writing.size() && std::fflush(file_.get()) == 0;
         const int error = errno;
         lock.lock();
         written_ += done;
@@ -81,8 +82,9 @@ std::optional<std::string> PacketFileWriter::Close() {
     if (thread_.joinable()) thread_.join();
     const std::lock_guard<std::mutex> lock(mutex_);
     errno = 0;
-    if (std::fclose(file_) != 0 && !failure_) failure_ = "cannot write '" + path_ + "': " + Reason(errno ? errno : EIO);
-    file_ = nullptr;
+    if (std::fclose(file_.release()) != 0 && !failure_) {
+        failure_ = "cannot write '" + path_ + "': " + Reason(errno ? errno : EIO);
+    }
     // A write cut short by a full disk may end inside a packet: the file keeps whole ones.
     if (written_ % kPacketBytes != 0) {
         std::error_code ignored;

@@ -29,7 +29,11 @@ public:
     struct Key {
         explicit Key() = default;
     };
-    PacketFileWriter(Key, std::FILE* file, std::string path, std::size_t heldLimitBytes);
+    struct FileCloser {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    using File = std::unique_ptr<std::FILE, FileCloser>;
+    PacketFileWriter(Key, File file, std::string path, std::size_t heldLimitBytes);
     ~PacketFileWriter();
     PacketFileWriter(const PacketFileWriter&) = delete;
     PacketFileWriter& operator=(const PacketFileWriter&) = delete;
@@ -48,7 +52,7 @@ public:
 private:
     void Run();
 
-    std::FILE* file_;
+    File file_;  // closed by Close, whose result counts; here only if the writer never ran
     const std::string path_;
     const std::size_t heldLimit_;
     mutable std::mutex mutex_;
