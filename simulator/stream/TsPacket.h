@@ -7,17 +7,20 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "TsPacketView.h"
+
 namespace tunersim::stream {
 
-inline constexpr std::size_t kPacketSize = 188;
-inline constexpr uint8_t kSyncByte = 0x47;
-inline constexpr uint16_t kPatPid = 0x0000;
-inline constexpr uint16_t kNitPid = 0x0010;
-inline constexpr uint16_t kSdtPid = 0x0011;
-inline constexpr uint16_t kEitPid = 0x0012;
-inline constexpr uint16_t kTdtPid = 0x0014;        // TDT and TOT
-inline constexpr uint16_t kAtscBasePid = 0x1FFB;   // MGT, TVCT, STT
-inline constexpr uint16_t kNullPid = 0x1FFF;
+// The fixed facts, as the table reader has them.
+using talvex::tables::kAtscBasePid;
+using talvex::tables::kEitPid;
+using talvex::tables::kNitPid;
+using talvex::tables::kNullPid;
+using talvex::tables::kPacketSize;
+using talvex::tables::kPatPid;
+using talvex::tables::kSdtPid;
+using talvex::tables::kSyncByte;
+using talvex::tables::kTdtPid;
 
 using Packet = std::array<uint8_t, kPacketSize>;
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "SectionBytes.h"
+#include "TsPacketView.h"  // kAtscBasePid
 
 namespace talvex::tables {
 
-inline constexpr std::uint16_t kAtscBasePid = 0x1FFB;
 inline constexpr std::uint8_t kMgtTableId = 0xC7;
 inline constexpr std::uint8_t kTvctTableId = 0xC8;
 inline constexpr std::uint8_t kSttTableId = 0xCD;

@@ -15,11 +15,6 @@ namespace talvex::tables {
 
 namespace {
 
-constexpr std::uint16_t kPatPid = 0x0000;
-constexpr std::uint16_t kSdtPid = 0x0011;
-constexpr std::uint16_t kEitPid = 0x0012;
-constexpr std::uint16_t kTimePid = 0x0014;
-
 const Service& FindService(const Multiplex& multiplex, std::uint16_t serviceId) {
     for (const Service& s : multiplex.services)
         if (s.id == serviceId) return s;
@@ -50,7 +45,7 @@ ServiceFilter::ServiceFilter(const Multiplex& multiplex, std::uint16_t serviceId
         for (const CaDescriptor& ca : es.ca) pids_.push_back(ca.pid);
     }
     if (dvb_)
-        pids_.insert(pids_.end(), {kSdtPid, kEitPid, kTimePid});
+        pids_.insert(pids_.end(), {kSdtPid, kEitPid, kTdtPid});
     else
         pids_.push_back(kAtscBasePid);
     std::sort(pids_.begin(), pids_.end());

@@ -17,11 +17,6 @@
 namespace talvex::tables {
 namespace {
 
-constexpr std::uint16_t kPatPid = 0x0000;
-constexpr std::uint16_t kDefaultNitPid = 0x0010;
-constexpr std::uint16_t kSdtPid = 0x0011;
-constexpr std::uint16_t kEitPid = 0x0012;
-constexpr std::uint16_t kTimePid = 0x0014;
 constexpr std::uint16_t kTvctCurrentType = 0x0000;
 
 struct PmtPart {
@@ -51,7 +46,7 @@ struct TableReader::State {
     enum class Family { Unknown, Dvb, Atsc } family = Family::Unknown;
 
     SubTable<std::vector<PatEntry>> pat;
-    std::uint16_t nitPid = kDefaultNitPid;
+    std::uint16_t nitPid = kNitPid;
     std::map<std::uint16_t, Program> programs;  // by program_number, as the PAT names them
     SubTable<SdtContent> sdt;
     SubTable<NitContent> nit;
@@ -84,7 +79,7 @@ bool TableReader::State::Take(SubTable<Content>& table, const LongSection& h, Pa
 }
 
 void TableReader::State::UpdatePids() {
-    std::set<std::uint16_t> wanted = {kPatPid, kSdtPid, kTimePid, kAtscBasePid};
+    std::set<std::uint16_t> wanted = {kPatPid, kSdtPid, kTdtPid, kAtscBasePid};
     if (needs.nit) wanted.insert(nitPid);
     if (needs.eitPresentFollowing) wanted.insert(kEitPid);
     for (const auto& [number, program] : programs) wanted.insert(program.pmtPid);
@@ -98,7 +93,7 @@ void TableReader::State::OnPat(const LongSection& h) {
     if (!Take(pat, h, [](ByteReader body) { return ParsePat(body); })) return;
     // A complete PAT (a new one): follow its programs and its network PID.
     std::map<std::uint16_t, Program> next;
-    nitPid = kDefaultNitPid;
+    nitPid = kNitPid;
     for (const auto& part : pat.Done()) {
         for (const PatEntry& e : part) {
             if (e.program == 0) {
@@ -131,7 +126,7 @@ void TableReader::State::OnPmt(std::uint16_t pid, const LongSection& h, const st
 
 void TableReader::State::OnSection(std::uint16_t pid, const std::uint8_t* section, std::size_t size) {
     const std::uint8_t tableId = section[0];
-    if (pid == kTimePid && (tableId == kTdtTableId || tableId == kTotTableId)) {
+    if (pid == kTdtPid && (tableId == kTdtTableId || tableId == kTotTableId)) {
         if (auto t = ParseDvbTime(section, size)) utc = t;
         else ++badParses;
         return;
