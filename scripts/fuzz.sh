@@ -18,11 +18,17 @@ if ! command -v clang++-14 >/dev/null; then
     echo "fuzz: clang++-14 is missing (scripts/setup.sh installs clang-14 and libclang-rt-14-dev)" >&2
     exit 2
 fi
+# One build at a time in the tree: scripts/test.sh may be building it in the background
+# when the suite's test of it starts, which then waits here.
+mkdir -p "$build"
+exec 9>"$build/.build-lock"
+flock 9
 if [ ! -f "$build/build.ninja" ]; then
     cmake -S "$root/tests/fuzz" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 >/dev/null
 fi
 cmake --build "$build" -- -j"$(nproc)" | grep -v '^\[' || true
 [ -x "$build/bin/fuzz_seed_images" ] || { echo "fuzz: the build failed" >&2; exit 1; }
+exec 9>&-
 [ "${1:-}" = "--build" ] && exit 0
 
 seconds="${1:-60}"

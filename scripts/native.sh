@@ -9,6 +9,11 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${OMBREL_NATIVE_BUILD:-$root/build-native}"
+# One build at a time in the tree: scripts/test.sh may be building it in the background
+# when the suite's test of it starts, which then waits here.
+mkdir -p "$build"
+exec 9>"$build/.build-lock"
+flock 9
 if [ ! -f "$build/build.ninja" ]; then
     cmake -S "$root/tests/native" -B "$build" -G Ninja >/dev/null
 fi
@@ -16,5 +21,6 @@ fi
 status=0
 cmake --build "$build" -- -j"$(nproc)" | { grep -v '^\[' || true; } || status=$?
 [ "$status" -eq 0 ] && [ -x "$build/bin/native_units" ] || { echo "native: the build failed" >&2; exit 1; }
+exec 9>&-
 [ "${1:-}" = "--build" ] && exit 0
 exec "$build/bin/native_units" "$@"
