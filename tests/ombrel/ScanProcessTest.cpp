@@ -15,6 +15,7 @@
 
 #include "ChannelFile.h"
 #include "ConsoleProcess.h"
+#include "FrontEndState.h"
 #include "JsonReader.h"
 #include "Sky.h"
 #include "TunerSimControl.h"
@@ -30,6 +31,9 @@ constexpr DWORD kScanWait = 180000;
 constexpr const char* kSatellite = "00a1b2c3d4e50a01";
 constexpr const char* kTerrestrial = "00a1b2c3d4e50a02";
 constexpr const char* kAtsc = "00a1b2c3d4e50a03";
+// The rasters are some 50 channels each: front ends that answer quickly keep the scans
+// short (the scan still waits for each answer).
+constexpr uint32_t kQuickSettleMs = 40;
 
 std::string Narrow(const std::wstring& wide) { return std::string(wide.begin(), wide.end()); }
 
@@ -66,6 +70,7 @@ protected:
             tunersim::DeviceProfile box = tunersim::Preset(preset);
             box.id = id;
             tunersim::Plug(box, false);
+            tunersim::SetSettleTime(id, kQuickSettleMs);
         }
         folder_ = Narrow(uidriver::BinDirectory()) + "..\\scans\\";
         CreateDirectoryA(folder_.c_str(), nullptr);
@@ -228,6 +233,8 @@ TEST_F(OmbrelScan, UnplugAndCtrlCEndTheScanWithWhatWasFoundWritten) {
 
     ConsoleProcess atsc = ConsoleProcess::Start("ombrel.exe", {"scan", kAtsc, "--out", Path("interrupted.conf")});
     ASSERT_TRUE(atsc.WaitForOut("locked, 2 services", kScanWait)) << atsc.Out() << atsc.Err();
+    // The rest of the raster at the usual pace, so that Ctrl+C comes before its end.
+    tunersim::SetSettleTime(kAtsc, tunersim::layout::kDefaultSettleMs);
     ASSERT_TRUE(atsc.Interrupt());
     r = Finish(atsc, kScanWait);
     EXPECT_EQ(r.exitCode, 54u) << r.err << r.out;
