@@ -6,6 +6,17 @@ OMBREL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export OMBREL_BUILD
 # WINEPREFIX may be chosen by the caller (the screenshot prefix does so), but it always
 # lives in a build tree.
+# In a suite run by scripts/ctest.sh each test runs in the prefix of the lane ctest gave
+# it ("id:1,slots:1"): lane 0 is the build's prefix, lane N wineprefix-laneN.
+if [ -z "${OMBREL_WINEPREFIX:-}" ] && [ -n "${OMBREL_TEST_IN_LANES:-}" ]; then
+    if [ -z "${CTEST_RESOURCE_GROUP_0_WINEPREFIX:-}" ]; then
+        echo "wine: this test was given no Wine prefix; its CMake test needs ombrel_tests_take_a_prefix" >&2
+        exit 1
+    fi
+    ombrel_lane="${CTEST_RESOURCE_GROUP_0_WINEPREFIX#id:}"
+    ombrel_lane="${ombrel_lane%%,*}"
+    if [ "$ombrel_lane" != 0 ]; then OMBREL_WINEPREFIX="$OMBREL_BUILD/wineprefix-lane$ombrel_lane"; fi
+fi
 : "${OMBREL_WINEPREFIX:=$OMBREL_BUILD/wineprefix}"
 export WINEPREFIX="$OMBREL_WINEPREFIX"
 export WINEARCH=win64
