@@ -11,21 +11,26 @@ source "$(dirname "$0")/wine-env.sh"
 wine_prefix_init null
 lanes="${OMBREL_TEST_LANES:-2}"
 # A prefix the caller chose is one prefix: its tests run one after the other.
-[ "$OMBREL_WINEPREFIX" = "$OMBREL_BUILD/wineprefix" ] || lanes=1
+[ "$OMBREL_WINEPREFIX" = "$(wine_lane_prefix 0)" ] || lanes=1
 case "$lanes" in '' | *[!0-9]* | 0) echo "ctest: OMBREL_TEST_LANES must be 1 or more" >&2; exit 2 ;; esac
 
 prefixes=("$WINEPREFIX")
-spec='{"id": "0", "slots": 1}'
 wine_server_stop  # the prefix is copied whole, with no server writing to it
 for ((lane = 1; lane < lanes; lane++)); do
-    copy="$OMBREL_BUILD/wineprefix-lane$lane"
+    copy="$(wine_lane_prefix "$lane")"
     rm -rf "$copy"
     cp -a "$WINEPREFIX" "$copy"
     prefixes+=("$copy")
-    spec+=", {\"id\": \"$lane\", \"slots\": 1}"
 done
-spec_file="$OMBREL_BUILD/wine-lanes.json"
-echo "{\"version\": {\"major\": 1, \"minor\": 0}, \"local\": [{\"wineprefix\": [$spec]}]}" >"$spec_file"
+# The lanes as ctest hands them out: one test at a time in each.
+lane_list="$OMBREL_BUILD/wine-lanes.json"
+{
+    printf '{"version": {"major": 1, "minor": 0}, "local": [{"wineprefix": ['
+    for ((lane = 0; lane < lanes; lane++)); do
+        printf '%s{"id": "%d", "slots": 1}' "$([ "$lane" = 0 ] || echo ', ')" "$lane"
+    done
+    printf ']}]}\n'
+} >"$lane_list"
 
 stop_servers() {
     for prefix in "${prefixes[@]}"; do WINEPREFIX="$prefix" wine_server_stop; done
@@ -35,4 +40,4 @@ for prefix in "${prefixes[@]}"; do WINEPREFIX="$prefix" wine_server_start; done
 
 cd "$OMBREL_BUILD"
 export OMBREL_TEST_IN_LANES=1
-ctest --output-on-failure -j"$lanes" --resource-spec-file "$spec_file" "$@"
+ctest --output-on-failure -j"$lanes" --resource-spec-file "$lane_list" "$@"

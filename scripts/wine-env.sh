@@ -4,20 +4,28 @@
 OMBREL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 : "${OMBREL_BUILD:=$OMBREL_ROOT/build}"
 export OMBREL_BUILD
+
+# The prefix of test lane $1 (scripts/ctest.sh): lane 0 is the build's own prefix.
+wine_lane_prefix() {
+    if [ "$1" = 0 ]; then echo "$OMBREL_BUILD/wineprefix"; else echo "$OMBREL_BUILD/wineprefix-lane$1"; fi
+}
+
+# In a suite run by scripts/ctest.sh each test runs in the prefix of the lane ctest gave
+# it, named in its environment as "id:1,slots:1".
+if [ -z "${OMBREL_WINEPREFIX:-}" ] && [ -n "${OMBREL_TEST_IN_LANES:-}" ]; then
+    ombrel_lane="${CTEST_RESOURCE_GROUP_0_WINEPREFIX:-}"
+    ombrel_lane="${ombrel_lane#id:}"
+    ombrel_lane="${ombrel_lane%%,*}"
+    case "$ombrel_lane" in
+    '' | *[!0-9]*)
+        echo "wine: this test was given no Wine prefix lane; its CMake test needs ombrel_tests_take_a_prefix" >&2
+        exit 1 ;;
+    esac
+    OMBREL_WINEPREFIX="$(wine_lane_prefix "$ombrel_lane")"
+fi
 # WINEPREFIX may be chosen by the caller (the screenshot prefix does so), but it always
 # lives in a build tree.
-# In a suite run by scripts/ctest.sh each test runs in the prefix of the lane ctest gave
-# it ("id:1,slots:1"): lane 0 is the build's prefix, lane N wineprefix-laneN.
-if [ -z "${OMBREL_WINEPREFIX:-}" ] && [ -n "${OMBREL_TEST_IN_LANES:-}" ]; then
-    if [ -z "${CTEST_RESOURCE_GROUP_0_WINEPREFIX:-}" ]; then
-        echo "wine: this test was given no Wine prefix; its CMake test needs ombrel_tests_take_a_prefix" >&2
-        exit 1
-    fi
-    ombrel_lane="${CTEST_RESOURCE_GROUP_0_WINEPREFIX#id:}"
-    ombrel_lane="${ombrel_lane%%,*}"
-    if [ "$ombrel_lane" != 0 ]; then OMBREL_WINEPREFIX="$OMBREL_BUILD/wineprefix-lane$ombrel_lane"; fi
-fi
-: "${OMBREL_WINEPREFIX:=$OMBREL_BUILD/wineprefix}"
+: "${OMBREL_WINEPREFIX:=$(wine_lane_prefix 0)}"
 export WINEPREFIX="$OMBREL_WINEPREFIX"
 export WINEARCH=win64
 export WINEDEBUG=-all
